@@ -1,0 +1,46 @@
+# Front door: `make test` runs every test suite, `make run` starts the program.
+# Each target installs what it needs first (scripts/install-deps, quick when all is present).
+
+MAKEFLAGS += --no-print-directory
+
+BUILD  := build
+NATIVE := $(BUILD)/native
+ASAN   := $(BUILD)/asan
+WIN    := $(BUILD)/win
+JOBS   := $(shell nproc 2>/dev/null || echo 2)
+
+.PHONY: all deps native asan win test test-native test-asan test-win run bench package clean
+
+all: native win
+
+deps:
+	@scripts/install-deps
+
+native: deps
+	@test -f $(NATIVE)/CMakeCache.txt || cmake -S . -B $(NATIVE) -DCMAKE_BUILD_TYPE=Release >/dev/null
+	@cmake --build $(NATIVE) -j $(JOBS)
+
+asan: deps
+	@test -f $(ASAN)/CMakeCache.txt || cmake -S . -B $(ASAN) -DCMAKE_BUILD_TYPE=Debug -DZUMIBO_SANITIZE=ON >/dev/null
+	@cmake --build $(ASAN) -j $(JOBS)
+
+win: deps
+	@test -f $(WIN)/CMakeCache.txt || cmake -S . -B $(WIN) -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake >/dev/null
+	@cmake --build $(WIN) -j $(JOBS)
+
+test-native: native
+	@ctest --test-dir $(NATIVE) --output-on-failure -j $(JOBS)
+
+test-asan: asan
+	@ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 ctest --test-dir $(ASAN) --output-on-failure -j $(JOBS)
+
+test-win: win
+	@ZUMIBO_SCREENSHOTS=$(BUILD)/screenshots scripts/wine-test $(WIN)/zumibo_win_tests.exe
+
+test: test-native test-asan test-win
+
+run: win
+	@scripts/run $(WIN)/Zumibo.exe
+
+clean:
+	rm -rf $(BUILD) dist

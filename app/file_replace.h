@@ -1,0 +1,11 @@
+#pragma once
+// The one file-system call the settings file needs beyond the C library, per platform.
+
+#include <string>
+
+/// Moves the file `from` over `to`, replacing `to` if it exists, as one step where the platform
+/// allows it. False (and both files as they were) on failure.
+bool ReplaceFileWith(const std::string& from, const std::string& to);
+
+/// A name for a temporary file beside `path` that no other running process of ours uses.
+std::string TemporaryNameBeside(const std::string& path);

@@ -1,0 +1,72 @@
+#include "app/settings.h"
+
+#include <cstdio>
+
+#include "app/file_replace.h"
+#include "files/cp932.h"
+
+namespace {
+
+const char* const kLabels[kSettingCount] = {"MaxLoop Limit", "650MBCD-ROM", "700MBCD-ROM", "DVD", "前回入力値"};
+
+constexpr int kLineBuffer = 256;  // one read takes at most 255 bytes, like fgets into 256
+
+// Reads like fgets on a text-mode stream: CR LF arrives as LF, and the piece ends after the
+// line feed or after 255 bytes. Returns false when nothing could be read.
+bool ReadPiece(std::FILE* f, std::string& piece) {
+  piece.clear();
+  while (piece.size() < kLineBuffer - 1) {
+    int c = std::getc(f);
+    if (c == EOF) break;
+    if (c == '\r') {
+      const int next = std::getc(f);
+      if (next == '\n') c = '\n';
+      else if (next != EOF) std::ungetc(next, f);
+    }
+    piece.push_back(static_cast<char>(c));
+    if (c == '\n') break;
+  }
+  return !piece.empty();
+}
+
+}  // namespace
+
+std::string SettingsPathBeside(const std::string& executablePath) {
+  const std::ptrdiff_t sep = FindLastSeparator(executablePath);
+  const std::string folder = sep < 0 ? executablePath : executablePath.substr(0, static_cast<std::size_t>(sep + 1));
+  return folder + "medias.ini";
+}
+
+void LoadSettings(const std::string& path, std::string (&settings)[kSettingCount]) {
+  std::FILE* f = std::fopen(path.c_str(), "rb");
+  if (!f) return;
+  std::string piece;
+  for (int i = 0; i < kSettingCount && ReadPiece(f, piece); ++i) {
+    settings[i] = piece.substr(0, piece.find_first_of("\t\r\n"));
+  }
+  std::fclose(f);
+}
+
+std::string FormatSettings(const std::string (&settings)[kSettingCount]) {
+  std::string text;
+  for (int i = 0; i < kSettingCount; ++i) {
+    text += settings[i];
+    text += '\t';
+    text += kLabels[i];
+    text += "\r\n";
+  }
+  return text;
+}
+
+bool SaveSettings(const std::string& path, const std::string (&settings)[kSettingCount]) {
+  const std::string text = FormatSettings(settings);
+  const std::string temporary = TemporaryNameBeside(path);
+  std::FILE* f = std::fopen(temporary.c_str(), "wb");
+  if (!f) return false;
+  bool written = std::fwrite(text.data(), 1, text.size(), f) == text.size();
+  written = std::fflush(f) == 0 && written;
+  written = std::fclose(f) == 0 && written;
+  if (written && ReplaceFileWith(temporary, path)) return true;
+  std::remove(temporary.c_str());
+  return false;
+}

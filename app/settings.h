@@ -1,0 +1,30 @@
+#pragma once
+// medias.ini: five lines "value<TAB>label<CR><LF>" in code page 932, identified by line number.
+
+#include <string>
+
+constexpr int kSettingCount = 5;
+
+enum SettingIndex {
+  kMaxCountSetting = 0,   ///< "MaxLoop Limit": maximum files in one combination, as typed
+  kCd650Setting = 1,      ///< "650MBCD-ROM": capacity text of the CD(650MB) button
+  kCd700Setting = 2,      ///< "700MBCD-ROM": capacity text of the CD(700MB) button
+  kDvdSetting = 3,        ///< "DVD": capacity text of the DVD(4.7GB) button
+  kPreviousSetting = 4,   ///< "前回入力値": capacity text when the program last ended with 終了
+};
+
+/// The settings file beside an executable: its folder (up to and including the last backslash)
+/// followed by "medias.ini"; a path without a backslash gets the name directly after it.
+std::string SettingsPathBeside(const std::string& executablePath);
+
+/// Reads the settings from the file at path. Each line is read in pieces of at most 255 bytes
+/// (a longer line spills into the next setting); a value ends at its first TAB, CR or LF.
+/// Settings without a line, or all of them when the file cannot be opened, keep their values.
+void LoadSettings(const std::string& path, std::string (&settings)[kSettingCount]);
+
+/// The exact bytes SaveSettings writes for these values.
+std::string FormatSettings(const std::string (&settings)[kSettingCount]);
+
+/// Writes the settings to a temporary file beside path and replaces the file only once the new
+/// one is complete, so a failed write never loses the old settings. False when nothing was replaced.
+bool SaveSettings(const std::string& path, const std::string (&settings)[kSettingCount]);
