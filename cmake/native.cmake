@@ -1,14 +1,28 @@
-# Native (Linux) targets: the core's unit tests.
+# Native (Linux) targets: the command-line tool, the core's unit tests, the benchmark.
 find_package(GTest REQUIRED)
+find_package(CLI11 CONFIG QUIET)
+find_package(nlohmann_json REQUIRED)
 include(GoogleTest)
+
+add_executable(zumibo-fit cli/zumibo_fit.cpp)
+target_link_libraries(zumibo-fit PRIVATE zumibo_core nlohmann_json::nlohmann_json pthread)
+target_compile_definitions(zumibo-fit PRIVATE ZUMIBO_VERSION="${PROJECT_VERSION}")
+zumibo_defaults(zumibo-fit)
 
 add_executable(zumibo_core_tests
   tests/files/cp932_test.cpp
   tests/files/file_set_test.cpp
   tests/files/size_text_test.cpp
   tests/app/settings_test.cpp
+  tests/search/planning_test.cpp
+  tests/search/engine_test.cpp
+  tests/search/reference_search.cpp
   tests/temp_dir.cpp
 )
 target_link_libraries(zumibo_core_tests PRIVATE zumibo_core GTest::gtest GTest::gtest_main)
 zumibo_defaults(zumibo_core_tests)
 gtest_discover_tests(zumibo_core_tests DISCOVERY_TIMEOUT 60)
+
+add_executable(zumibo-search-bench bench/search_bench.cpp bench/instances.cpp tests/search/reference_search.cpp)
+target_link_libraries(zumibo-search-bench PRIVATE zumibo_core pthread)
+zumibo_defaults(zumibo-search-bench)

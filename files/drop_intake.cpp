@@ -1,0 +1,23 @@
+#include "files/drop_intake.h"
+
+DropIntake::DropIntake(FileSet& source, FileSet& result) : m_source(source), m_result(result) {
+  m_byPath.reserve(static_cast<std::size_t>(source.GetCount()) * 2);
+  for (source.ResetCursor(true); FileEntry* e = source.GetCurrent(); source.MoveNext()) m_byPath.emplace(e->path, e);
+}
+
+void DropIntake::Add(const FileEntry& entry) {
+  const auto found = m_byPath.find(entry.path);
+  if (found != m_byPath.end()) {
+    found->second->size = entry.size;
+    return;
+  }
+  m_byPath.emplace(entry.path, m_source.Add(entry));
+}
+
+void DropIntake::Finish() {
+  m_source.Sort(StandardOrderComparator());
+  const PathEqualityComparator samePath;
+  for (m_result.ResetCursor(true); const FileEntry* chosen = m_result.GetCurrent(); m_result.MoveNext()) {
+    if (m_source.Find(*chosen, samePath)) m_source.RemoveCurrent();
+  }
+}

@@ -1,0 +1,198 @@
+#include "search/engine.h"
+
+#include <algorithm>
+#include <numeric>
+#include <vector>
+
+#include "search/count_schedule.h"
+#include "search/halves.h"
+
+namespace {
+
+using Wide = __int128;  // sums of many sizes, which may exceed 64 bits before any check
+
+// Work units between two looks at the stop flag: a few tens of microseconds of search.
+constexpr std::uint32_t kWorkPerStopCheck = 1u << 12;
+
+// Branch and bound over the combinations of one size in index order. A branch is left out only
+// when no combination in it can fit with a strictly smaller remainder than the best so far, so
+// the improvements it finds are those the plain enumeration finds, in the same order.
+class CombinationSearch {
+ public:
+  // `leastRemainder` is a proven lower bound of every remainder: reaching it ends the search.
+  CombinationSearch(Span<const std::int64_t> sizes, int offset, std::int64_t capacity, std::int64_t leastRemainder,
+                    std::int64_t& best, const std::atomic<std::uint8_t>& stop, SearchListener& listener)
+      : m_b(sizes.data()), m_m(static_cast<int>(sizes.size())), m_offset(offset), m_capacity(capacity),
+        m_limit(capacity - leastRemainder), m_best(best), m_stop(stop), m_listener(listener), m_prefix(sizes.size() + 1, 0) {
+    for (int i = 0; i < m_m; ++i) m_prefix[i + 1] = m_prefix[i] + m_b[i];
+  }
+
+  enum class End { kExhausted, kOptimal, kStopped };
+  /// Searches the combinations of k candidates.
+  End Run(int k);
+
+ private:
+  // Sum of the r candidates from index i on: the largest total r candidates from i can reach.
+  Wide Window(int i, int r) const { return m_prefix[i + r] - m_prefix[i]; }
+  // Sum of the q smallest candidates.
+  Wide Tail(int q) const { return m_prefix[m_m] - m_prefix[m_m - q]; }
+  // Smallest total that still beats the best: a combination must exceed this.
+  Wide Floor() const { return Wide{m_capacity} - m_best; }
+
+  // First index from `start` whose candidate still leaves room for the r - 1 smallest candidates.
+  int FirstFit(int start, Wide partial, int r) const {
+    const Wide room = Wide{m_limit} - partial - Tail(r - 1);
+    if (room < 0) return m_m;
+    const auto limit = static_cast<std::int64_t>(room);
+    return static_cast<int>(std::partition_point(m_b + start, m_b + m_m, [limit](std::int64_t s) { return s > limit; }) - m_b);
+  }
+
+  void Improve(Wide total, int depth, int i, int j);
+  void PairLevel(int depth, int i, Wide partial);
+  // Counts work; true when the search must end (stopped, or the best is proven optimal).
+  bool Tick(std::uint32_t units) {
+    m_work += units;
+    if (m_work >= kWorkPerStopCheck) {
+      m_work = 0;
+      if (m_stop.load(std::memory_order_relaxed)) m_end = End::kStopped;
+    }
+    return m_end != End::kExhausted;
+  }
+
+  const std::int64_t* m_b;
+  int m_m;
+  int m_offset;
+  std::int64_t m_capacity;
+  std::int64_t m_limit;  // no total can exceed this: the capacity less the least possible remainder
+  std::int64_t& m_best;
+  const std::atomic<std::uint8_t>& m_stop;
+  SearchListener& m_listener;
+  std::vector<Wide> m_prefix;
+  std::vector<int> m_index;      // the candidate chosen at each depth
+  std::vector<Wide> m_partial;   // total of the candidates chosen above each depth
+  std::vector<int> m_next;       // the candidate each depth tries next
+  std::vector<int> m_report;
+  std::uint32_t m_work = 0;
+  End m_end = End::kExhausted;
+};
+
+void CombinationSearch::Improve(Wide total, int depth, int i, int j) {
+  m_best = static_cast<std::int64_t>(Wide{m_capacity} - total);
+  m_report.assign(m_index.begin(), m_index.begin() + depth);
+  m_report.push_back(i);
+  if (j >= 0) m_report.push_back(j);
+  for (int& x : m_report) x += m_offset;
+  m_listener.OnImprovement(static_cast<std::int64_t>(total), m_report);
+  if (total == m_limit) m_end = End::kOptimal;
+}
+
+// The last two positions at once. For each first candidate only the largest partner that fits
+// can improve, and that partner's index never grows as the first candidate gets smaller.
+void CombinationSearch::PairLevel(int depth, int i, Wide partial) {
+  int partner = m_m;  // the previous first candidate's partner; m_m when it had none
+  for (; i <= m_m - 2; ++i) {
+    if (Tick(1)) return;
+    const Wide first = partial + m_b[i];
+    if (first + m_b[i + 1] <= Floor()) return;
+    const auto room = static_cast<std::int64_t>(Wide{m_limit} - first);
+    const int high = std::min(partner + 1, m_m);
+    const auto* from = m_b + i + 1;
+    partner = static_cast<int>(std::partition_point(from, std::max(from, m_b + high), [room](std::int64_t s) { return s > room; }) - m_b);
+    if (partner < m_m && first + m_b[partner] > Floor()) Improve(first + m_b[partner], depth, i, partner);
+  }
+}
+
+CombinationSearch::End CombinationSearch::Run(int k) {
+  if (k < 1 || k > m_m) return End::kExhausted;
+  // Nothing can beat the best, or nothing fits.
+  if (Window(0, k) <= Floor() || Tail(k) > m_limit) return End::kExhausted;
+  m_index.assign(k, 0);
+  m_partial.assign(k + 1, 0);
+  m_next.assign(k, 0);
+  int d = 0;
+  m_next[0] = FirstFit(0, 0, k);
+  for (;;) {
+    const int r = k - d;
+    const int i = m_next[d];
+    const Wide partial = m_partial[d];
+    // Candidates are in descending order: once the r largest candidates from i cannot beat the
+    // best, no later i at this depth can either.
+    const bool exhausted = i > m_m - r || partial + Window(i, r) <= Floor();
+    if (!exhausted) {
+      if (r >= 3) {
+        m_index[d] = i;
+        m_partial[d + 1] = partial + m_b[i];
+        ++d;
+        m_next[d] = FirstFit(i + 1, m_partial[d], k - d);
+        if (Tick(1)) return m_end;
+        continue;
+      }
+      if (r == 2) {
+        PairLevel(d, i, partial);
+        if (m_end != End::kExhausted) return m_end;
+      } else if (partial + m_b[i] > Floor()) {
+        Improve(partial + m_b[i], d, i, -1);  // the first candidate that fits is the only one that can improve
+      }
+    }
+    if (Tick(1)) return m_end;
+    if (d == 0) return End::kExhausted;
+    --d;
+    ++m_next[d];
+  }
+}
+
+std::int64_t Gcd(Span<const std::int64_t> sizes) {
+  std::int64_t g = 0;
+  for (std::int64_t s : sizes) g = std::gcd(g, s);
+  return g;
+}
+
+}  // namespace
+
+SearchOutcome RunSearch(Span<const std::int64_t> sizes, std::int64_t capacity, std::int64_t bestRemainder,
+                        int lower, int upper, const std::atomic<std::uint8_t>& stop, SearchListener& listener,
+                        SearchStrategy strategy) {
+  SearchOutcome outcome{bestRemainder, true};
+  if (capacity < 0) return outcome;
+  // Candidates larger than the capacity open the array and can never be chosen.
+  const auto firstFitting = std::partition_point(sizes.begin(), sizes.end(), [capacity](std::int64_t s) { return s > capacity; });
+  const int offset = static_cast<int>(firstFitting - sizes.begin());
+  const Span<const std::int64_t> fitting = sizes.subspan(offset);
+  const int m = static_cast<int>(fitting.size());
+
+  // Every total is a multiple of the sizes' greatest common divisor, so no remainder can be
+  // smaller than the capacity modulo it.
+  const std::int64_t g = Gcd(fitting);
+  const std::int64_t floor = g == 0 ? capacity : capacity % g;
+  std::int64_t& best = outcome.bestRemainder;
+  const std::vector<int> schedule = CountSchedule(lower, upper, static_cast<int>(sizes.size()));
+
+  const bool halvesFit = m <= HalvesSolver::kMaxCandidates;
+  if (strategy == SearchStrategy::kMeetInTheMiddle ? halvesFit : strategy == SearchStrategy::kAutomatic && halvesFit) {
+    // Small enough to know each size's best total outright: a size that beats the best yields the
+    // first combination in index order with that total, which is where the enumeration would end.
+    const HalvesSolver halves(fitting, capacity);
+    std::vector<int> chosen;
+    for (int k : schedule) {
+      if (best <= floor) break;
+      if (stop.load(std::memory_order_relaxed)) return outcome.complete = false, outcome;
+      const std::int64_t total = halves.BestTotal(k);
+      if (k < 1 || total < 0 || capacity - total >= best) continue;
+      chosen = halves.FirstCombination(k, total);
+      for (int& x : chosen) x += offset;
+      best = capacity - total;
+      listener.OnImprovement(total, chosen);
+    }
+    return outcome;
+  }
+
+  CombinationSearch search(fitting, offset, capacity, floor, best, stop, listener);
+  for (int k : schedule) {
+    if (best <= floor) break;
+    if (stop.load(std::memory_order_relaxed)) return outcome.complete = false, outcome;
+    const CombinationSearch::End end = search.Run(k);
+    if (end == CombinationSearch::End::kStopped) return outcome.complete = false, outcome;
+    if (end == CombinationSearch::End::kOptimal) break;
+  }
+  return outcome;
+}

@@ -1,0 +1,36 @@
+#pragma once
+// The exact-fit search: for every combination size of the count schedule, the combinations of
+// candidates in index order, keeping the first one with the strictly smallest remainder.
+//
+// The engine gives exactly the result of visiting every combination in that order, but skips
+// whatever cannot hold a strictly better combination and ends once the best is proven optimal.
+
+#include <atomic>
+#include <cstdint>
+#include "search/span.h"
+
+/// Receives each improvement: the new total and the candidate indices, ascending.
+class SearchListener {
+ public:
+  virtual void OnImprovement(std::int64_t total, Span<const int> indices) = 0;
+
+ protected:
+  ~SearchListener() = default;
+};
+
+struct SearchOutcome {
+  std::int64_t bestRemainder = 0;  ///< after the search (the initial value when nothing improved)
+  bool complete = false;           ///< false only when the stop flag ended the search
+};
+
+/// How the combinations of each size are gone through. Both give the same result; automatic
+/// picks meet in the middle for small candidate arrays. The others exist for tests and benchmarks.
+enum class SearchStrategy { kAutomatic, kBranchAndBound, kMeetInTheMiddle };
+
+/// Runs the count schedule from `lower` to `upper` over `sizes` (descending, never negative)
+/// for `capacity`, starting from the initial best remainder. Only a strictly smaller remainder
+/// counts as an improvement. A set stop flag (read with relaxed order, checked after a bounded
+/// amount of work) makes it return promptly with the best found so far.
+SearchOutcome RunSearch(Span<const std::int64_t> sizes, std::int64_t capacity, std::int64_t bestRemainder,
+                        int lower, int upper, const std::atomic<std::uint8_t>& stop, SearchListener& listener,
+                        SearchStrategy strategy = SearchStrategy::kAutomatic);

@@ -1,0 +1,213 @@
+#include "search/engine.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <numeric>
+#include <random>
+#include <thread>
+#include <vector>
+
+#include "search/byte_count.h"
+#include "search/plan.h"
+#include "tests/search/reference_search.h"
+
+namespace {
+
+struct Recorder final : SearchListener {
+  ~Recorder() = default;
+  std::vector<ReferenceImprovement> improvements;
+  void OnImprovement(std::int64_t total, Span<const int> indices) override {
+    improvements.push_back({total, std::vector<int>(indices.begin(), indices.end())});
+  }
+};
+
+struct Instance {
+  std::vector<std::int64_t> sizes;
+  std::int64_t capacity;
+  int maxFiles;
+};
+
+// Runs planning, the reference and the engine; checks that the engine ends where the reference
+// ends and that every improvement it reports is a valid, strictly better combination.
+void ExpectSameResult(const Instance& in, SearchStrategy strategy, const char* label) {
+  std::vector<std::int64_t> sizes = in.sizes;
+  std::sort(sizes.rbegin(), sizes.rend());
+  const SearchPlan plan = PlanSearch(sizes, in.capacity, 0, in.maxFiles);
+  if (plan.refusal != PlanRefusal::kNone) return;
+  const ReferenceResult ref = ReferenceSearch(sizes, plan.remaining, plan.bestRemainder, plan.lower, plan.upper);
+
+  std::atomic<std::uint8_t> stop{0};
+  Recorder got;
+  const SearchOutcome out = RunSearch(sizes, plan.remaining, plan.bestRemainder, plan.lower, plan.upper, stop, got, strategy);
+  SCOPED_TRACE(::testing::Message() << label << " n=" << sizes.size() << " capacity=" << in.capacity << " max=" << in.maxFiles);
+  ASSERT_TRUE(out.complete);
+  ASSERT_EQ(out.bestRemainder, ref.bestRemainder);
+  ASSERT_EQ(got.improvements.empty(), ref.improvements.empty());
+  if (!ref.improvements.empty()) {
+    ASSERT_EQ(got.improvements.back().indices, ref.improvements.back().indices);
+  }
+
+  std::int64_t last = plan.bestRemainder;
+  for (const auto& imp : got.improvements) {
+    ASSERT_TRUE(std::is_sorted(imp.indices.begin(), imp.indices.end()));
+    ASSERT_TRUE(std::adjacent_find(imp.indices.begin(), imp.indices.end()) == imp.indices.end());
+    const int k = static_cast<int>(imp.indices.size());
+    ASSERT_GE(k, std::min(plan.lower, plan.upper));
+    ASSERT_LE(k, plan.upper);
+    std::int64_t sum = 0;
+    for (int i : imp.indices) {
+      ASSERT_GE(i, 0);
+      ASSERT_LT(i, static_cast<int>(sizes.size()));
+      sum += sizes[i];
+    }
+    ASSERT_EQ(sum, imp.total);
+    ASSERT_LE(sum, plan.remaining);
+    ASSERT_LT(plan.remaining - sum, last);
+    last = plan.remaining - sum;
+  }
+}
+
+Instance RandomInstance(std::mt19937_64& rng, int round) {
+  auto pick = [&](std::int64_t lo, std::int64_t hi) { return std::uniform_int_distribution<std::int64_t>(lo, hi)(rng); };
+  Instance in;
+  const int n = static_cast<int>(pick(1, round % 5 == 0 ? 18 : 11));
+  const int kind = static_cast<int>(pick(0, 4));
+  for (int i = 0; i < n; ++i) {
+    switch (kind) {
+      case 0: in.sizes.push_back(pick(0, 6)); break;                   // many equal sizes and zeros
+      case 1: in.sizes.push_back(pick(1, 1000)); break;
+      case 2: in.sizes.push_back(pick(0, 1) ? pick(1, 40) * 2 : 0); break;  // even sizes: no exact fit for odd capacities
+      case 3: in.sizes.push_back(pick(1, 1'000'000'000'000)); break;    // beyond 32 bits
+      default: in.sizes.push_back(pick(0, 3) == 0 ? pick(500, 5000) : pick(1, 300)); break;  // some larger than the capacity
+    }
+  }
+  const std::int64_t total = std::accumulate(in.sizes.begin(), in.sizes.end(), std::int64_t{0});
+  switch (pick(0, 5)) {
+    case 0: in.capacity = pick(0, 2); break;
+    case 1: in.capacity = total + pick(0, 5); break;
+    case 2: in.capacity = pick(0, total) | 1; break;
+    default: in.capacity = pick(0, total > 0 ? total : 1); break;
+  }
+  in.maxFiles = pick(0, 3) == 0 ? static_cast<int>(pick(1, n)) : kNoFileLimit;
+  return in;
+}
+
+}  // namespace
+
+TEST(Engine, WorkedExamples) {
+  std::atomic<std::uint8_t> stop{0};
+  for (SearchStrategy strategy : {SearchStrategy::kBranchAndBound, SearchStrategy::kMeetInTheMiddle}) {
+    {
+      const std::vector<std::int64_t> sizes = {5, 4, 3};
+      Recorder r;
+      EXPECT_EQ(RunSearch(sizes, 7, 2, 2, 2, stop, r, strategy).bestRemainder, 0);
+      ASSERT_EQ(r.improvements.size(), 1u);
+      EXPECT_EQ(r.improvements[0].indices, (std::vector<int>{1, 2}));
+      EXPECT_EQ(r.improvements[0].total, 7);
+    }
+    {
+      const std::vector<std::int64_t> sizes = {6, 5, 4, 3, 2};  // (6,2) and (5,3) both fill 8: the first stays
+      Recorder r;
+      RunSearch(sizes, 8, 2, 2, 2, stop, r, strategy);
+      EXPECT_EQ(r.improvements.back().indices, (std::vector<int>{0, 4}));
+    }
+    {
+      const std::vector<std::int64_t> sizes = {5, 4, 2};
+      Recorder r;
+      EXPECT_EQ(RunSearch(sizes, 8, 3, 2, 2, stop, r, strategy).bestRemainder, 1);
+      EXPECT_EQ(r.improvements.back().indices, (std::vector<int>{0, 2}));
+    }
+    {
+      const std::vector<std::int64_t> sizes = {10, 7, 5, 1};  // the fallback already fills it: nothing to do
+      Recorder r;
+      EXPECT_EQ(RunSearch(sizes, 7, 0, 2, 2, stop, r, strategy).bestRemainder, 0);
+      EXPECT_TRUE(r.improvements.empty());
+    }
+    {
+      // Equal remainders never replace the initial solution; a size equal to the capacity fits.
+      const std::vector<std::int64_t> sizes = {9, 5, 4};
+      Recorder r;
+      RunSearch(sizes, 9, 0, 1, 2, stop, r, strategy);
+      EXPECT_TRUE(r.improvements.empty());
+      Recorder r2;
+      EXPECT_EQ(RunSearch(sizes, 9, 9, 1, 1, stop, r2, strategy).bestRemainder, 0);
+      EXPECT_EQ(r2.improvements.back().indices, (std::vector<int>{0}));
+    }
+  }
+}
+
+TEST(Engine, MatchesTheLiteralEnumerationOnRandomInstances) {
+  std::mt19937_64 rng(20261207);
+  for (int round = 0; round < 4000; ++round) {
+    const Instance in = RandomInstance(rng, round);
+    ExpectSameResult(in, SearchStrategy::kBranchAndBound, "branch and bound");
+    ExpectSameResult(in, SearchStrategy::kMeetInTheMiddle, "meet in the middle");
+    if (::testing::Test::HasFatalFailure()) return;
+  }
+}
+
+TEST(Engine, MatchesTheLiteralEnumerationOnLargerDenseInstances) {
+  // Around twenty files of a few sizes: many combinations share totals, so ties decide the result.
+  std::mt19937_64 rng(7);
+  for (int round = 0; round < 60; ++round) {
+    Instance in;
+    const int n = 16 + round % 7;
+    for (int i = 0; i < n; ++i) in.sizes.push_back(std::uniform_int_distribution<std::int64_t>(3, 40)(rng) * 1000 + (round % 3 == 0 ? 0 : i % 7));
+    const std::int64_t total = std::accumulate(in.sizes.begin(), in.sizes.end(), std::int64_t{0});
+    in.capacity = std::uniform_int_distribution<std::int64_t>(total / 4, total * 3 / 4)(rng);
+    in.maxFiles = round % 4 == 0 ? 5 : kNoFileLimit;
+    ExpectSameResult(in, SearchStrategy::kBranchAndBound, "branch and bound");
+    ExpectSameResult(in, SearchStrategy::kMeetInTheMiddle, "meet in the middle");
+    if (::testing::Test::HasFatalFailure()) return;
+  }
+}
+
+TEST(Engine, HugeSizesDoNotOverflow) {
+  const std::vector<std::int64_t> sizes = {INT64_MAX, INT64_MAX - 1, INT64_MAX / 2, INT64_MAX / 2, 3, 1};
+  std::atomic<std::uint8_t> stop{0};
+  for (SearchStrategy strategy : {SearchStrategy::kBranchAndBound, SearchStrategy::kMeetInTheMiddle}) {
+    Recorder r;
+    // Capacity INT64_MAX - 1: the initial solution {INT64_MAX - 1} is already exact.
+    EXPECT_EQ(RunSearch(sizes, INT64_MAX - 1, 0, 2, 6, stop, r, strategy).bestRemainder, 0);
+    Recorder r2;
+    const std::int64_t c = INT64_MAX / 2 + 4;
+    const SearchOutcome out = RunSearch(sizes, c, c - INT64_MAX / 2, 2, 4, stop, r2, strategy);
+    EXPECT_EQ(out.bestRemainder, 0);
+    EXPECT_EQ(r2.improvements.back().indices, (std::vector<int>{2, 4, 5}));
+  }
+}
+
+TEST(Engine, StopsPromptlyWithTheBestSoFar) {
+  // 400 files with even sizes and an odd capacity far from any reachable total beyond the floor:
+  // the full search would take practically forever.
+  std::mt19937_64 rng(3);
+  std::vector<std::int64_t> sizes;
+  for (int i = 0; i < 400; ++i) sizes.push_back(std::uniform_int_distribution<std::int64_t>(1, 1'000'000)(rng) * 6);
+  std::sort(sizes.rbegin(), sizes.rend());
+  const std::int64_t capacity = 300'000'007;
+  const SearchPlan plan = PlanSearch(sizes, capacity, 0, kNoFileLimit);
+
+  std::atomic<std::uint8_t> stop{1};
+  Recorder none;
+  const SearchOutcome early = RunSearch(sizes, plan.remaining, plan.bestRemainder, plan.lower, plan.upper, stop, none);
+  EXPECT_FALSE(early.complete);
+  EXPECT_EQ(early.bestRemainder, plan.bestRemainder);
+
+  stop = 0;
+  Recorder got;
+  std::thread stopper([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    stop.store(1, std::memory_order_relaxed);
+  });
+  const SearchOutcome out = RunSearch(sizes, plan.remaining, plan.bestRemainder, plan.lower, plan.upper, stop, got);
+  stopper.join();
+  if (!out.complete) {
+    EXPECT_LE(out.bestRemainder, plan.bestRemainder);
+    if (!got.improvements.empty()) {
+      EXPECT_EQ(plan.remaining - got.improvements.back().total, out.bestRemainder);
+    }
+  }
+  EXPECT_GE(out.bestRemainder, 1);  // sizes are multiples of 6: the capacity can never be filled exactly
+}
