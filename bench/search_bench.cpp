@@ -156,5 +156,35 @@ int main(int argc, char** argv) {
     std::fflush(stdout);
   }
   if (ratios) std::printf("\ngeometric-mean speed-up over %d classes the reference finished: %.0fx\n", ratios, std::exp(logSum / ratios));
+
+  // How long a stop takes to be seen, on searches that would run far longer.
+  std::printf("\nstop latency (flag set after 50 ms, time until the search returned):\n");
+  struct Hard {
+    const char* name;
+    std::vector<std::int64_t> sizes;
+  };
+  const Hard hard[] = {
+      {"random 31-bit n=44 (meet in the middle)", UniformSizes(44, 1, (std::int64_t{1} << 31) - 1, 44)},
+      {"random 31-bit n=80 (branch and bound)", UniformSizes(80, 1, (std::int64_t{1} << 31) - 1, 80)},
+      {"videos 50 MB-1.5 GB n=20000", UniformSizes(20000, 50'000'000, 1'500'000'000, 20001)},
+  };
+  for (const Hard& h : hard) {
+    std::int64_t total = 0;
+    for (std::int64_t x : h.sizes) total += x;
+    const SearchPlan plan = PlanSearch(h.sizes, total / 2 + 1, 0, kNoFileLimit);
+    std::atomic<std::uint8_t> stop{0};
+    LastResult got;
+    Clock::time_point stopped;
+    std::thread stopper([&] {
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+      stopped = Clock::now();
+      stop.store(1, std::memory_order_relaxed);
+    });
+    const SearchOutcome out = RunSearch(h.sizes, plan.remaining, plan.bestRemainder, plan.lower, plan.upper, stop, got);
+    const auto returned = Clock::now();
+    stopper.join();
+    if (out.complete) std::printf("  %-44s ended by itself before the stop\n", h.name);
+    else std::printf("  %-44s %s\n", h.name, Millis(Seconds(returned - stopped)).c_str());
+  }
   return 0;
 }

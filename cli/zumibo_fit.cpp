@@ -272,7 +272,9 @@ int main(int argc, char** argv) {
                  "bytes (\"4,700,372,992\"), or a preset: cd650 (681,984,000) cd700 (737,280,000) dvd (4,700,372,992) "
                  "dvd-dl (8,543,666,176) bd25 (25,025,314,816) bd50 (50,050,629,632)")
       ->required();
-  app.add_option("-m,--max-files", o.maxFilesText, "at most N files in a combination (default: no limit)");
+  app.add_option("-m,--max-files", o.maxFilesText,
+                 "at most N files in a combination searched (default: no limit); as in the window, the greedy "
+                 "start from the largest files is not cut to N");
   app.add_option("--list", o.listFile, "candidates from \"SIZE<TAB>PATH\" lines of FILE ('-' for stdin) instead of PATHs");
   auto* json = app.add_flag("--json", o.json, "print the result as one JSON object");
   auto* null = app.add_flag("-0,--null", o.null, "print only the chosen paths, each followed by a NUL byte (for xargs -0)");

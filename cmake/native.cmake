@@ -18,8 +18,11 @@ add_executable(zumibo_core_tests
   tests/search/engine_test.cpp
   tests/search/reference_search.cpp
   tests/temp_dir.cpp
+  tests/cli/zumibo_fit_test.cpp
 )
-target_link_libraries(zumibo_core_tests PRIVATE zumibo_core GTest::gtest GTest::gtest_main)
+target_link_libraries(zumibo_core_tests PRIVATE zumibo_core GTest::gtest GTest::gtest_main nlohmann_json::nlohmann_json)
+target_compile_definitions(zumibo_core_tests PRIVATE ZUMIBO_FIT_PATH="$<TARGET_FILE:zumibo-fit>")
+add_dependencies(zumibo_core_tests zumibo-fit)
 zumibo_defaults(zumibo_core_tests)
 gtest_discover_tests(zumibo_core_tests DISCOVERY_TIMEOUT 60)
 

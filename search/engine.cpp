@@ -1,18 +1,30 @@
 #include "search/engine.h"
 
 #include <algorithm>
+#include <memory>
 #include <numeric>
 #include <vector>
 
 #include "search/count_schedule.h"
 #include "search/halves.h"
+#include "search/residue_filter.h"
 
 namespace {
 
 using Wide = __int128;  // sums of many sizes, which may exceed 64 bits before any check
 
 // Work units between two looks at the stop flag: a few tens of microseconds of search.
-constexpr std::uint32_t kWorkPerStopCheck = 1u << 12;
+constexpr std::uint64_t kWorkPerStopCheck = 1u << 12;
+// Work after which a search that has not ended builds its residue filter: easy searches end
+// sooner and never pay for it.
+constexpr std::uint64_t kWorkBeforeFilter = 1u << 19;
+// The filter is consulted only while the totals that would still improve span at most this
+// many bytes; wider windows are hardly ever empty.
+constexpr std::int64_t kNarrowWindow = 1 << 12;
+// Branch-and-bound work allowed per subset of one half before meet in the middle takes over.
+constexpr std::uint64_t kBranchBudgetPerSubset = 4;
+// The budget of SearchStrategy::kBranchThenMeet, small enough to run out in tests.
+constexpr std::uint64_t kTestBudget = 16;
 
 // Branch and bound over the combinations of one size in index order. A branch is left out only
 // when no combination in it can fit with a strictly smaller remainder than the best so far, so
@@ -21,13 +33,14 @@ class CombinationSearch {
  public:
   // `leastRemainder` is a proven lower bound of every remainder: reaching it ends the search.
   CombinationSearch(Span<const std::int64_t> sizes, int offset, std::int64_t capacity, std::int64_t leastRemainder,
-                    std::int64_t& best, const std::atomic<std::uint8_t>& stop, SearchListener& listener)
+                    std::int64_t& best, const std::atomic<std::uint8_t>& stop, SearchListener& listener, std::uint64_t budget)
       : m_b(sizes.data()), m_m(static_cast<int>(sizes.size())), m_offset(offset), m_capacity(capacity),
-        m_limit(capacity - leastRemainder), m_best(best), m_stop(stop), m_listener(listener), m_prefix(sizes.size() + 1, 0) {
+        m_limit(capacity - leastRemainder), m_best(best), m_stop(stop), m_listener(listener), m_budget(budget),
+        m_prefix(sizes.size() + 1, 0) {
     for (int i = 0; i < m_m; ++i) m_prefix[i + 1] = m_prefix[i] + m_b[i];
   }
 
-  enum class End { kExhausted, kOptimal, kStopped };
+  enum class End { kExhausted, kOptimal, kStopped, kBudget };
   /// Searches the combinations of k candidates.
   End Run(int k);
 
@@ -49,15 +62,19 @@ class CombinationSearch {
 
   void Improve(Wide total, int depth, int i, int j);
   void PairLevel(int depth, int i, Wide partial);
-  // Counts work; true when the search must end (stopped, or the best is proven optimal).
+  // False when no r candidates can bring the partial total into the improving window.
+  bool MayComplete(int r, Wide partial) const {
+    if (!m_filter || !m_filter->Has(r) || m_best - (m_capacity - m_limit) > kNarrowWindow) return true;
+    const Wide from = std::max<Wide>(Floor() + 1 - partial, 0), to = Wide{m_limit} - partial;
+    return from <= to && m_filter->MayReach(r, static_cast<std::uint64_t>(from), static_cast<std::uint64_t>(to));
+  }
+  // Counts work; true when the search must end (stopped, out of budget, or proven optimal).
   bool Tick(std::uint32_t units) {
     m_work += units;
-    if (m_work >= kWorkPerStopCheck) {
-      m_work = 0;
-      if (m_stop.load(std::memory_order_relaxed)) m_end = End::kStopped;
-    }
+    if (m_work >= m_nextCheck) Check();
     return m_end != End::kExhausted;
   }
+  void Check();
 
   const std::int64_t* m_b;
   int m_m;
@@ -67,14 +84,28 @@ class CombinationSearch {
   std::int64_t& m_best;
   const std::atomic<std::uint8_t>& m_stop;
   SearchListener& m_listener;
+  std::uint64_t m_budget;  // work after which the search gives up (End::kBudget)
   std::vector<Wide> m_prefix;
   std::vector<int> m_index;      // the candidate chosen at each depth
   std::vector<Wide> m_partial;   // total of the candidates chosen above each depth
   std::vector<int> m_next;       // the candidate each depth tries next
   std::vector<int> m_report;
-  std::uint32_t m_work = 0;
+  std::uint64_t m_work = 0;
+  std::uint64_t m_nextCheck = 0;
+  bool m_filterTried = false;
+  std::unique_ptr<ResidueFilter> m_filter;
   End m_end = End::kExhausted;
 };
+
+void CombinationSearch::Check() {
+  if (m_stop.load(std::memory_order_relaxed)) m_end = End::kStopped;
+  else if (m_work >= m_budget) m_end = End::kBudget;
+  if (!m_filterTried && m_work >= kWorkBeforeFilter) {
+    m_filterTried = true;
+    m_filter = std::make_unique<ResidueFilter>(Span<const std::int64_t>(m_b, m_m));
+  }
+  m_nextCheck = std::min(m_work + kWorkPerStopCheck, m_budget);
+}
 
 void CombinationSearch::Improve(Wide total, int depth, int i, int j) {
   m_best = static_cast<std::int64_t>(Wide{m_capacity} - total);
@@ -120,6 +151,11 @@ CombinationSearch::End CombinationSearch::Run(int k) {
     const bool exhausted = i > m_m - r || partial + Window(i, r) <= Floor();
     if (!exhausted) {
       if (r >= 3) {
+        if (!MayComplete(r - 1, partial + m_b[i])) {
+          ++m_next[d];
+          if (Tick(1)) return m_end;
+          continue;
+        }
         m_index[d] = i;
         m_partial[d + 1] = partial + m_b[i];
         ++d;
@@ -167,32 +203,52 @@ SearchOutcome RunSearch(Span<const std::int64_t> sizes, std::int64_t capacity, s
   std::int64_t& best = outcome.bestRemainder;
   const std::vector<int> schedule = CountSchedule(lower, upper, static_cast<int>(sizes.size()));
 
-  const bool halvesFit = m <= HalvesSolver::kMaxCandidates;
-  if (strategy == SearchStrategy::kMeetInTheMiddle ? halvesFit : strategy == SearchStrategy::kAutomatic && halvesFit) {
-    // Small enough to know each size's best total outright: a size that beats the best yields the
-    // first combination in index order with that total, which is where the enumeration would end.
-    const HalvesSolver halves(fitting, capacity);
-    std::vector<int> chosen;
+  // Branch and bound finds dense fits (many files of similar size) in moments. Where meet in the
+  // middle is possible, branch and bound gets a budget comparable to that method's cost, and none
+  // at all when there are fewer subsets than possible totals: then exact fits are rare and bounds weak.
+  const bool halves = m <= HalvesSolver::kMaxCandidates && strategy != SearchStrategy::kBranchAndBound;
+  std::uint64_t budget = UINT64_MAX;
+  if (strategy == SearchStrategy::kMeetInTheMiddle && halves) {
+    budget = 0;
+  } else if (strategy == SearchStrategy::kBranchThenMeet && halves) {
+    budget = kTestBudget;
+  } else if (halves) {
+    const Wide total = std::accumulate(fitting.begin(), fitting.end(), Wide{0});
+    budget = total >= (Wide{1} << m) ? 0 : kBranchBudgetPerSubset << (m / 2);
+  }
+  if (budget > 0) {
+    CombinationSearch search(fitting, offset, capacity, floor, best, stop, listener, budget);
+    CombinationSearch::End end = CombinationSearch::End::kExhausted;
     for (int k : schedule) {
       if (best <= floor) break;
       if (stop.load(std::memory_order_relaxed)) return outcome.complete = false, outcome;
-      const std::int64_t total = halves.BestTotal(k);
-      if (k < 1 || total < 0 || capacity - total >= best) continue;
-      chosen = halves.FirstCombination(k, total);
-      for (int& x : chosen) x += offset;
-      best = capacity - total;
-      listener.OnImprovement(total, chosen);
+      end = search.Run(k);
+      if (end != CombinationSearch::End::kExhausted) break;
     }
-    return outcome;
+    if (end == CombinationSearch::End::kStopped) outcome.complete = false;
+    if (end != CombinationSearch::End::kBudget) return outcome;
   }
+  if (best <= floor) return outcome;
 
-  CombinationSearch search(fitting, offset, capacity, floor, best, stop, listener);
+  // Few enough candidates to know each size's best total outright. The size that first reaches
+  // the best of them ends where the enumeration would end: on the first combination in index
+  // order with that total. Only that final combination is reported.
+  int highest = 0;
+  for (int k : schedule) highest = std::max(highest, k);
+  const HalvesSolver solver(fitting, capacity, highest, stop);
+  std::int64_t bestTotal = capacity - best;
+  int bestCount = 0;
   for (int k : schedule) {
-    if (best <= floor) break;
-    if (stop.load(std::memory_order_relaxed)) return outcome.complete = false, outcome;
-    const CombinationSearch::End end = search.Run(k);
-    if (end == CombinationSearch::End::kStopped) return outcome.complete = false, outcome;
-    if (end == CombinationSearch::End::kOptimal) break;
+    if (k < 1) continue;
+    const std::int64_t total = solver.BestTotal(k, bestTotal);
+    if (total > bestTotal) bestTotal = total, bestCount = k;
   }
+  std::vector<int> chosen;
+  if (bestCount > 0) chosen = solver.FirstCombination(bestCount, bestTotal);
+  if (solver.Stopped()) return outcome.complete = false, outcome;
+  if (chosen.empty()) return outcome;
+  for (int& x : chosen) x += offset;
+  best = capacity - bestTotal;
+  listener.OnImprovement(bestTotal, chosen);
   return outcome;
 }

@@ -23,9 +23,10 @@ struct SearchOutcome {
   bool complete = false;           ///< false only when the stop flag ended the search
 };
 
-/// How the combinations of each size are gone through. Both give the same result; automatic
-/// picks meet in the middle for small candidate arrays. The others exist for tests and benchmarks.
-enum class SearchStrategy { kAutomatic, kBranchAndBound, kMeetInTheMiddle };
+/// How the combinations are gone through. All give the same result. Automatic runs branch and
+/// bound, handing over to meet in the middle for small candidate arrays when that is quicker;
+/// the others force one way (kBranchThenMeet hands over after a token budget) for tests and benchmarks.
+enum class SearchStrategy { kAutomatic, kBranchAndBound, kMeetInTheMiddle, kBranchThenMeet };
 
 /// Runs the count schedule from `lower` to `upper` over `sizes` (descending, never negative)
 /// for `capacity`, starting from the initial best remainder. Only a strictly smaller remainder

@@ -4,95 +4,120 @@
 
 #include "search/saturating.h"
 
-HalvesSolver::HalvesSolver(Span<const std::int64_t> sizes, std::int64_t capacity)
-    : m_sizes(sizes), m_capacity(capacity) {
-  const int m = static_cast<int>(sizes.size());
-  m_low = MakeHalf(0, m / 2);
-  m_high = MakeHalf(m / 2, m - m / 2);
+namespace {
 
-  // Best total for every size: for each split of the size between the halves, walk the low
-  // half's totals upward and the high half's downward.
-  m_best.assign(m + 1, -1);
-  for (int a = 0; a <= m_low.count; ++a) {
-    const auto& low = m_low.sumsByCount[a];
-    for (int b = 0; b <= m_high.count; ++b) {
-      const auto& high = m_high.sumsByCount[b];
-      std::int64_t best = -1;
-      auto h = high.end();
-      for (std::int64_t l : low) {
-        if (l > capacity) break;
-        while (h != high.begin() && *(h - 1) > capacity - l) --h;
-        if (h == high.begin()) break;
-        best = std::max(best, l + *(h - 1));
+// Largest a + b <= limit with a from `low` and b from `high` (both sorted), or -1. The smaller
+// list is walked and the larger one searched.
+std::int64_t BestPair(const std::vector<std::int64_t>& low, const std::vector<std::int64_t>& high, std::int64_t limit) {
+  const auto& small = low.size() <= high.size() ? low : high;
+  const auto& large = low.size() <= high.size() ? high : low;
+  std::int64_t best = -1;
+  for (auto s = small.rbegin(); s != small.rend(); ++s) {
+    if (*s > limit) continue;
+    if (SaturatingAdd(*s, large.back()) <= best) break;  // smaller totals of `small` cannot do better
+    const auto it = std::upper_bound(large.begin(), large.end(), limit - *s);
+    if (it == large.begin()) continue;
+    best = std::max(best, *s + *(it - 1));
+    if (best == limit) break;
+  }
+  return best;
+}
+
+}  // namespace
+
+HalvesSolver::HalvesSolver(Span<const std::int64_t> sizes, std::int64_t capacity, int highest, const std::atomic<std::uint8_t>& stop)
+    : m_sizes(sizes), m_capacity(capacity), m_stop(stop), m_split(static_cast<int>(sizes.size()) / 2) {
+  const int m = static_cast<int>(sizes.size());
+  m_low = SubsetTotals(0, m_split, highest);
+  m_high = SubsetTotals(m_split, m - m_split, highest);
+}
+
+// Looks at the stop flag every few thousand calls.
+bool HalvesSolver::CheckStop() const {
+  if ((++m_visits & 0xFFF) == 0 && m_stop.load(std::memory_order_relaxed)) m_stopped = true;
+  return m_stopped;
+}
+
+// Subset totals of `count` candidates from `first`, with at most `most` members, built by
+// merging: adding a candidate merges each list with the next smaller list shifted by its size.
+HalvesSolver::Lists HalvesSolver::SubsetTotals(int first, int count, int most) const {
+  const int sizesKept = std::min(count, std::max(most, 0));
+  Lists lists(sizesKept + 1);
+  lists[0] = {0};
+  std::vector<std::int64_t> merged;
+  for (int item = 0; item < count && !Stopped(); ++item) {
+    const std::int64_t x = m_sizes[first + item];
+    for (int c = std::min(item + 1, sizesKept); c >= 1; --c) {
+      const auto& shorter = lists[c - 1];
+      const auto& current = lists[c];
+      merged.clear();
+      merged.reserve(current.size() + shorter.size());
+      auto a = current.begin();
+      for (std::int64_t s : shorter) {
+        if (s > m_capacity - x) break;  // every size is at most the capacity: no overflow
+        const std::int64_t t = s + x;
+        while (a != current.end() && *a < t) merged.push_back(*a++);
+        merged.push_back(t);
       }
-      m_best[a + b] = std::max(m_best[a + b], best);
+      merged.insert(merged.end(), a, current.end());
+      lists[c].swap(merged);
     }
   }
+  return lists;
 }
 
-HalvesSolver::Half HalvesSolver::MakeHalf(int first, int count) const {
-  Half half;
-  half.first = first;
-  half.count = count;
-  half.sumsByCount.resize(count + 1);
-  const std::size_t subsets = std::size_t{1} << count;
-  // Totals above the capacity never fit and are marked instead of kept, which also keeps them
-  // from overflowing: every size is at most the capacity, so two of them fit in 64 unsigned bits.
-  constexpr std::uint64_t kTooLarge = UINT64_MAX;
-  const auto capacity = static_cast<std::uint64_t>(m_capacity);
-  std::vector<std::uint64_t> sums(subsets, 0);
-  std::vector<unsigned char> sizes(subsets, 0);
-  for (std::size_t mask = 1; mask < subsets; ++mask) {
-    const std::size_t rest = mask & (mask - 1);
-    const std::uint64_t s = sums[rest] == kTooLarge ? kTooLarge : sums[rest] + static_cast<std::uint64_t>(m_sizes[first + __builtin_ctzll(mask)]);
-    sums[mask] = s > capacity ? kTooLarge : s;
-    sizes[mask] = static_cast<unsigned char>(sizes[rest] + 1);
+std::int64_t HalvesSolver::BestTotal(int k, std::int64_t floor) const {
+  std::int64_t best = -1;
+  if (Stopped()) return best;
+  for (int a = 0; a < static_cast<int>(m_low.size()); ++a) {
+    const int b = k - a;
+    if (b < 0 || b >= static_cast<int>(m_high.size())) continue;
+    const auto& low = m_low[a];
+    const auto& high = m_high[b];
+    if (low.empty() || high.empty()) continue;
+    // Skip splits that cannot beat what is already known, or where nothing fits.
+    const std::int64_t most = SaturatingAdd(low.back(), high.back());
+    if (most <= std::max(best, floor) || low.front() > m_capacity - high.front()) continue;
+    best = std::max(best, BestPair(low, high, m_capacity));
   }
-  for (std::size_t mask = 0; mask < subsets; ++mask) {
-    if (sums[mask] != kTooLarge) half.sumsByCount[sizes[mask]].push_back(static_cast<std::int64_t>(sums[mask]));
-  }
-  for (auto& v : half.sumsByCount) std::sort(v.begin(), v.end());
-  return half;
-}
-
-bool HalvesSolver::SecondHalfHas(int count, std::int64_t total) const {
-  if (count < 0 || count > m_high.count) return false;
-  const auto& v = m_high.sumsByCount[count];
-  return std::binary_search(v.begin(), v.end(), total);
+  return best > floor ? best : -1;
 }
 
 // Index order of whole combinations, seen from the low half: a combination whose low part
 // extends another's low part comes first (its next index is below every high-half index), so
-// the low parts are visited children first, then the part itself.
-bool HalvesSolver::FirstInFirstHalf(int k, std::int64_t total, std::vector<int>& chosen, std::int64_t sum, int next) const {
-  if (static_cast<int>(chosen.size()) < k) {
-    for (int i = next; i < m_low.count; ++i) {
-      const std::int64_t s = sum + m_sizes[i];
-      if (s > total) continue;
+// low parts are visited children first, then the part itself. `wanted` lists, per low part
+// size, the low totals that some high part completes.
+bool HalvesSolver::FirstInLowHalf(int k, std::int64_t total, const Lists& wanted, std::vector<int>& chosen, std::int64_t sum,
+                                  int next) const {
+  const int size = static_cast<int>(chosen.size());
+  if (CheckStop()) return false;
+  if (size < k && size + 1 < static_cast<int>(wanted.size())) {
+    for (int i = next; i < m_split; ++i) {
+      if (m_sizes[i] > total - sum) continue;
       chosen.push_back(i);
-      if (FirstInFirstHalf(k, total, chosen, s, i + 1)) return true;
+      if (FirstInLowHalf(k, total, wanted, chosen, sum + m_sizes[i], i + 1)) return true;
       chosen.pop_back();
     }
   }
-  const int rest = k - static_cast<int>(chosen.size());
-  if (!SecondHalfHas(rest, total - sum)) return false;
-  return FirstInSecondHalf(k, total, chosen, sum, m_high.first);
+  const auto& sums = wanted[size];
+  if (!std::binary_search(sums.begin(), sums.end(), sum)) return false;
+  return FirstInHighHalf(k, total, chosen, sum, m_split);
 }
 
-// Plain index order within the high half, trimmed by what the remaining candidates can still add.
-bool HalvesSolver::FirstInSecondHalf(int k, std::int64_t total, std::vector<int>& chosen, std::int64_t sum, int next) const {
+// Plain index order within the high half, trimmed by what the remaining candidates can add.
+bool HalvesSolver::FirstInHighHalf(int k, std::int64_t total, std::vector<int>& chosen, std::int64_t sum, int next) const {
   const int rest = k - static_cast<int>(chosen.size());
   if (rest == 0) return sum == total;
+  if (CheckStop()) return false;
   const int m = static_cast<int>(m_sizes.size());
   for (int i = next; i <= m - rest; ++i) {
+    if (m_sizes[i] > total - sum) continue;
     const std::int64_t s = sum + m_sizes[i];
-    if (s > total) continue;
-    // The largest completion from here on: the next rest - 1 candidates.
-    std::int64_t most = s;
+    std::int64_t most = s;  // the largest completion from here: the next rest - 1 candidates
     for (int j = i + 1; j < i + rest; ++j) most = SaturatingAdd(most, m_sizes[j]);
     if (most < total) return false;
     chosen.push_back(i);
-    if (FirstInSecondHalf(k, total, chosen, s, i + 1)) return true;
+    if (FirstInHighHalf(k, total, chosen, s, i + 1)) return true;
     chosen.pop_back();
   }
   return false;
@@ -100,7 +125,18 @@ bool HalvesSolver::FirstInSecondHalf(int k, std::int64_t total, std::vector<int>
 
 std::vector<int> HalvesSolver::FirstCombination(int k, std::int64_t total) const {
   std::vector<int> chosen;
-  if (k < 0 || k > static_cast<int>(m_sizes.size())) return chosen;
-  if (!FirstInFirstHalf(k, total, chosen, 0, 0)) chosen.clear();
+  if (k < 0 || total < 0 || Stopped()) return chosen;
+  // The low totals that pair with a high total of the right size to make `total` exactly.
+  Lists wanted(m_low.size());
+  for (int a = 0; a < static_cast<int>(m_low.size()); ++a) {
+    const int b = k - a;
+    if (b < 0 || b >= static_cast<int>(m_high.size())) continue;
+    const auto& high = m_high[b];
+    for (std::int64_t s : m_low[a]) {
+      if (s > total || CheckStop()) break;
+      if (std::binary_search(high.begin(), high.end(), total - s)) wanted[a].push_back(s);
+    }
+  }
+  if (!FirstInLowHalf(k, total, wanted, chosen, 0, 0)) chosen.clear();
   return chosen;
 }

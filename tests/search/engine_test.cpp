@@ -144,6 +144,7 @@ TEST(Engine, MatchesTheLiteralEnumerationOnRandomInstances) {
     const Instance in = RandomInstance(rng, round);
     ExpectSameResult(in, SearchStrategy::kBranchAndBound, "branch and bound");
     ExpectSameResult(in, SearchStrategy::kMeetInTheMiddle, "meet in the middle");
+    ExpectSameResult(in, SearchStrategy::kBranchThenMeet, "hand-over");
     if (::testing::Test::HasFatalFailure()) return;
   }
 }
@@ -160,7 +161,40 @@ TEST(Engine, MatchesTheLiteralEnumerationOnLargerDenseInstances) {
     in.maxFiles = round % 4 == 0 ? 5 : kNoFileLimit;
     ExpectSameResult(in, SearchStrategy::kBranchAndBound, "branch and bound");
     ExpectSameResult(in, SearchStrategy::kMeetInTheMiddle, "meet in the middle");
+    ExpectSameResult(in, SearchStrategy::kBranchThenMeet, "hand-over");
+    ExpectSameResult(in, SearchStrategy::kAutomatic, "automatic");
     if (::testing::Test::HasFatalFailure()) return;
+  }
+}
+
+TEST(Engine, StrategiesAgreeBeyondTheReferencesReach) {
+  // Too many files for the literal enumeration; meet in the middle (checked against it above) is
+  // the yardstick for the hand-over from branch and bound.
+  std::atomic<std::uint8_t> stop{0};
+  std::mt19937_64 rng(11);
+  for (int round = 0; round < 12; ++round) {
+    const int n = 26 + round * 17 % 19;
+    const bool dense = round % 2 == 0;
+    std::vector<std::int64_t> sizes;
+    for (int i = 0; i < n; ++i) {
+      sizes.push_back(dense ? std::uniform_int_distribution<std::int64_t>(3'000'000, 10'000'000)(rng)
+                            : std::uniform_int_distribution<std::int64_t>(1, (std::int64_t{1} << 31) - 1)(rng));
+    }
+    std::sort(sizes.rbegin(), sizes.rend());
+    const std::int64_t capacity = std::accumulate(sizes.begin(), sizes.end(), std::int64_t{0}) * (2 + round % 3) / 7;
+    const SearchPlan plan = PlanSearch(sizes, capacity, 0, round % 4 == 1 ? n / 3 : kNoFileLimit);
+    ASSERT_EQ(plan.refusal, PlanRefusal::kNone);
+    Recorder meet, handOver, automatic;
+    const auto run = [&](Recorder& r, SearchStrategy s) {
+      return RunSearch(sizes, plan.remaining, plan.bestRemainder, plan.lower, plan.upper, stop, r, s).bestRemainder;
+    };
+    const std::int64_t best = run(meet, SearchStrategy::kMeetInTheMiddle);
+    EXPECT_EQ(run(handOver, SearchStrategy::kBranchThenMeet), best) << "round " << round;
+    EXPECT_EQ(run(automatic, SearchStrategy::kAutomatic), best) << "round " << round;
+    if (!meet.improvements.empty()) {
+      EXPECT_EQ(handOver.improvements.back().indices, meet.improvements.back().indices) << "round " << round;
+      EXPECT_EQ(automatic.improvements.back().indices, meet.improvements.back().indices) << "round " << round;
+    }
   }
 }
 

@@ -1,0 +1,58 @@
+#include "search/residue_filter.h"
+
+namespace {
+
+// Builds a level only while it stays sparse (at most a quarter of the residues set), so that it
+// is cheap to build and rejects most windows.
+constexpr double kMostSubsets = ResidueFilter::kModulus / 4;
+
+double Subsets(int m, int r) {
+  double c = 1;
+  for (int i = 0; i < r; ++i) c = c * (m - i) / (i + 1);
+  return c;
+}
+
+void Mark(std::vector<std::uint64_t>& bits, std::uint64_t total) {
+  const std::uint64_t residue = total & (ResidueFilter::kModulus - 1);
+  bits[residue >> 6] |= std::uint64_t{1} << (residue & 63);
+}
+
+void MarkAll(Span<const std::int64_t> sizes, int r, int start, std::uint64_t total, std::vector<std::uint64_t>& bits) {
+  const int m = static_cast<int>(sizes.size());
+  if (r == 0) return Mark(bits, total);
+  for (int i = start; i <= m - r; ++i) MarkAll(sizes, r - 1, i + 1, total + static_cast<std::uint64_t>(sizes[i]), bits);
+}
+
+// Bits [from, to] of one word, to < 64.
+bool AnyIn(std::uint64_t word, unsigned from, unsigned to) {
+  const std::uint64_t high = to == 63 ? ~std::uint64_t{0} : (std::uint64_t{1} << (to + 1)) - 1;
+  return (word & high & (~std::uint64_t{0} << from)) != 0;
+}
+
+bool AnyInRange(const std::vector<std::uint64_t>& bits, std::uint64_t from, std::uint64_t to) {
+  const std::uint64_t firstWord = from >> 6, lastWord = to >> 6;
+  if (firstWord == lastWord) return AnyIn(bits[firstWord], from & 63, to & 63);
+  if (AnyIn(bits[firstWord], from & 63, 63)) return true;
+  for (std::uint64_t w = firstWord + 1; w < lastWord; ++w) {
+    if (bits[w]) return true;
+  }
+  return AnyIn(bits[lastWord], 0, to & 63);
+}
+
+}  // namespace
+
+ResidueFilter::ResidueFilter(Span<const std::int64_t> sizes) : m_levels(5) {
+  const int m = static_cast<int>(sizes.size());
+  for (int r = 2; r <= 4 && r <= m && Subsets(m, r) <= kMostSubsets; ++r) {
+    m_levels[r].assign(kModulus / 64, 0);
+    MarkAll(sizes, r, 0, 0, m_levels[r]);
+  }
+}
+
+bool ResidueFilter::MayReach(int r, std::uint64_t from, std::uint64_t to) const {
+  if (to - from >= kModulus - 1) return true;
+  const std::vector<std::uint64_t>& bits = m_levels[r];
+  const std::uint64_t a = from & (kModulus - 1), b = to & (kModulus - 1);
+  if (a <= b) return AnyInRange(bits, a, b);
+  return AnyInRange(bits, a, kModulus - 1) || AnyInRange(bits, 0, b);
+}

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "search/span.h"
+
+/// The totals of r candidates for small r, kept modulo 2^kBits: a total whose residue is not
+/// there cannot be the total of any r candidates, which lets the search leave out branches
+/// whose remaining room no completion can fill exactly. Only levels that stay sparse are kept.
+class ResidueFilter {
+ public:
+  static constexpr int kBits = 22;
+  static constexpr std::uint64_t kModulus = std::uint64_t{1} << kBits;
+
+  explicit ResidueFilter(Span<const std::int64_t> sizes);
+
+  /// Whether level r was built (r from 2 to 4).
+  bool Has(int r) const { return r >= 2 && r < static_cast<int>(m_levels.size()) && !m_levels[r].empty(); }
+
+  /// False when no total of r candidates lies in [from, to] (0 <= from <= to). Needs Has(r).
+  bool MayReach(int r, std::uint64_t from, std::uint64_t to) const;
+
+ private:
+  std::vector<std::vector<std::uint64_t>> m_levels;  // bit sets of kModulus bits, by r
+};

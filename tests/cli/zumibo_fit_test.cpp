@@ -1,0 +1,201 @@
+// The zumibo-fit program, run as a separate process on real files.
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "tests/temp_dir.h"
+
+namespace {
+
+struct ToolRun {
+  int exit = -1;
+  std::string out, err;
+};
+
+std::string Drain(int fd) {
+  std::string s;
+  char buf[4096];
+  for (ssize_t n; (n = read(fd, buf, sizeof buf)) > 0;) s.append(buf, static_cast<std::size_t>(n));
+  return s;
+}
+
+// Runs zumibo-fit with the arguments in `cwd`, feeding `input` on stdin. With interruptAfterMs
+// the process gets SIGINT after that long.
+ToolRun Fit(std::vector<std::string> args, const std::string& cwd, const std::string& input = "", int interruptAfterMs = 0) {
+  int in[2], out[2], err[2];
+  if (pipe(in) || pipe(out) || pipe(err)) return {};
+  const pid_t pid = fork();
+  if (pid == 0) {
+    dup2(in[0], 0);
+    dup2(out[1], 1);
+    dup2(err[1], 2);
+    for (int fd : {in[0], in[1], out[0], out[1], err[0], err[1]}) close(fd);
+    if (chdir(cwd.c_str()) != 0) _exit(126);
+    std::vector<char*> argv{const_cast<char*>(ZUMIBO_FIT_PATH)};
+    for (auto& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    execv(ZUMIBO_FIT_PATH, argv.data());
+    _exit(127);
+  }
+  close(in[0]);
+  close(out[1]);
+  close(err[1]);
+  if (!input.empty() && write(in[1], input.data(), input.size()) < 0) ADD_FAILURE() << "write";
+  close(in[1]);
+  if (interruptAfterMs) {
+    usleep(interruptAfterMs * 1000);
+    kill(pid, SIGINT);
+  }
+  ToolRun r;
+  r.err = Drain(err[0]);  // the progress output is small; read it first, then the result
+  r.out = Drain(out[0]);
+  close(out[0]);
+  close(err[0]);
+  int status = 0;
+  waitpid(pid, &status, 0);
+  r.exit = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  return r;
+}
+
+void Sparse(const std::string& path, std::uintmax_t size) {
+  std::filesystem::create_directories(std::filesystem::path(path).parent_path());
+  WriteFileBytes(path, "");
+  std::filesystem::resize_file(path, size);
+}
+
+// A folder of music with the traps a walk must get past.
+void MakeMusic(const TempDir& dir) {
+  Sparse(dir / "music/a.mp3", 5000);
+  Sparse(dir / "music/sub/b.mp3", 3000);
+  Sparse(dir / "music/sub/c.mp3", 2000);
+  Sparse(dir / "music/.hidden", 900);
+  Sparse(dir / "music/.cache/x", 100);
+  std::filesystem::create_directory_symlink("..", dir / "music/sub/loop");
+  std::filesystem::create_directory_symlink(dir / "music/sub", dir / "music/again");
+  std::filesystem::create_symlink(dir / "nowhere", dir / "music/broken");
+}
+
+}  // namespace
+
+TEST(ZumiboFit, TextOutputWalksFoldersOnceAndSkipsDotNames) {
+  TempDir dir;
+  MakeMusic(dir);
+  const ToolRun r = Fit({"-c", "7,000", "-q", "music"}, dir.path());
+  EXPECT_EQ(r.exit, 0);
+  // b.mp3 and c.mp3 are reachable as sub/ and again/ (the same folder): listed once.
+  EXPECT_TRUE(r.out == "5,000  music/a.mp3\n2,000  music/again/c.mp3\n7,000  total, 2 files\n7,000  capacity\n    0  remainder\n" ||
+              r.out == "5,000  music/a.mp3\n2,000  music/sub/c.mp3\n7,000  total, 2 files\n7,000  capacity\n    0  remainder\n")
+      << r.out;
+  EXPECT_NE(r.err.find("warning: cannot read music/broken"), std::string::npos) << r.err;
+}
+
+TEST(ZumiboFit, JsonNullAndPresets) {
+  TempDir dir;
+  Sparse(dir / "iso/big.iso", 700'000'000);
+  Sparse(dir / "iso/small.iso", 30'000'000);
+  Sparse(dir / u8"iso/ソ表.iso", 7'280'000);  // a Linux name: UTF-8, not the code page 932 of our literals
+  const ToolRun j = Fit({"--capacity", "cd700", "--json", "iso"}, dir.path());
+  ASSERT_EQ(j.exit, 0) << j.err;
+  const auto doc = nlohmann::json::parse(j.out);
+  EXPECT_EQ(doc["capacity"], 737'280'000);
+  EXPECT_EQ(doc["total"], 737'280'000);
+  EXPECT_EQ(doc["remainder"], 0);
+  EXPECT_EQ(doc["complete"], true);
+  EXPECT_EQ(doc["candidates"], 3);
+  ASSERT_EQ(doc["files"].size(), 3u);
+  EXPECT_EQ(doc["files"][0]["path"], "iso/big.iso");
+  EXPECT_EQ(doc["files"][2]["path"], u8"iso/ソ表.iso");
+  EXPECT_TRUE(doc["elapsed_ms"].is_number());
+
+  const ToolRun z = Fit({"-c", "737280000", "-0", "-q", "iso"}, dir.path());
+  EXPECT_EQ(z.exit, 0);
+  EXPECT_EQ(z.out, std::string("iso/big.iso\0iso/small.iso\0", 26) + u8"iso/ソ表.iso" + std::string(1, '\0'));
+
+  // The file limit bounds the combinations searched, not the greedy start (as in the window).
+  const ToolRun limited = Fit({"-c", "737280000", "-m", "1", "--json", "-q", "iso"}, dir.path());
+  EXPECT_EQ(nlohmann::json::parse(limited.out)["files"].size(), 3u);
+}
+
+TEST(ZumiboFit, ListInputOrdersAndMergesLikeADrop) {
+  TempDir dir;
+  const ToolRun r = Fit({"-c", "26", "-q", "--list", "-"}, dir.path(), "10\t/x/a\n20\t/x/b\r\nnot a line\n5\t/x/a\n1,000\t/x/huge\n\n");
+  EXPECT_EQ(r.exit, 0);
+  EXPECT_EQ(r.out, "20  /x/b\n 5  /x/a\n25  total, 2 files\n26  capacity\n 1  remainder\n");
+  EXPECT_NE(r.err.find("stdin:3: not a \"SIZE<TAB>PATH\" line"), std::string::npos) << r.err;
+}
+
+TEST(ZumiboFit, AllPlansDiscAfterDisc) {
+  TempDir dir;
+  const std::string list = "6\t/a\n5\t/b\n4\t/c\n3\t/d\n2\t/e\n99\t/too-big\n";
+  const ToolRun r = Fit({"-c", "10", "--all", "--json", "-q", "--list", "-"}, dir.path(), list);
+  ASSERT_EQ(r.exit, 0) << r.err;
+  const auto doc = nlohmann::json::parse(r.out);
+  ASSERT_EQ(doc["discs"].size(), 2u);
+  EXPECT_EQ(doc["discs"][0]["total"], 10);
+  EXPECT_EQ(doc["discs"][1]["total"], 10);
+  ASSERT_EQ(doc["unplaced"].size(), 1u);
+  EXPECT_EQ(doc["unplaced"][0]["path"], "/too-big");
+  const ToolRun text = Fit({"-c", "10", "--all", "-q", "--list", "-"}, dir.path(), list);
+  EXPECT_NE(text.out.find("disc 2 of 2"), std::string::npos);
+  EXPECT_NE(text.out.find("unplaced (larger than the capacity): 1 file"), std::string::npos);
+}
+
+TEST(ZumiboFit, RefusalsAndUsageErrors) {
+  TempDir dir;
+  std::filesystem::create_directory(dir / "empty");
+  Sparse(dir / "one/f", 500);
+  ToolRun r = Fit({"-c", "100", "empty"}, dir.path());
+  EXPECT_EQ(r.exit, 1);
+  EXPECT_NE(r.err.find("there is not a single file in the list"), std::string::npos);
+  r = Fit({"-c", "100", "one"}, dir.path());
+  EXPECT_EQ(r.exit, 1);
+  EXPECT_NE(r.err.find("every file in the list exceeds the capacity limit"), std::string::npos);
+  r = Fit({"-c", "-100", "one"}, dir.path());
+  EXPECT_EQ(r.exit, 1);
+  EXPECT_NE(r.err.find("negative"), std::string::npos);
+  for (const auto& args : std::vector<std::vector<std::string>>{
+           {"one"}, {"-c", "100"}, {"-c", "1", "--bogus", "one"}, {"-c", "1", "--json", "-0", "one"}, {"-c", "1", "--list", "-", "one"}}) {
+    r = Fit(args, dir.path());
+    EXPECT_EQ(r.exit, 2) << args.back();
+    EXPECT_NE(r.err.find("Try 'zumibo-fit --help'"), std::string::npos) << r.err;
+  }
+  r = Fit({"--help"}, dir.path());
+  EXPECT_EQ(r.exit, 0);
+  EXPECT_NE(r.out.find("--capacity"), std::string::npos);
+}
+
+TEST(ZumiboFit, TimeLimitAndInterruptKeepTheBestSoFar) {
+  // Eighty random 31-bit sizes: no exact fit is likely and the full search is hopeless.
+  std::mt19937_64 rng(5);
+  std::string list;
+  std::int64_t total = 0;
+  for (int i = 0; i < 80; ++i) {
+    const std::int64_t s = std::uniform_int_distribution<std::int64_t>(1, (std::int64_t{1} << 31) - 1)(rng);
+    total += s;
+    list += std::to_string(s) + "\t/f" + std::to_string(i) + "\n";
+  }
+  TempDir dir;
+  const std::string capacity = std::to_string(total / 2 + 1);
+  const ToolRun limited = Fit({"-c", capacity, "--json", "--time-limit", "0.3", "--list", "-"}, dir.path(), list);
+  ASSERT_EQ(limited.exit, 0);
+  const auto doc = nlohmann::json::parse(limited.out);
+  if (doc["remainder"] != 0) {
+    EXPECT_EQ(doc["complete"], false);
+  }
+  EXPECT_LE(doc["total"].get<std::int64_t>(), total / 2 + 1);
+
+  const ToolRun interrupted = Fit({"-c", capacity, "--list", "-"}, dir.path(), list, 300);
+  EXPECT_EQ(interrupted.exit, 0);
+  EXPECT_NE(interrupted.out.find("remainder"), std::string::npos) << interrupted.out;
+  if (interrupted.out.find("  0  remainder") == std::string::npos && interrupted.out.find(" 0  remainder") == std::string::npos) {
+    EXPECT_NE(interrupted.out.find("search stopped"), std::string::npos) << interrupted.out;
+  }
+  EXPECT_NE(interrupted.err.find("best so far"), std::string::npos);
+}
