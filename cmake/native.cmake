@@ -13,6 +13,7 @@ add_executable(zumibo_core_tests
   tests/files/cp932_test.cpp
   tests/files/file_set_test.cpp
   tests/files/size_text_test.cpp
+  tests/files/path_walk_test.cpp
   tests/app/settings_test.cpp
   tests/search/planning_test.cpp
   tests/search/engine_test.cpp

@@ -6,8 +6,31 @@ set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
 set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
 add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
 
-add_executable(Zumibo WIN32 app/skeleton_main.cpp res/zumibo.rc)
-target_link_libraries(Zumibo PRIVATE zumibo_core comctl32 ole32 uuid shell32 gdi32)
+# The window and everything behind it, shared by the program and its tests.
+add_library(zumibo_win STATIC
+  framework/app.cpp
+  framework/controls.cpp
+  framework/dialog.cpp
+  framework/wnd.cpp
+  app/help_about.cpp
+  app/main_app.cpp
+  app/main_dialog.cpp
+  app/settings_win32.cpp
+  files/drop_files.cpp
+  files/files_list_ctrl.cpp
+  search/cancel_dialog.cpp
+  search/compute_command.cpp
+  search/search_thread.cpp
+  handoff/data_source.cpp
+  handoff/move_commands.cpp
+  handoff/static_target.cpp
+)
+target_link_libraries(zumibo_win PUBLIC zumibo_core comctl32 ole32 oleaut32 uuid shell32 gdi32)
+target_compile_definitions(zumibo_win PUBLIC WINVER=0x0601 _WIN32_WINNT=0x0601)
+zumibo_defaults(zumibo_win)
+
+add_executable(Zumibo WIN32 app/main.cpp res/zumibo.rc)
+target_link_libraries(Zumibo PRIVATE zumibo_win)
 zumibo_defaults(Zumibo)
 
 add_executable(zumibo_win_tests
@@ -15,7 +38,13 @@ add_executable(zumibo_win_tests
   tests/win/win_temp_dir.cpp
   tests/win/screen.cpp
   tests/win/smoke_test.cpp
+  tests/win/main_dialog_fixture.cpp
+  tests/win/main_window_test.cpp
+  res/zumibo.rc
 )
-target_link_libraries(zumibo_win_tests PRIVATE zumibo_core gtest gtest_main gdi32)
-add_dependencies(zumibo_win_tests Zumibo)
+target_link_libraries(zumibo_win_tests PRIVATE zumibo_win gtest gtest_main)
+add_dependencies(zumibo_win_tests Zumibo zumibo_test_viewer)
+
+add_executable(zumibo_test_viewer WIN32 tests/win/test_viewer.cpp)
+zumibo_defaults(zumibo_test_viewer)
 zumibo_defaults(zumibo_win_tests)

@@ -1,16 +1,32 @@
 #pragma once
 // Collecting the files under dropped paths: a file stands for itself, a folder for every file
-// beneath it, walked depth first with no depth limit. Names that begin with "." are skipped,
-// and a folder reached again through a link is not walked again, so a link that leads back
-// into the tree can neither hang the walk nor list a file twice.
+// beneath it, walked depth first with no depth limit. Names that begin with "." are skipped.
+// A folder reached again through a link is not walked again, so a link that leads back into
+// the tree can neither hang the walk nor list a file twice; and with FolderPaths, a folder
+// reached in a later walk through another path lists its files under the path it was first
+// reached by, so they replace their earlier entries instead of doubling them.
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <set>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "files/file_entry.h"
+
+using FolderId = std::pair<std::uint64_t, std::uint64_t>;  // volume and file number
+
+/// The path by which each folder was first reached, kept across walks.
+class FolderPaths {
+ public:
+  /// The path to use for the folder: the first one known, while it still leads there.
+  std::string Use(const FolderId& id, const std::string& path);
+
+ private:
+  std::map<FolderId, std::string> m_first;
+};
 
 class PathWalker {
  public:
@@ -18,15 +34,14 @@ class PathWalker {
   /// A path that could not be read (missing, unreadable folder); the walk goes on without it.
   using PathSkipped = std::function<void(const std::string& path)>;
 
-  explicit PathWalker(FileFound found, PathSkipped skipped = nullptr)
-      : m_found(std::move(found)), m_skipped(std::move(skipped)) {}
+  explicit PathWalker(FileFound found, PathSkipped skipped = nullptr, FolderPaths* known = nullptr)
+      : m_found(std::move(found)), m_skipped(std::move(skipped)), m_known(known) {}
 
   /// Adds one path: a Windows path (code page 932) on Windows, a POSIX path elsewhere.
   /// Folders walked by earlier calls of the same walker are not walked again.
   void AddPath(const std::string& path);
 
  private:
-  using FolderId = std::pair<std::uint64_t, std::uint64_t>;  // volume and file number
   void WalkFolder(const std::string& folder);
   void Skipped(const std::string& path) {
     if (m_skipped) m_skipped(path);
@@ -34,5 +49,30 @@ class PathWalker {
 
   FileFound m_found;
   PathSkipped m_skipped;
+  FolderPaths* m_known;
   std::set<FolderId> m_visited;
 };
+
+// What the walk needs of the file system, per platform.
+namespace walk {
+
+enum class Kind { kFolder, kFile, kNeither };
+struct Entry {
+  std::string name;
+  bool folder;
+  std::int64_t size;
+  bool readable = true;  ///< false for a name whose file cannot be looked at (a broken link)
+};
+
+/// Folder, file (with its size) or neither, for a path given by the user.
+Kind Inspect(const std::string& path, std::int64_t& size);
+bool Identify(const std::string& folder, FolderId& id);
+/// The folder's entries, or false when it cannot be listed.
+bool List(const std::string& folder, std::vector<Entry>& entries);
+/// The folder's path followed by a name, with one separator between.
+std::string Join(const std::string& folder, const std::string& name);
+/// The folder part of a path (with its separator) and the name after it.
+std::pair<std::string, std::string> Split(const std::string& path);
+FileEntry MakeEntry(std::string path, std::int64_t size);
+
+}  // namespace walk

@@ -1,0 +1,201 @@
+#include "app/main_dialog.h"
+
+#include <ole2.h>
+
+#include "app/settings_win32.h"
+#include "files/file_sets.h"
+#include "files/size_text.h"
+#include "framework/app.h"
+#include "res/resource.h"
+
+namespace {
+
+// The client area never gets narrower than this, and its height is held at exactly this.
+constexpr int kMinClientWidth = 557;
+constexpr int kClientHeight = 386;
+// The exit button keeps this distance from the right and bottom edges of the client area.
+constexpr int kExitMargin = 12;
+// The lists are this much narrower than the client area.
+constexpr int kListMargin = 24;
+
+const int kResultPanel[] = {IDC_RESULT_CAPTION, IDC_RESULT_LIMIT_CAPTION, IDC_RESULT_TOTAL, IDC_RESULT_LIMIT, IDC_DRAG_TARGET, IDC_DRAG_HINT};
+
+const char* const kColumns[] = {"ファイル名", "ファイルの場所", "サイズ"};
+
+}  // namespace
+
+CMainDialog::CMainDialog(HWND parent)
+    : CDialog(IDD_MAIN, parent),
+      m_hIcon(LoadIconA(AfxGetResourceHandle(), MAKEINTRESOURCEA(IDR_MAINFRAME))),
+      m_progress(nullptr) {
+  LoadSettings(GetSettingsPath(), m_settings);
+}
+
+CMainDialog::~CMainDialog() { SaveSettings(GetSettingsPath(), m_settings); }
+
+void CMainDialog::DoDataExchange() {
+  m_fileList.SubclassWindow(Item(IDC_FILE_LIST));
+  m_resultList.Attach(Item(IDC_RESULT_LIST));
+  m_capacityEdit.Attach(Item(IDC_CAPACITY));
+  m_dragTarget.SubclassWindow(Item(IDC_DRAG_TARGET));
+}
+
+BOOL CMainDialog::OnInitDialog() {
+  CDialog::OnInitDialog();
+  OleInitialize(nullptr);  // for the drag-out; a failure only disables that
+
+  if (HMENU menu = GetSystemMenu(m_hWnd, FALSE)) {
+    char about[256] = "";
+    if (LoadStringA(AfxGetResourceHandle(), IDS_ABOUTBOX, about, sizeof about) > 0 && about[0]) {
+      AppendMenuA(menu, MF_SEPARATOR, 0, nullptr);
+      AppendMenuA(menu, MF_STRING, IDM_ABOUTBOX, about);
+    }
+  }
+  Send(WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon));
+  Send(WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
+
+  g_sourceSet.RemoveAll();
+  for (const CListCtrl* list : {static_cast<const CListCtrl*>(&m_fileList), static_cast<const CListCtrl*>(&m_resultList)}) {
+    for (int c = 0; c < 3; ++c) list->InsertColumn(c, kColumns[c]);
+  }
+  ShowResultPanel(false);
+  OnPreviousValue();  // also runs the capacity change handling
+  SetItemText(IDC_MAX_COUNT, m_settings[kMaxCountSetting]);
+  ShowWindow(m_hWnd, SW_SHOW);
+  return TRUE;
+}
+
+bool CMainDialog::OnMessage(UINT message, WPARAM w, LPARAM l, LRESULT& result) {
+  static constexpr MessageEntry<CMainDialog> kTable[] = {
+      OnWindowMessage(WM_SYSCOMMAND, &CMainDialog::OnSysCommand),
+      OnWindowMessage(WM_PAINT, &CMainDialog::OnPaint),
+      OnWindowMessage(WM_QUERYDRAGICON, &CMainDialog::OnQueryDragIcon),
+      OnCommandId(IDC_DELETE_ALL, &CMainDialog::OnDeleteAll),
+      OnCommandId(IDC_DELETE_SELECTED, &CMainDialog::OnDeleteSelected),
+      OnCommandId(IDC_PRESET_CD650, &CMainDialog::OnPresetCd650),
+      OnCommandId(IDC_PRESET_CD700, &CMainDialog::OnPresetCd700),
+      OnCommandId(IDC_PRESET_DVD, &CMainDialog::OnPresetDvd),
+      OnCommandId(IDOK, &CMainDialog::OnExit),
+      OnCommandId(IDC_PREVIOUS_VALUE, &CMainDialog::OnPreviousValue),
+      OnCommandId(IDC_COMPUTE, &CMainDialog::OnCompute),
+      OnCommandId(IDC_CAPACITY, &CMainDialog::OnCapacityChange, EN_CHANGE),
+      OnCommandId(IDC_MOVE_TO_FILES, &CMainDialog::OnMoveToFiles),
+      OnCommandId(IDC_MOVE_TO_RESULTS, &CMainDialog::OnMoveToResults),
+      OnWindowMessage(WM_GETMINMAXINFO, &CMainDialog::OnGetMinMaxInfo),
+      OnWindowMessage(WM_SIZE, &CMainDialog::OnSize),
+      OnCommandId(IDC_MANUAL, &CMainDialog::OnManual),
+  };
+  return DispatchTable(this, kTable, message, w, l, result);
+}
+
+BOOL CMainDialog::OnCommand(WPARAM w, LPARAM l) {
+  if (LOWORD(w) == ID_SEARCH_DONE && Computing()) OnSearchDone();
+  // The running computation owns the candidate array and the result set until it has ended,
+  // so nothing may end the dialog before that: close requests are ignored meanwhile.
+  if (Computing() && (LOWORD(w) == IDOK || LOWORD(w) == IDCANCEL)) return TRUE;
+  return CDialog::OnCommand(w, l);
+}
+
+void CMainDialog::OnExit() {
+  m_settings[kPreviousSetting] = m_capacityEdit.GetText();
+  m_settings[kMaxCountSetting] = GetItemText(IDC_MAX_COUNT);
+  CDialog::OnOK();
+}
+
+void CMainDialog::EnableWhenIdle() { EnableWindow(m_hWnd, m_candidates ? FALSE : TRUE); }
+
+std::optional<LRESULT> CMainDialog::OnPaint(WPARAM, LPARAM) {
+  if (!IsIconic(m_hWnd)) return std::nullopt;
+  PAINTSTRUCT ps;
+  HDC dc = BeginPaint(m_hWnd, &ps);
+  Send(WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(dc));
+  RECT r;
+  GetClientRect(m_hWnd, &r);
+  const int x = (r.right - r.left - GetSystemMetrics(SM_CXICON) + 1) / 2;
+  const int y = (r.bottom - r.top - GetSystemMetrics(SM_CYICON) + 1) / 2;
+  DrawIcon(dc, x, y, m_hIcon);
+  EndPaint(m_hWnd, &ps);
+  return 0;
+}
+
+std::optional<LRESULT> CMainDialog::OnQueryDragIcon(WPARAM, LPARAM) { return reinterpret_cast<LRESULT>(m_hIcon); }
+
+void CMainDialog::OnPreset(int setting) { m_capacityEdit.SetText(m_settings[setting]); }
+
+void CMainDialog::OnPreviousValue() { m_capacityEdit.SetText(m_settings[kPreviousSetting]); }
+
+void CMainDialog::OnCapacityChange() {
+  g_resultSet.RemoveAll();
+  ShowResultPanel(false);
+  RefreshResultPanel();
+}
+
+void CMainDialog::ShowResultPanel(bool show) {
+  for (int id : kResultPanel) ShowWindow(Item(id), show ? SW_SHOW : SW_HIDE);
+}
+
+void CMainDialog::RefreshResultPanel() {
+  m_resultList.SetRedraw(false);
+  m_resultList.DeleteAllItems();
+  m_resultList.SetItemCountEx(g_resultSet.GetCount());
+  std::int64_t total = 0;
+  int row = 0;
+  for (g_resultSet.ResetCursor(true); const FileEntry* e = g_resultSet.GetCurrent(); g_resultSet.MoveNext(), ++row) {
+    m_resultList.InsertItem(row, e->name);
+    m_resultList.SetItemText(row, 1, e->folder);
+    m_resultList.SetItemText(row, 2, FormatNumber(e->size, true));
+    total += e->size;
+  }
+  m_resultList.FitColumns(3);
+  m_resultList.SetRedraw(true);
+  InvalidateRect(m_resultList, nullptr, TRUE);
+  ShowResultPanel(g_resultSet.GetCount() != 0);
+  SetItemText(IDC_RESULT_TOTAL, FormatNumber(total, true) + "バイト");
+}
+
+void CMainDialog::RefreshFileLabels() {
+  int count = 0;
+  std::int64_t total = 0;
+  for (g_sourceSet.ResetCursor(true); const FileEntry* e = g_sourceSet.GetCurrent(); g_sourceSet.MoveNext()) {
+    total += e->size;
+    ++count;
+  }
+  SetItemText(IDC_FILE_COUNT, FormatNumber(count, true) + "個");
+  SetItemText(IDC_FILE_TOTAL, FormatNumber(total, true) + "バイト");
+}
+
+std::optional<LRESULT> CMainDialog::OnGetMinMaxInfo(WPARAM, LPARAM l) {
+  if (!m_hWnd) return std::nullopt;
+  RECT window, client;
+  GetWindowRect(m_hWnd, &window);
+  GetClientRect(m_hWnd, &client);
+  const int dx = (window.right - window.left) - (client.right - client.left);
+  const int dy = (window.bottom - window.top) - (client.bottom - client.top);
+  if (dx != 0 && dy != 0) {
+    auto* info = reinterpret_cast<MINMAXINFO*>(l);
+    info->ptMinTrackSize.x = dx + kMinClientWidth;
+    info->ptMinTrackSize.y = dy + kClientHeight;
+    info->ptMaxTrackSize.y = dy + kClientHeight;
+  }
+  return 0;
+}
+
+std::optional<LRESULT> CMainDialog::OnSize(WPARAM w, LPARAM l) {
+  const int cx = LOWORD(l), cy = HIWORD(l);
+  // A minimised window reports 0 x 0; laying out for that would leave negative sizes behind.
+  if (w == SIZE_MINIMIZED || (cx == 0 && cy == 0)) return std::nullopt;
+  HWND fileList = Item(IDC_FILE_LIST), resultList = Item(IDC_RESULT_LIST);
+  if (!m_hWnd || !fileList || !resultList) return std::nullopt;
+  for (HWND list : {fileList, resultList}) {
+    RECT r;
+    GetWindowRect(list, &r);
+    SetWindowPos(list, nullptr, 0, 0, cx - kListMargin, r.bottom - r.top, SWP_NOMOVE | SWP_NOZORDER);
+    RedrawWindow(list, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
+  }
+  if (HWND exit = Item(IDOK)) {
+    RECT r;
+    GetWindowRect(exit, &r);
+    SetWindowPos(exit, nullptr, cx - (r.right - r.left) - kExitMargin, cy - (r.bottom - r.top) - kExitMargin, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+  }
+  return 0;
+}

@@ -1,0 +1,76 @@
+#include "framework/app.h"
+
+#include <new>
+#include <vector>
+
+#include "files/cp932.h"
+#include "framework/message_box.h"
+
+namespace {
+
+CWinApp* g_app = nullptr;
+MessageBoxHandler& Handler() {
+  static MessageBoxHandler handler;
+  return handler;
+}
+
+}  // namespace
+
+CWinApp::CWinApp() { g_app = this; }
+
+CWinApp::~CWinApp() {
+  if (g_app == this) g_app = nullptr;
+}
+
+int CWinApp::Run() {
+  MSG msg;
+  while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
+    TranslateMessage(&msg);
+    DispatchMessageA(&msg);
+  }
+  return static_cast<int>(msg.wParam);
+}
+
+CWinApp* AfxGetApp() { return g_app; }
+
+HINSTANCE AfxGetResourceHandle() { return GetModuleHandleA(nullptr); }
+
+std::string ModuleFileName() {
+  std::vector<char> buffer(MAX_PATH);
+  for (;;) {
+    const DWORD n = GetModuleFileNameA(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
+    if (n == 0) return {};
+    if (n < buffer.size() - 1) return std::string(buffer.data(), n);
+    if (buffer.size() >= 32768 * 2) return std::string(buffer.data(), n);
+    buffer.resize(buffer.size() * 2);
+  }
+}
+
+const std::string& AppTitle() {
+  static const std::string title = [] {
+    const std::string path = ModuleFileName();
+    std::string name = path.substr(static_cast<std::size_t>(FindLastSeparator(path) + 1));
+    const std::size_t dot = name.rfind('.');
+    if (dot != std::string::npos && dot > 0) name.erase(dot);
+    return name;
+  }();
+  return title;
+}
+
+void ReportException() {
+  try {
+    throw;
+  } catch (const std::bad_alloc&) {
+    AppMessageBox(nullptr, "メモリが不足しています。", nullptr, MB_OK | MB_ICONSTOP);
+  } catch (...) {
+    AppMessageBox(nullptr, "予期しないエラーが発生しました。", nullptr, MB_OK | MB_ICONSTOP);
+  }
+}
+
+int AppMessageBox(HWND owner, const std::string& text, const char* caption, UINT type) {
+  const std::string title = caption ? caption : AppTitle();
+  if (Handler()) return Handler()(owner, text, title, type);
+  return MessageBoxA(owner, text.c_str(), title.c_str(), type);
+}
+
+void SetMessageBoxHandler(MessageBoxHandler handler) { Handler() = std::move(handler); }

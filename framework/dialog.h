@@ -1,0 +1,94 @@
+#pragma once
+// Dialogs from templates, modal or modeless, with their messages dispatched through a table.
+//
+// One static dialog procedure serves every dialog: the object is stored in DWLP_USER at
+// WM_INITDIALOG, messages go to typed virtual handlers, and no exception crosses back into the
+// system's code.
+
+#include <windows.h>
+
+#include <optional>
+
+#include "framework/wnd.h"
+
+class CDialog : public CWnd {
+ public:
+  explicit CDialog(UINT templateId, HWND parent = nullptr) : m_templateId(templateId), m_parent(parent) {}
+  /// Destroys the window if it still exists.
+  ~CDialog() override;
+
+  /// Runs the dialog modally; without a parent, the application's main window owns it.
+  INT_PTR DoModal();
+  /// Creates the dialog as a modeless window.
+  bool Create(UINT templateId, HWND parent);
+  void DestroyWindow();
+  /// Ends a modal run with the result; a modeless dialog is destroyed instead.
+  void EndDialog(int result);
+  /// The result EndDialog was given (for modeless dialogs too).
+  INT_PTR Result() const { return m_result; }
+
+  /// The dialog object of a window made by this class, or null.
+  static CDialog* FromHandle(HWND hwnd);
+
+ protected:
+  /// Binds the controls (DoDataExchange) and returns TRUE: the first tab stop gets the focus.
+  virtual BOOL OnInitDialog();
+  /// Attaches control objects to their dialog items.
+  virtual void DoDataExchange() {}
+  /// The exit operation: binds once more, then ends with IDOK.
+  virtual void OnOK();
+  /// The cancel operation: ends with IDCANCEL.
+  virtual void OnCancel();
+  /// Every WM_COMMAND: the message table first, then IDOK and IDCANCEL.
+  virtual BOOL OnCommand(WPARAM w, LPARAM l);
+  /// The dialog's message table; true when the message was handled, with its result.
+  virtual bool OnMessage(UINT, WPARAM, LPARAM, LRESULT&) { return false; }
+
+ private:
+  static INT_PTR CALLBACK DialogProc(HWND hwnd, UINT message, WPARAM w, LPARAM l);
+
+  UINT m_templateId;
+  HWND m_parent;
+  bool m_modal = false;
+  INT_PTR m_result = 0;
+};
+
+/// One entry of a message table: a window message, or a command with its notification code.
+/// A message handler returns no value to ask for the default processing.
+template <class T>
+struct MessageEntry {
+  UINT message;
+  UINT id;
+  UINT code;
+  std::optional<LRESULT> (T::*onMessage)(WPARAM, LPARAM);
+  void (T::*onCommand)();
+};
+
+template <class T>
+constexpr MessageEntry<T> OnWindowMessage(UINT message, std::optional<LRESULT> (T::*handler)(WPARAM, LPARAM)) {
+  return {message, 0, 0, handler, nullptr};
+}
+
+template <class T>
+constexpr MessageEntry<T> OnCommandId(UINT id, void (T::*handler)(), UINT code = BN_CLICKED) {
+  return {WM_COMMAND, id, code, nullptr, handler};
+}
+
+/// Looks the message up in the table, top to bottom, and calls the first matching handler.
+template <class T, std::size_t N>
+bool DispatchTable(T* self, const MessageEntry<T> (&table)[N], UINT message, WPARAM w, LPARAM l, LRESULT& result) {
+  for (const MessageEntry<T>& e : table) {
+    if (e.message != message) continue;
+    if (message == WM_COMMAND) {
+      if (e.id != LOWORD(w) || e.code != HIWORD(w)) continue;
+      (self->*e.onCommand)();
+      result = 0;
+      return true;
+    }
+    const std::optional<LRESULT> r = (self->*e.onMessage)(w, l);
+    if (!r) return false;
+    result = *r;
+    return true;
+  }
+  return false;
+}

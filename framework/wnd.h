@@ -1,0 +1,47 @@
+#pragma once
+// Thin, non-owning wrappers over window handles, in the shape the dialogs expect of them.
+
+#include <windows.h>
+
+#include <string>
+
+class CWnd {
+ public:
+  CWnd() = default;
+  explicit CWnd(HWND hwnd) : m_hWnd(hwnd) {}
+  virtual ~CWnd();
+  CWnd(const CWnd&) = delete;
+  CWnd& operator=(const CWnd&) = delete;
+
+  HWND GetSafeHwnd() const { return m_hWnd; }
+  operator HWND() const { return m_hWnd; }
+
+  LRESULT Send(UINT message, WPARAM w = 0, LPARAM l = 0) const { return SendMessageA(m_hWnd, message, w, l); }
+  HWND Item(int id) const { return GetDlgItem(m_hWnd, id); }
+  /// The whole text of the window, at any length.
+  std::string GetText() const { return WindowText(m_hWnd); }
+  void SetText(const std::string& text) const { SetWindowTextA(m_hWnd, text.c_str()); }
+  std::string GetItemText(int id) const { return WindowText(Item(id)); }
+  void SetItemText(int id, const std::string& text) const { SetDlgItemTextA(m_hWnd, id, text.c_str()); }
+
+  static std::string WindowText(HWND hwnd);
+
+  /// Attaches to an existing window without taking it over (the dialog owns its controls).
+  void Attach(HWND hwnd);
+  /// Attaches and routes the window's messages through OnSubclassMessage first; what that
+  /// does not handle goes on to the window's own procedure.
+  void SubclassWindow(HWND hwnd);
+  void Detach();
+
+ protected:
+  /// Messages of a subclassed window; true when handled, with the result.
+  virtual bool OnSubclassMessage(UINT, WPARAM, LPARAM, LRESULT&) { return false; }
+  /// The window's own handling of a message (for a subclassed window).
+  LRESULT Default(UINT message, WPARAM w, LPARAM l) const;
+
+  HWND m_hWnd = nullptr;
+
+ private:
+  static LRESULT CALLBACK SubclassProc(HWND, UINT, WPARAM, LPARAM, UINT_PTR, DWORD_PTR);
+  bool m_subclassed = false;
+};

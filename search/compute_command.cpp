@@ -1,0 +1,134 @@
+// GO: check the input, set aside what is already chosen, build the initial solution and the
+// range of combination sizes, and start the search on a worker thread. And its end.
+#include <new>
+#include <vector>
+
+#include "app/main_dialog.h"
+#include "files/file_sets.h"
+#include "files/size_text.h"
+#include "framework/message_box.h"
+#include "res/resource.h"
+#include "search/byte_count.h"
+#include "search/plan.h"
+#include "search/saturating.h"
+#include "search/search_thread.h"
+
+namespace {
+
+std::string Bytes(std::int64_t n) { return FormatNumber(n, true) + "バイト"; }
+
+}  // namespace
+
+void CMainDialog::OnCompute() {
+  if (Computing()) {
+    AppMessageBox(m_hWnd, "既に演算は行われています", nullptr, MB_OK);
+    return;
+  }
+  if (AppMessageBox(m_hWnd, "ピッタリ容量の計算を行います。よろしいですか？", "計算するぞ～", MB_YESNO) == IDNO) return;
+
+  const std::int64_t capacity = ParseByteCount(m_capacityEdit.GetText());
+  g_pinnedSet.RemoveAll();
+  std::int64_t pinnedTotal = 0;
+  for (g_resultSet.ResetCursor(true); const FileEntry* e = g_resultSet.GetCurrent(); g_resultSet.MoveNext()) {
+    g_pinnedSet.Add(*e);
+    pinnedTotal = SaturatingAdd(pinnedTotal, e->size);
+  }
+
+  std::vector<std::int64_t> sizes;
+  sizes.reserve(static_cast<std::size_t>(g_sourceSet.GetCount()));
+  for (g_sourceSet.ResetCursor(true); const FileEntry* e = g_sourceSet.GetCurrent(); g_sourceSet.MoveNext()) sizes.push_back(e->size);
+  const std::string maxCountText = GetItemText(IDC_MAX_COUNT);
+  const SearchPlan plan = PlanSearch(sizes, capacity, pinnedTotal, ParseMaxFileCount(maxCountText));
+
+  if (plan.refusal == PlanRefusal::kPinnedOverCapacity) {
+    AppMessageBox(m_hWnd, "既に選択されているファイルが制限容量を超えています", "容量オーバー", MB_OK);
+    return;
+  }
+  SetItemText(IDC_RESULT_LIMIT, Bytes(capacity));
+  if (plan.refusal == PlanRefusal::kNoFiles) {
+    AppMessageBox(m_hWnd, "一覧にファイルが一つもありません。", "ファイルなし", MB_OK);
+    return;
+  }
+  if (plan.refusal == PlanRefusal::kNothingFits) {
+    AppMessageBox(m_hWnd, "一覧にあるどのファイルも制限容量を超えています", "容量オーバー", MB_OK);
+    return;
+  }
+
+  // The progress dialog, centred on the main window.
+  RECT main;
+  GetWindowRect(m_hWnd, &main);
+  m_progress.Create(IDD_PROGRESS, m_hWnd);
+  ShowWindow(m_progress, SW_SHOW);
+  m_progress.SetItemText(IDC_RESULT_LIMIT, Bytes(plan.remaining));
+  RECT own;
+  GetWindowRect(m_progress, &own);
+  const int width = own.right - own.left, height = own.bottom - own.top;
+  SetWindowPos(m_progress, nullptr, (main.left + main.right) / 2 - width / 2, (main.top + main.bottom) / 2 - height / 2, 0, 0,
+               SWP_NOSIZE | SWP_NOZORDER);
+
+  g_resultSet.RemoveAll();
+  RefreshResultPanel();
+
+  // The initial solution: the greedy fill, or the first single file that fits.
+  int index = 0;
+  auto initial = plan.initial.begin();
+  for (g_sourceSet.ResetCursor(true); const FileEntry* e = g_sourceSet.GetCurrent() ; g_sourceSet.MoveNext(), ++index) {
+    if (initial == plan.initial.end()) break;
+    if (*initial == index) {
+      g_resultSet.Add(*e);
+      ++initial;
+    }
+  }
+  g_bestRemainder = plan.bestRemainder;
+  SetItemText(IDC_RESULT_TOTAL, Bytes(plan.greedyTotal));
+  m_progress.SetItemText(IDC_RESULT_TOTAL, Bytes(plan.greedyTotal));
+  m_settings[kMaxCountSetting] = maxCountText;
+
+  const int n = g_sourceSet.GetCount();
+  try {
+    m_candidates.reset(new FileEntry[n]);
+  } catch (const std::bad_alloc&) {
+    AbandonComputation();
+    throw;
+  }
+  m_candidateCount = n;
+  EnableWhenIdle();
+  index = 0;
+  for (g_sourceSet.ResetCursor(true); const FileEntry* e = g_sourceSet.GetCurrent(); g_sourceSet.MoveNext()) m_candidates[index++] = *e;
+
+  g_searchParams = {plan.lower, plan.upper, plan.remaining, &g_bestRemainder, m_candidates.get(), n, m_hWnd, m_progress};
+  g_stopSearch.store(0, std::memory_order_relaxed);
+  HANDLE thread = StartSearchThread(&g_searchParams);
+  if (!thread) {
+    AbandonComputation();
+    throw std::bad_alloc();  // reported like any other lack of memory
+  }
+  CloseHandle(thread);
+}
+
+// A computation that could not start: back to idle with both lists as they were before GO.
+void CMainDialog::AbandonComputation() {
+  m_progress.DestroyWindow();
+  g_resultSet.RemoveAll();
+  for (g_pinnedSet.ResetCursor(true); const FileEntry* e = g_pinnedSet.GetCurrent(); g_pinnedSet.MoveNext()) g_resultSet.Add(*e);
+  m_candidates.reset();
+  m_candidateCount = 0;
+  EnableWhenIdle();
+  RefreshResultPanel();
+}
+
+void CMainDialog::OnSearchDone() {
+  m_progress.DestroyWindow();
+  for (g_pinnedSet.ResetCursor(true); const FileEntry* e = g_pinnedSet.GetCurrent(); g_pinnedSet.MoveNext()) g_resultSet.Add(*e);
+  const PathEqualityComparator samePath;
+  for (g_resultSet.ResetCursor(true); const FileEntry* e = g_resultSet.GetCurrent(); g_resultSet.MoveNext()) {
+    if (g_sourceSet.Find(*e, samePath)) g_sourceSet.RemoveCurrent();
+  }
+  m_candidates.reset();
+  m_candidateCount = 0;
+  EnableWhenIdle();
+  RefreshResultPanel();
+  m_fileList.Refill();
+  RefreshFileLabels();
+  SetActiveWindow(m_hWnd);
+}

@@ -1,0 +1,374 @@
+// The main window: start-up, settings, presets, dropping files, labels, layout, help and About.
+#include <windows.h>
+#include <commctrl.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <string>
+
+#include "app/manual.h"
+#include "app/settings.h"
+#include "framework/app.h"
+#include "res/resource.h"
+#include "tests/win/main_dialog_fixture.h"
+#include "files/cp932.h"
+#include "tests/win/screen.h"
+
+namespace {
+
+const char kSettings[] =
+    "20\tMaxLoop Limit\r\n681,984,000\t650MBCD-ROM\r\n737,280,000\t700MBCD-ROM\r\n4,700,372,992\tDVD\r\n1,000\t前回入力値\r\n";
+
+const int kPanel[] = {IDC_RESULT_CAPTION, IDC_RESULT_LIMIT_CAPTION, IDC_RESULT_TOTAL, IDC_RESULT_LIMIT, IDC_DRAG_TARGET, IDC_DRAG_HINT};
+
+std::string ColumnHeading(HWND list, int column) {
+  char text[64] = "";
+  LVCOLUMNA c = {};
+  c.mask = LVCF_TEXT;
+  c.pszText = text;
+  c.cchTextMax = sizeof text;
+  SendMessageA(list, LVM_GETCOLUMNA, column, reinterpret_cast<LPARAM>(&c));
+  return text;
+}
+
+RECT ClientRectOf(HWND parent, HWND child) {
+  RECT r;
+  GetWindowRect(child, &r);
+  MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&r), 2);
+  return r;
+}
+
+}  // namespace
+
+TEST_F(MainDialogTest, StartsEmptyWithTheTemplateTexts) {
+  Open(nullptr);
+  EXPECT_EQ(CWnd::WindowText(Dlg()), "Zumibo Ver1.00");
+  EXPECT_EQ(Text(IDC_FILE_COUNT), "0個");
+  EXPECT_EQ(Text(IDC_FILE_TOTAL), "0バイト");
+  EXPECT_EQ(Text(IDC_RESULT_TOTAL), "バイト");  // the result panel was refreshed for the empty result set
+  for (int id : kPanel) EXPECT_FALSE(Visible(id)) << id;
+  EXPECT_TRUE(Rows(IDC_FILE_LIST).empty());
+  EXPECT_TRUE(Rows(IDC_RESULT_LIST).empty());
+  EXPECT_EQ(Text(IDC_CAPACITY), "");
+  EXPECT_EQ(Text(IDC_MAX_COUNT), "");
+  for (int list : {IDC_FILE_LIST, IDC_RESULT_LIST}) {
+    EXPECT_EQ(ColumnHeading(Item(list), 0), "ファイル名");
+    EXPECT_EQ(ColumnHeading(Item(list), 1), "ファイルの場所");
+    EXPECT_EQ(ColumnHeading(Item(list), 2), "サイズ");
+  }
+  for (int c = 0; c < 3; ++c) EXPECT_GT(ColumnWidth(IDC_RESULT_LIST, c), 20) << c;  // as wide as the headings
+
+  RECT client;
+  GetClientRect(Dlg(), &client);
+  EXPECT_EQ(client.right, 557);
+  EXPECT_EQ(client.bottom, 386);
+  EXPECT_EQ(GetFocus(), Item(IDOK));
+
+  // The About item ends the system menu, after a separator.
+  HMENU menu = GetSystemMenu(Dlg(), FALSE);
+  const int items = GetMenuItemCount(menu);
+  ASSERT_GE(items, 2);
+  EXPECT_EQ(GetMenuItemID(menu, items - 1), static_cast<UINT>(IDM_ABOUTBOX));
+  char label[64] = "";
+  GetMenuStringA(menu, items - 1, label, sizeof label, MF_BYPOSITION);
+  EXPECT_STREQ(label, "バージョン情報 Zumibo(&A)...");
+  MENUITEMINFOA info = {};
+  info.cbSize = sizeof info;
+  info.fMask = MIIM_FTYPE;
+  GetMenuItemInfoA(menu, items - 2, TRUE, &info);
+  EXPECT_TRUE(info.fType & MFT_SEPARATOR);
+
+  // Without settings the presets empty the capacity.
+  SetText(IDC_CAPACITY, "123");
+  Press(IDC_PRESET_DVD);
+  EXPECT_EQ(Text(IDC_CAPACITY), "");
+  Pump(200);
+  if (!ScreenshotDir().empty()) SaveWindowPicture(Dlg(), ScreenshotDir() + "\\main-empty.bmp");
+}
+
+TEST_F(MainDialogTest, SettingsFillTheEditsAndTheyAreSavedOnExit) {
+  Open(kSettings);
+  EXPECT_EQ(Text(IDC_CAPACITY), "1,000");
+  EXPECT_EQ(Text(IDC_MAX_COUNT), "20");
+  Press(IDC_PRESET_CD650);
+  EXPECT_EQ(Text(IDC_CAPACITY), "681,984,000");
+  Press(IDC_PRESET_CD700);
+  EXPECT_EQ(Text(IDC_CAPACITY), "737,280,000");
+  Press(IDC_PRESET_DVD);
+  EXPECT_EQ(Text(IDC_CAPACITY), "4,700,372,992");
+  Press(IDC_PREVIOUS_VALUE);
+  EXPECT_EQ(Text(IDC_CAPACITY), "1,000");
+
+  SetText(IDC_CAPACITY, "12,345 バイト");
+  SetText(IDC_MAX_COUNT, "");
+  Press(IDOK);
+  EXPECT_FALSE(IsWindow(Dlg()));
+  EXPECT_EQ(CloseAndReadSettings(),
+            "\tMaxLoop Limit\r\n681,984,000\t650MBCD-ROM\r\n737,280,000\t700MBCD-ROM\r\n4,700,372,992\tDVD\r\n12,345 バイト\t前回入力値\r\n");
+}
+
+TEST_F(MainDialogTest, EscSavesWithoutTakingTheEdits) {
+  Open(kSettings);
+  SetText(IDC_CAPACITY, "999");
+  SetText(IDC_MAX_COUNT, "3");
+  SetFocus(Item(IDC_CAPACITY));
+  PostMessageA(Item(IDC_CAPACITY), WM_KEYDOWN, VK_ESCAPE, 0);
+  ASSERT_TRUE(PumpUntil([&] { return !IsWindow(Dlg()); }, 5000));
+  EXPECT_EQ(CloseAndReadSettings(), kSettings);
+
+  // And without any settings file, the end of the run writes five empty settings.
+  Open(nullptr);
+  Press(IDCANCEL);
+  EXPECT_EQ(CloseAndReadSettings(), "\tMaxLoop Limit\r\n\t650MBCD-ROM\r\n\t700MBCD-ROM\r\n\tDVD\r\n\t前回入力値\r\n");
+}
+
+TEST_F(MainDialogTest, DropsFilesAndFoldersLargestFirst) {
+  Open(kSettings);
+  const std::string d = m_dir.path();
+  MakeFolder(d + "\\音楽");
+  MakeFile(d + "\\音楽\\ソ", 1234567);
+  MakeFolder(d + "\\表");
+  MakeFile(d + "\\表\\a.txt", 10);
+  MakeFile(d + "\\表\\.profile", 5);
+  MakeFolder(d + "\\表\\.cache");
+  MakeFile(d + "\\表\\.cache\\x", 7);
+  MakeFolder(d + "\\表\\深い");
+  MakeFile(d + "\\表\\深い\\b.txt", 10);
+  MakeFolder(d + "\\empty");
+  MakeFile(d + "\\zero.bin", 0);
+  MakeFile(d + "\\big.iso", std::int64_t{5} << 30);
+  MakeFile(d + "\\データ.dat", 500);
+  SetFileAttributesA((d + "\\データ.dat").c_str(), FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
+
+  Drop({d + "\\音楽", d + "\\表", d + "\\empty", d + "\\zero.bin", d + "\\big.iso", d + "\\データ.dat", d + "\\表\\a.txt", d + "\\missing"});
+  const std::vector<Row> expected = {
+      {"big.iso", d + "\\", "5,368,709,120バイト"},
+      {"ソ", d + "\\音楽\\", "1,234,567バイト"},
+      {"データ.dat", d + "\\", "500バイト"},
+      {"a.txt", d + "\\表\\", "10バイト"},
+      {"b.txt", d + "\\表\\深い\\", "10バイト"},
+      {"zero.bin", d + "\\", "バイト"},
+  };
+  EXPECT_EQ(Rows(IDC_FILE_LIST), expected);
+  EXPECT_EQ(Text(IDC_FILE_COUNT), "6個");
+  EXPECT_EQ(Text(IDC_FILE_TOTAL), "5,369,944,207バイト");
+  for (int c = 0; c < 3; ++c) EXPECT_GT(ColumnWidth(IDC_FILE_LIST, c), 30) << c;
+
+  // An empty folder alone adds nothing but still refreshes.
+  Drop({d + "\\empty"});
+  EXPECT_EQ(Rows(IDC_FILE_LIST).size(), 6u);
+  Pump(200);
+  if (!ScreenshotDir().empty()) SaveWindowPicture(Dlg(), ScreenshotDir() + "\\main-files.bmp");
+}
+
+TEST_F(MainDialogTest, EachFileIsListedOnceWithItsLatestSize) {
+  Open(kSettings);
+  const std::string f = m_dir.path() + "\\song.mp3";
+  MakeFile(f, 100);
+  Drop({f, f});
+  EXPECT_EQ(Rows(IDC_FILE_LIST).size(), 1u);
+  MakeFile(f, 300);
+  Drop({f});
+  ASSERT_EQ(Rows(IDC_FILE_LIST).size(), 1u);
+  EXPECT_EQ(Rows(IDC_FILE_LIST)[0].size, "300バイト");
+  EXPECT_EQ(Text(IDC_FILE_TOTAL), "300バイト");
+
+  // A file that is in the result list is not added to the file list again.
+  MakeFile(m_dir.path() + "\\other.mp3", 50);
+  Drop({m_dir.path()});
+  ASSERT_EQ(Names(IDC_FILE_LIST), (std::vector<std::string>{"song.mp3", "other.mp3"}));
+  Select(IDC_FILE_LIST, {0});
+  Press(IDC_MOVE_TO_RESULTS);
+  Drop({m_dir.path()});
+  EXPECT_EQ(Names(IDC_FILE_LIST), (std::vector<std::string>{"other.mp3"}));
+  EXPECT_EQ(Names(IDC_RESULT_LIST), (std::vector<std::string>{"song.mp3"}));
+}
+
+TEST_F(MainDialogTest, FolderLinksAreWalkedOnce) {
+  // The test driver makes a real folder tree with links on the Linux side: top\sub\loop leads
+  // back to top, top\again leads to top\sub.
+  const char* fixture = std::getenv("ZUMIBO_LINK_FIXTURE");
+  if (!fixture) GTEST_SKIP() << "ZUMIBO_LINK_FIXTURE is not set";
+  Open(kSettings);
+  Drop({fixture});
+  const std::vector<Row> rows = Rows(IDC_FILE_LIST);
+  ASSERT_EQ(rows.size(), 2u) << ::testing::PrintToString(rows);
+  EXPECT_EQ(rows[0].name, "top.txt");
+  EXPECT_EQ(rows[1].name, "file.txt");
+  // Dropping the link itself next to its target changes nothing either.
+  Drop({std::string(fixture) + "\\again", std::string(fixture) + "\\sub"});
+  EXPECT_EQ(Rows(IDC_FILE_LIST), rows);
+  Drop({std::string(fixture) + "\\sub\\loop\\again\\file.txt"});
+  EXPECT_EQ(Rows(IDC_FILE_LIST), rows);
+}
+
+TEST_F(MainDialogTest, ALongDroppedPathIsNeverCutIntoAnotherPath) {
+  Open(kSettings);
+  const std::string d = m_dir.path() + "\\";
+  // The first 259 bytes of the long path name a file that exists.
+  const std::string cut = d + std::string(259 - d.size(), 'a');
+  MakeFile(cut, 42);
+  const std::string longPath = cut + "bbbbbbbb.txt";
+  Drop({longPath});
+  for (const Row& r : Rows(IDC_FILE_LIST)) EXPECT_NE(r.folder + r.name, cut);
+}
+
+TEST_F(MainDialogTest, LayoutFollowsTheWidthOnly) {
+  Open(kSettings);
+  RECT window, client;
+  GetWindowRect(Dlg(), &window);
+  GetClientRect(Dlg(), &client);
+  const int dx = (window.right - window.left) - client.right, dy = (window.bottom - window.top) - client.bottom;
+  MINMAXINFO info = {};
+  info.ptMaxTrackSize = {5000, 5000};
+  SendMessageA(Dlg(), WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&info));
+  EXPECT_EQ(info.ptMinTrackSize.x, dx + 557);
+  EXPECT_EQ(info.ptMinTrackSize.y, dy + 386);
+  EXPECT_EQ(info.ptMaxTrackSize.y, dy + 386);
+  EXPECT_EQ(info.ptMaxTrackSize.x, 5000);
+
+  const auto check = [&](int cx) {
+    GetClientRect(Dlg(), &client);
+    EXPECT_EQ(client.right, cx);
+    const RECT files = ClientRectOf(Dlg(), Item(IDC_FILE_LIST)), results = ClientRectOf(Dlg(), Item(IDC_RESULT_LIST));
+    EXPECT_EQ(files.right - files.left, cx - 24);
+    EXPECT_EQ(results.right - results.left, cx - 24);
+    const RECT exit = ClientRectOf(Dlg(), Item(IDOK));
+    EXPECT_EQ(client.right - exit.right, 12);
+    EXPECT_EQ(client.bottom - exit.bottom, 12);
+  };
+  // The template's own layout holds until the first size change.
+  SetWindowPos(Dlg(), nullptr, 0, 0, dx + 557 + 300, dy + 386, SWP_NOMOVE | SWP_NOZORDER);
+  Pump();
+  check(857);
+  SetWindowPos(Dlg(), nullptr, 0, 0, dx + 557, dy + 386, SWP_NOMOVE | SWP_NOZORDER);
+  Pump();
+  check(557);
+  SetWindowPos(Dlg(), nullptr, 0, 0, dx + 557 + 300, dy + 386, SWP_NOMOVE | SWP_NOZORDER);
+  Pump();
+  Pump(200);
+  if (!ScreenshotDir().empty()) SaveWindowPicture(Dlg(), ScreenshotDir() + "\\main-wide.bmp");
+  // Minimised and restored: the layout is as it was.
+  ShowWindow(Dlg(), SW_MINIMIZE);
+  Pump(100);
+  ShowWindow(Dlg(), SW_RESTORE);
+  Pump(100);
+  check(857);
+}
+
+TEST_F(MainDialogTest, CountAndTotalLabelsGroupDigits) {
+  Open(kSettings);
+  const std::string d = m_dir.path();
+  for (int i = 0; i < 1234; ++i) MakeFile(d + "\\f" + std::to_string(i), 1000);
+  Drop({d});
+  EXPECT_EQ(Text(IDC_FILE_COUNT), "1,234個");
+  EXPECT_EQ(Text(IDC_FILE_TOTAL), "1,234,000バイト");
+  Answer({IDYES});
+  Press(IDC_DELETE_ALL);
+  EXPECT_EQ(Text(IDC_FILE_COUNT), "個");
+  EXPECT_EQ(Text(IDC_FILE_TOTAL), "バイト");
+}
+
+TEST_F(MainDialogTest, TheEmptyListPaintsTheDropPrompt) {
+  Open(kSettings);
+  SetForegroundWindow(Dlg());
+  RedrawWindow(Item(IDC_FILE_LIST), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
+  Pump(200);
+  HWND list = Item(IDC_FILE_LIST);
+  RECT client;
+  GetClientRect(list, &client);
+  HDC dc = GetDC(list);
+  // The inner panel's pattern: olive dots where both coordinates are multiples of 4, or both
+  // leave 2; light yellow elsewhere. The outer panel is the button face colour.
+  EXPECT_EQ(GetPixel(dc, 36, 52), RGB(0x80, 0x80, 0x00));
+  EXPECT_EQ(GetPixel(dc, 38, 54), RGB(0x80, 0x80, 0x00));
+  EXPECT_EQ(GetPixel(dc, 37, 52), RGB(0xFF, 0xFF, 0x99));
+  EXPECT_EQ(GetPixel(dc, 36, 54), RGB(0xFF, 0xFF, 0x99));
+  EXPECT_EQ(GetPixel(dc, 24, 40), GetSysColor(COLOR_BTNFACE));
+  EXPECT_EQ(GetPixel(dc, 20, 32), GetSysColor(COLOR_BTNHIGHLIGHT));  // raised outer edge
+  EXPECT_EQ(GetPixel(dc, 20, client.bottom - 17), GetSysColor(COLOR_BTNSHADOW));
+  EXPECT_EQ(GetPixel(dc, 40, 48), GetSysColor(COLOR_BTNSHADOW));  // sunken inner edge
+  // Black text somewhere on the middle line of the inner panel.
+  bool text = false;
+  for (int x = 32; x < client.right - 32 && !text; ++x) {
+    for (int y = (48 + client.bottom - 32) / 2 - 3; y <= (48 + client.bottom - 32) / 2 + 3; ++y) text = text || GetPixel(dc, x, y) == RGB(0, 0, 0);
+  }
+  EXPECT_TRUE(text);
+  ReleaseDC(list, dc);
+
+  // With one entry it is an ordinary list again.
+  MakeFile(m_dir.path() + "\\one", 1);
+  Drop({m_dir.path() + "\\one"});
+  Pump(100);
+  dc = GetDC(list);
+  EXPECT_NE(GetPixel(dc, 36, 100), RGB(0x80, 0x80, 0x00));
+  EXPECT_NE(GetPixel(dc, 37, 100), RGB(0xFF, 0xFF, 0x99));
+  ReleaseDC(list, dc);
+}
+
+namespace {
+HWND g_aboutSeen = nullptr;
+std::string g_aboutTexts;
+void CALLBACK CloseAbout(HWND, UINT, UINT_PTR id, DWORD) {
+  HWND about = FindWindowA(nullptr, "バージョン情報 Zumibo");
+  if (!about) return;
+  KillTimer(nullptr, id);
+  g_aboutSeen = about;
+  for (HWND c = GetWindow(about, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) g_aboutTexts += CWnd::WindowText(c) + "|";
+  if (!ScreenshotDir().empty()) SaveWindowPicture(about, ScreenshotDir() + "\\about.bmp");
+  PostMessageA(about, WM_COMMAND, IDOK, 0);
+}
+}  // namespace
+
+TEST_F(MainDialogTest, TheSystemMenuOpensTheAboutBox) {
+  Open(kSettings);
+  const UINT_PTR timer = SetTimer(nullptr, 0, 100, CloseAbout);
+  SendMessageA(Dlg(), WM_SYSCOMMAND, IDM_ABOUTBOX, 0);  // returns when the About box has closed
+  KillTimer(nullptr, timer);
+  EXPECT_NE(g_aboutSeen, nullptr);
+  EXPECT_NE(g_aboutTexts.find("Zumibo Version 1.01|"), std::string::npos) << g_aboutTexts;
+  EXPECT_NE(g_aboutTexts.find("|OK|"), std::string::npos) << g_aboutTexts;
+  EXPECT_TRUE(IsWindow(Dlg()));
+}
+
+TEST_F(MainDialogTest, HelpOpensTheManualWithItsAssociatedProgram) {
+  // A stand-in viewer, registered for .html files, that records its command line.
+  const std::string folder = FolderOf(ModuleFileName());
+  const std::string viewer = folder + "zumibo_test_viewer.exe";
+  const std::string log = folder + "viewer-log.txt";
+  const std::string manual = ManualPathBeside(ModuleFileName());
+  CreateDirectoryA((folder + "manual").c_str(), nullptr);
+  const bool madeManual = GetFileAttributesA(manual.c_str()) == INVALID_FILE_ATTRIBUTES;
+  if (madeManual) WriteWinFile(manual, "<html></html>");
+  DeleteFileA(log.c_str());
+  HKEY key;
+  ASSERT_EQ(RegCreateKeyExA(HKEY_CLASSES_ROOT, ".html", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr), ERROR_SUCCESS);
+  char previous[256] = "";
+  DWORD previousSize = sizeof previous;
+  const bool hadPrevious = RegQueryValueExA(key, nullptr, nullptr, nullptr, reinterpret_cast<BYTE*>(previous), &previousSize) == ERROR_SUCCESS;
+  RegSetValueExA(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>("ZumiboTestViewer"), 17);
+  RegCloseKey(key);
+  const std::string command = "\"" + viewer + "\" \"%1\"";
+  RegSetValueA(HKEY_CLASSES_ROOT, "ZumiboTestViewer\\shell\\open\\command", REG_SZ, command.c_str(), static_cast<DWORD>(command.size()));
+
+  Open(kSettings);
+  Press(IDC_MANUAL);
+  Press(IDC_MANUAL);
+  const bool both = PumpUntil([&] {
+    const std::string text = ReadWinFile(log);
+    return std::count(text.begin(), text.end(), '\n') >= 2;
+  }, 15000);
+
+  if (RegOpenKeyExA(HKEY_CLASSES_ROOT, ".html", 0, KEY_ALL_ACCESS, &key) == ERROR_SUCCESS) {
+    if (hadPrevious) RegSetValueExA(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(previous), previousSize);
+    else RegDeleteValueA(key, nullptr);
+    RegCloseKey(key);
+  }
+  RegDeleteTreeA(HKEY_CLASSES_ROOT, "ZumiboTestViewer");
+  if (madeManual) DeleteFileA(manual.c_str());
+
+  ASSERT_TRUE(both) << ReadWinFile(log);
+  const std::string line = ManualCommandLine(viewer, manual) + "\n";
+  EXPECT_EQ(ReadWinFile(log), line + line);
+  DeleteFileA(log.c_str());
+}
