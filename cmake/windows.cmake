@@ -40,6 +40,8 @@ add_executable(zumibo_win_tests
   tests/win/smoke_test.cpp
   tests/win/main_dialog_fixture.cpp
   tests/win/main_window_test.cpp
+  tests/win/compute_test.cpp
+  tests/win/handoff_test.cpp
   res/zumibo.rc
 )
 target_link_libraries(zumibo_win_tests PRIVATE zumibo_win gtest gtest_main)

@@ -57,13 +57,13 @@ const std::string& AppTitle() {
   return title;
 }
 
-void ReportException() {
+void ReportException(HWND owner) {
   try {
     throw;
   } catch (const std::bad_alloc&) {
-    AppMessageBox(nullptr, "メモリが不足しています。", nullptr, MB_OK | MB_ICONSTOP);
+    AppMessageBox(owner, "メモリが不足しています。", nullptr, MB_OK | MB_ICONSTOP);
   } catch (...) {
-    AppMessageBox(nullptr, "予期しないエラーが発生しました。", nullptr, MB_OK | MB_ICONSTOP);
+    AppMessageBox(owner, "予期しないエラーが発生しました。", nullptr, MB_OK | MB_ICONSTOP);
   }
 }
 

@@ -39,7 +39,7 @@ std::string ModuleFileName();
 
 /// Tells the user about an exception that reached a window procedure or the entry point
 /// (allocation failures above all) and lets the program carry on where it can.
-void ReportException();
+void ReportException(HWND owner = nullptr);
 
 /// The hourglass while a long operation runs on the user-interface thread.
 class CWaitCursor {

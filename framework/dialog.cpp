@@ -97,7 +97,7 @@ INT_PTR CALLBACK CDialog::DialogProc(HWND hwnd, UINT message, WPARAM w, LPARAM l
     SetWindowLongPtrA(hwnd, DWLP_MSGRESULT, result);
     return TRUE;
   } catch (...) {
-    ReportException();
+    ReportException(hwnd);
     return TRUE;
   }
 }

@@ -51,7 +51,7 @@ LRESULT CALLBACK CWnd::SubclassProc(HWND hwnd, UINT message, WPARAM w, LPARAM l,
   try {
     if (self->OnSubclassMessage(message, w, l, result)) return result;
   } catch (...) {
-    ReportException();
+    ReportException(GetAncestor(hwnd, GA_ROOT));
     return 0;
   }
   return DefSubclassProc(hwnd, message, w, l);
