@@ -50,3 +50,7 @@ add_dependencies(zumibo_win_tests Zumibo zumibo_test_viewer)
 add_executable(zumibo_test_viewer WIN32 tests/win/test_viewer.cpp)
 zumibo_defaults(zumibo_test_viewer)
 zumibo_defaults(zumibo_win_tests)
+
+add_executable(zumibo_win_bench bench/win_bench.cpp tests/win/win_temp_dir.cpp res/zumibo.rc)
+target_link_libraries(zumibo_win_bench PRIVATE zumibo_win)
+zumibo_defaults(zumibo_win_bench)

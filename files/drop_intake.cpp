@@ -16,8 +16,7 @@ void DropIntake::Add(const FileEntry& entry) {
 
 void DropIntake::Finish() {
   m_source.Sort(StandardOrderComparator());
-  const PathEqualityComparator samePath;
-  for (m_result.ResetCursor(true); const FileEntry* chosen = m_result.GetCurrent(); m_result.MoveNext()) {
-    if (m_source.Find(*chosen, samePath)) m_source.RemoveCurrent();
-  }
+  std::unordered_set<std::string> chosen;
+  for (m_result.ResetCursor(true); const FileEntry* e = m_result.GetCurrent(); m_result.MoveNext()) chosen.insert(e->path);
+  if (!chosen.empty()) m_source.RemovePaths(chosen);
 }

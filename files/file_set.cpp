@@ -57,6 +57,22 @@ void FileSet::RemoveAll() {
   m_count = 0;
 }
 
+int FileSet::RemovePaths(const std::unordered_set<std::string>& paths) {
+  int removed = 0;
+  for (FileSetNode* node = m_head; node;) {
+    FileSetNode* next = node->next;
+    if (paths.count(node->entry.path)) {
+      Unlink(node);
+      delete node;
+      --m_count;
+      ++removed;
+    }
+    node = next;
+  }
+  m_cursor = nullptr;
+  return removed;
+}
+
 void FileSet::Unlink(FileSetNode* node) {
   if (node->previous) node->previous->next = node->next; else m_head = node->next;
   if (node->next) node->next->previous = node->previous; else m_tail = node->previous;

@@ -1,5 +1,8 @@
 #pragma once
 
+#include <string>
+#include <unordered_set>
+
 #include "files/file_entry.h"
 
 /// A three-way comparison of two entries, passed by reference to FileSet::Find and FileSet::Sort.
@@ -55,6 +58,9 @@ class FileSet {
   /// In-place quicksort of the linked list, guided by the placed marks; the cursor ends anywhere.
   void Sort(const FileComparator& comparator);
   void RemoveAll();
+  /// Removes every entry whose path is in `paths`, in one walk; the cursor ends as none.
+  /// Returns how many were removed.
+  int RemovePaths(const std::unordered_set<std::string>& paths);
 
  private:
   void Unlink(FileSetNode* node);

@@ -5,19 +5,49 @@
 #include "framework/app.h"
 #include "res/resource.h"
 
+namespace {
+
+std::string SizeText(const FileEntry& e) { return FormatNumber(e.size, true) + "バイト"; }
+
+}  // namespace
+
 void CFilesListCtrl::Refill() const {
   SetRedraw(false);
   DeleteAllItems();
   SetItemCountEx(g_sourceSet.GetCount());
+  ColumnCandidates widest(m_hWnd, 3);
   int row = 0;
   for (g_sourceSet.ResetCursor(true); const FileEntry* e = g_sourceSet.GetCurrent(); g_sourceSet.MoveNext(), ++row) {
+    const std::string size = SizeText(*e);
     InsertItem(row, e->name);
     SetItemText(row, 1, e->folder);
-    SetItemText(row, 2, FormatNumber(e->size, true) + "バイト");
+    SetItemText(row, 2, size);
+    widest.Add(0, e->name);
+    widest.Add(1, e->folder);
+    widest.Add(2, size);
   }
-  FitColumns(3);
+  FitColumns(widest);
   SetRedraw(true);
   InvalidateRect(m_hWnd, nullptr, TRUE);
+}
+
+void CFilesListCtrl::RemoveRows(const std::vector<int>& rows) const {
+  if (GetItemCount() != g_sourceSet.GetCount() + static_cast<int>(rows.size())) return Refill();  // out of step: rebuild
+  SetRedraw(false);
+  for (auto it = rows.rbegin(); it != rows.rend(); ++it) DeleteItem(*it);
+  FitToSourceSet();
+  SetRedraw(true);
+  InvalidateRect(m_hWnd, nullptr, TRUE);
+}
+
+void CFilesListCtrl::FitToSourceSet() const {
+  ColumnCandidates widest(m_hWnd, 3);
+  for (g_sourceSet.ResetCursor(true); const FileEntry* e = g_sourceSet.GetCurrent(); g_sourceSet.MoveNext()) {
+    widest.Add(0, e->name);
+    widest.Add(1, e->folder);
+    widest.Add(2, SizeText(*e));
+  }
+  FitColumns(widest);
 }
 
 bool CFilesListCtrl::OnSubclassMessage(UINT message, WPARAM w, LPARAM, LRESULT& result) {

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <vector>
+
 #include "framework/controls.h"
 
 /// What the file list needs of the dialog it sits in.
@@ -20,6 +22,9 @@ class CFilesListCtrl : public CListCtrl {
  public:
   /// Rebuilds every row from the source set and fits the columns to header and contents.
   void Refill() const;
+  /// The same as Refill after entries at these rows (ascending) left the source set, without
+  /// rebuilding the rows that stay.
+  void RemoveRows(const std::vector<int>& rows) const;
 
  protected:
   bool OnSubclassMessage(UINT message, WPARAM w, LPARAM l, LRESULT& result) override;
@@ -27,4 +32,6 @@ class CFilesListCtrl : public CListCtrl {
  private:
   void OnDropFiles(HDROP drop);
   void OnPaint();
+  /// Fits the columns to the source set's texts.
+  void FitToSourceSet() const;
 };

@@ -1,6 +1,11 @@
 #include "files/path_walk.h"
 
 std::string FolderPaths::Use(const FolderId& id, const std::string& path) {
+  for (const std::string& walked : m_unidentified) {
+    FolderId walkedId;
+    if (walk::Identify(walked, walkedId)) m_first.emplace(walkedId, walked);
+  }
+  m_unidentified.clear();
   const auto [it, added] = m_first.emplace(id, path);
   if (added || it->second == path) return path;
   FolderId again;
@@ -9,53 +14,74 @@ std::string FolderPaths::Use(const FolderId& id, const std::string& path) {
   return path;
 }
 
+void PathWalker::StartTracking() {
+  m_tracking = true;
+  for (const std::string& folder : m_walkedUntracked) {
+    FolderId id;
+    if (walk::Identify(folder, id)) m_visited.insert(id);
+  }
+  m_walkedUntracked.clear();
+}
+
+std::string PathWalker::FolderFor(const std::string& folder) {
+  if (!m_known || folder.empty()) return folder;
+  const auto cached = m_fileFolders.find(folder);
+  if (cached != m_fileFolders.end()) return cached->second;
+  // Dropped files are few and often share a folder: each folder is identified once per drop.
+  std::string use = folder;
+  FolderId id;
+  if (walk::Identify(folder, id)) use = m_known->Use(id, folder);
+  m_fileFolders.emplace(folder, use);
+  return use;
+}
+
 void PathWalker::AddPath(const std::string& path) {
   std::int64_t size = 0;
-  switch (walk::Inspect(path, size)) {
+  bool link = false;
+  switch (walk::Inspect(path, size, link)) {
     case walk::Kind::kFolder:
-      return WalkFolder(path);
+      return WalkFolder(path, link);
     case walk::Kind::kNeither:
       return Skipped(path);
     case walk::Kind::kFile:
       break;
   }
-  std::string file = path;
-  if (m_known) {
-    auto [folder, name] = walk::Split(path);
-    FolderId id;
-    if (!folder.empty() && walk::Identify(folder, id)) {
-      const std::string use = m_known->Use(id, folder);
-      if (use != folder) file = walk::Join(use, name);
-    }
-  }
-  m_found(walk::MakeEntry(std::move(file), size));
+  auto [folder, name] = walk::Split(path);
+  const std::string use = FolderFor(folder);
+  m_found(walk::MakeEntry(use == folder ? path : walk::Join(use, name), size));
 }
 
-void PathWalker::WalkFolder(const std::string& root) {
-  std::vector<std::string> pending{root};
+void PathWalker::WalkFolder(const std::string& root, bool rootIsLink) {
+  std::vector<std::pair<std::string, bool>> pending{{root, rootIsLink}};
   std::vector<walk::Entry> entries;
   while (!pending.empty()) {
-    std::string folder = std::move(pending.back());
+    auto [folder, link] = std::move(pending.back());
     pending.pop_back();
-    FolderId id;
-    if (walk::Identify(folder, id)) {
-      if (!m_visited.insert(id).second) continue;
-      if (m_known) folder = m_known->Use(id, folder);
+    if (link && !m_tracking) StartTracking();
+    if (m_tracking) {
+      FolderId id;
+      if (walk::Identify(folder, id)) {
+        if (!m_visited.insert(id).second) continue;
+        if (m_known) folder = m_known->Use(id, folder);
+      }
+    } else {
+      m_walkedUntracked.push_back(folder);
+      if (m_known) m_known->Walked(folder);
     }
     entries.clear();
     if (!walk::List(folder, entries)) {
       Skipped(folder);
       continue;
     }
-    std::vector<std::string> subfolders;
+    std::vector<std::pair<std::string, bool>> subfolders;
     for (walk::Entry& e : entries) {
       if (e.name.empty() || e.name[0] == '.') continue;  // ".", ".." and every name that begins with a period
       std::string path = walk::Join(folder, e.name);
       if (!e.readable) Skipped(path);
-      else if (e.folder) subfolders.push_back(std::move(path));
+      else if (e.folder) subfolders.emplace_back(std::move(path), e.link);
       else m_found(walk::MakeEntry(std::move(path), e.size));
     }
     // Depth first, subfolders in listing order.
-    pending.insert(pending.end(), subfolders.rbegin(), subfolders.rend());
+    pending.insert(pending.end(), std::make_move_iterator(subfolders.rbegin()), std::make_move_iterator(subfolders.rend()));
   }
 }

@@ -18,13 +18,18 @@
 
 using FolderId = std::pair<std::uint64_t, std::uint64_t>;  // volume and file number
 
-/// The path by which each folder was first reached, kept across walks.
+/// The path by which each folder was first reached, kept across walks. Folders are noted by
+/// path alone and identified only once a link makes it matter, since identifying a folder costs
+/// a file-system round trip.
 class FolderPaths {
  public:
+  /// Notes a folder walked while no link was involved.
+  void Walked(const std::string& path) { m_unidentified.push_back(path); }
   /// The path to use for the folder: the first one known, while it still leads there.
   std::string Use(const FolderId& id, const std::string& path);
 
  private:
+  std::vector<std::string> m_unidentified;
   std::map<FolderId, std::string> m_first;
 };
 
@@ -42,7 +47,11 @@ class PathWalker {
   void AddPath(const std::string& path);
 
  private:
-  void WalkFolder(const std::string& folder);
+  void WalkFolder(const std::string& folder, bool link);
+  /// From the first link on, every folder is identified: those walked before it, and each new one.
+  void StartTracking();
+  /// The folder path to name a dropped file's folder by.
+  std::string FolderFor(const std::string& folder);
   void Skipped(const std::string& path) {
     if (m_skipped) m_skipped(path);
   }
@@ -50,7 +59,10 @@ class PathWalker {
   FileFound m_found;
   PathSkipped m_skipped;
   FolderPaths* m_known;
+  bool m_tracking = false;
+  std::vector<std::string> m_walkedUntracked;
   std::set<FolderId> m_visited;
+  std::map<std::string, std::string> m_fileFolders;
 };
 
 // What the walk needs of the file system, per platform.
@@ -62,10 +74,12 @@ struct Entry {
   bool folder;
   std::int64_t size;
   bool readable = true;  ///< false for a name whose file cannot be looked at (a broken link)
+  bool link = false;     ///< a symbolic link, junction or other reparse point
 };
 
-/// Folder, file (with its size) or neither, for a path given by the user.
-Kind Inspect(const std::string& path, std::int64_t& size);
+/// Folder, file (with its size) or neither, for a path given by the user; `link` tells whether
+/// the path itself is a link.
+Kind Inspect(const std::string& path, std::int64_t& size, bool& link);
 bool Identify(const std::string& folder, FolderId& id);
 /// The folder's entries, or false when it cannot be listed.
 bool List(const std::string& folder, std::vector<Entry>& entries);

@@ -4,8 +4,19 @@
 #include "files/path_walk.h"
 
 namespace walk {
+namespace {
 
-Kind Inspect(const std::string& path, std::int64_t& size) {
+bool IsLink(const std::string& folder) {
+  std::string path = folder;
+  while (path.size() > 1 && path.back() == '/') path.pop_back();
+  struct stat st;
+  return lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode);
+}
+
+}  // namespace
+
+Kind Inspect(const std::string& path, std::int64_t& size, bool& link) {
+  link = IsLink(path);
   struct stat st;
   if (stat(path.c_str(), &st) != 0) return Kind::kNeither;
   if (S_ISDIR(st.st_mode)) return Kind::kFolder;
@@ -29,9 +40,11 @@ bool List(const std::string& folder, std::vector<Entry>& entries) {
   while (const dirent* d = readdir(dir)) {
     if (d->d_name[0] == '.') continue;
     struct stat st;
-    if (stat(Join(folder, d->d_name).c_str(), &st) != 0) entries.push_back({d->d_name, false, 0, false});
-    else if (S_ISDIR(st.st_mode)) entries.push_back({d->d_name, true, 0});
-    else if (S_ISREG(st.st_mode)) entries.push_back({d->d_name, false, static_cast<std::int64_t>(st.st_size)});
+    const std::string path = Join(folder, d->d_name);
+    const bool link = d->d_type == DT_LNK || (d->d_type == DT_UNKNOWN && IsLink(path));
+    if (stat(path.c_str(), &st) != 0) entries.push_back({d->d_name, false, 0, false, link});
+    else if (S_ISDIR(st.st_mode)) entries.push_back({d->d_name, true, 0, true, link});
+    else if (S_ISREG(st.st_mode)) entries.push_back({d->d_name, false, static_cast<std::int64_t>(st.st_size), true, link});
   }
   closedir(dir);
   return true;

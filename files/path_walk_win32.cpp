@@ -7,8 +7,9 @@ namespace walk {
 
 // A path whose attributes cannot be read gives all bits set, the folder bit among them: it is
 // tried as a folder, its listing fails, and it adds nothing.
-Kind Inspect(const std::string& path, std::int64_t& size) {
+Kind Inspect(const std::string& path, std::int64_t& size, bool& link) {
   const DWORD attributes = GetFileAttributesA(path.c_str());
+  link = attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
   if (attributes & FILE_ATTRIBUTE_DIRECTORY) return Kind::kFolder;
   WIN32_FIND_DATAA data;
   HANDLE h = FindFirstFileA(path.c_str(), &data);
@@ -38,7 +39,8 @@ bool List(const std::string& folder, std::vector<Entry>& entries) {
   if (h == INVALID_HANDLE_VALUE) return false;
   do {
     entries.push_back({data.cFileName, (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0,
-                       static_cast<std::int64_t>((std::uint64_t{data.nFileSizeHigh} << 32) | data.nFileSizeLow)});
+                       static_cast<std::int64_t>((std::uint64_t{data.nFileSizeHigh} << 32) | data.nFileSizeLow), true,
+                       (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0});
   } while (FindNextFileA(h, &data));
   FindClose(h);
   return true;

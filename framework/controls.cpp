@@ -1,5 +1,6 @@
 #include "framework/controls.h"
 
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -41,26 +42,144 @@ std::string CListCtrl::GetItemText(int row, int column) const {
   }
 }
 
-void CListCtrl::FitColumns(int columns) const {
+namespace {
+
+// Texts this close to the widest stay candidates, in case a sum of advances is off by a pixel.
+constexpr int kWidthMargin = 3;
+constexpr std::size_t kMostCandidates = 16;
+
+std::string HeadingOf(HWND header, int column) {
+  char text[128] = "";
+  HDITEMA item = {};
+  item.mask = HDI_TEXT;
+  item.pszText = text;
+  item.cchTextMax = sizeof text;
+  SendMessageA(header, HDM_GETITEMA, column, reinterpret_cast<LPARAM>(&item));
+  return text;
+}
+
+}  // namespace
+
+ColumnCandidates::ColumnCandidates(HWND list, int columns)
+    : m_list(list), m_dc(GetDC(list)), m_widest(columns, -1), m_best(columns) {
+  m_oldFont = SelectObject(m_dc, reinterpret_cast<HFONT>(SendMessageA(list, WM_GETFONT, 0, 0)));
+  for (int& w : m_single) w = -1;
+}
+
+ColumnCandidates::~ColumnCandidates() {
+  SelectObject(m_dc, m_oldFont);
+  ReleaseDC(m_list, m_dc);
+}
+
+int ColumnCandidates::Width(const std::string& text) {
+  int width = 0;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const auto b = static_cast<unsigned char>(text[i]);
+    if (IsDBCSLeadByte(b) && i + 1 < text.size()) {
+      const unsigned key = (b << 8) | static_cast<unsigned char>(text[i + 1]);
+      auto it = m_double.find(key);
+      if (it == m_double.end()) {
+        SIZE s = {};
+        GetTextExtentPoint32A(m_dc, text.c_str() + i, 2, &s);
+        it = m_double.emplace(key, static_cast<int>(s.cx)).first;
+      }
+      width += it->second;
+      ++i;
+    } else {
+      if (m_single[b] < 0) {
+        SIZE s = {};
+        const char c = static_cast<char>(b);
+        GetTextExtentPoint32A(m_dc, &c, 1, &s);
+        m_single[b] = s.cx;
+      }
+      width += m_single[b];
+    }
+  }
+  return width;
+}
+
+void ColumnCandidates::Add(int column, const std::string& text) {
+  const int width = Width(text);
+  int& widest = m_widest[column];
+  std::vector<std::string>& best = m_best[column];
+  if (width > widest) {
+    if (width > widest + kWidthMargin) best.clear();
+    widest = width;
+  }
+  if (width >= widest - kWidthMargin && best.size() < kMostCandidates) best.push_back(text);
+}
+
+HWND CListCtrl::Twin() const {
+  if (m_twin && IsWindow(m_twin) && GetParent(m_twin) == GetParent(m_hWnd)) return m_twin;
+  // The same kind of list with the same font and headings, never shown.
+  const DWORD style = static_cast<DWORD>(GetWindowLongPtrA(m_hWnd, GWL_STYLE)) & ~WS_VISIBLE & ~WS_TABSTOP;
+  const DWORD exStyle = static_cast<DWORD>(GetWindowLongPtrA(m_hWnd, GWL_EXSTYLE)) & ~WS_EX_ACCEPTFILES;
+  m_twin = CreateWindowExA(exStyle, WC_LISTVIEWA, "", style, 0, 0, 100, 100, GetParent(m_hWnd), nullptr, GetModuleHandleA(nullptr), nullptr);
+  if (!m_twin) return nullptr;
+  SendMessageA(m_twin, WM_SETFONT, Send(WM_GETFONT), FALSE);
   HWND header = reinterpret_cast<HWND>(Send(LVM_GETHEADER));
+  const int columns = static_cast<int>(SendMessageA(header, HDM_GETITEMCOUNT, 0, 0));
+  for (int c = 0; c < columns; ++c) {
+    std::string heading = HeadingOf(header, c);
+    LVCOLUMNA column = {};
+    column.mask = LVCF_FMT | LVCF_TEXT;
+    column.fmt = LVCFMT_LEFT;
+    column.pszText = heading.data();
+    SendMessageA(m_twin, LVM_INSERTCOLUMNA, c, reinterpret_cast<LPARAM>(&column));
+  }
+  return m_twin;
+}
+
+void CListCtrl::FitColumns(const ColumnCandidates& candidates) const {
+  HWND twin = Twin();
+  HWND header = reinterpret_cast<HWND>(Send(LVM_GETHEADER));
+  if (twin) {
+    // The twin's client area as wide as this list's, which the last column may stretch to fill.
+    RECT client, window, twinClient;
+    GetClientRect(m_hWnd, &client);
+    GetWindowRect(twin, &window);
+    GetClientRect(twin, &twinClient);
+    SetWindowPos(twin, nullptr, 0, 0, client.right + (window.right - window.left) - twinClient.right, window.bottom - window.top,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    SendMessageA(twin, LVM_DELETEALLITEMS, 0, 0);
+    std::size_t rows = 0;
+    for (int c = 0; c < candidates.Columns(); ++c) rows = std::max(rows, candidates.Texts(c).size());
+    for (std::size_t r = 0; r < rows; ++r) {
+      LVITEMA item = {};
+      item.mask = LVIF_TEXT;
+      item.iItem = static_cast<int>(r);
+      std::string first = r < candidates.Texts(0).size() ? candidates.Texts(0)[r] : std::string();
+      item.pszText = first.data();
+      SendMessageA(twin, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item));
+      for (int c = 1; c < candidates.Columns(); ++c) {
+        std::string text = r < candidates.Texts(c).size() ? candidates.Texts(c)[r] : std::string();
+        LVITEMA sub = {};
+        sub.iSubItem = c;
+        sub.pszText = text.data();
+        SendMessageA(twin, LVM_SETITEMTEXTA, r, reinterpret_cast<LPARAM>(&sub));
+      }
+    }
+  }
   HDC dc = header ? GetDC(header) : nullptr;
   HGDIOBJ oldFont = dc ? SelectObject(dc, reinterpret_cast<HFONT>(SendMessageA(header, WM_GETFONT, 0, 0))) : nullptr;
-  for (int c = 0; c < columns; ++c) {
-    SetColumnWidth(c, LVSCW_AUTOSIZE_USEHEADER);
-    if (!dc) continue;
-    char text[128] = "";
-    HDITEMA item = {};
-    item.mask = HDI_TEXT;
-    item.pszText = text;
-    item.cchTextMax = sizeof text;
-    SendMessageA(header, HDM_GETITEMA, c, reinterpret_cast<LPARAM>(&item));
-    SIZE extent = {};
-    GetTextExtentPoint32A(dc, text, static_cast<int>(std::strlen(text)), &extent);
-    const int needed = extent.cx + 4 * GetSystemMetrics(SM_CXEDGE) + 8;  // the header's text margins
-    if (GetColumnWidth(c) < needed) SetColumnWidth(c, needed);
+  for (int c = 0; c < candidates.Columns(); ++c) {
+    int width = 0;
+    if (twin) {
+      SendMessageA(twin, LVM_SETCOLUMNWIDTH, c, MAKELPARAM(LVSCW_AUTOSIZE_USEHEADER, 0));
+      width = static_cast<int>(SendMessageA(twin, LVM_GETCOLUMNWIDTH, c, 0));
+    }
+    if (dc) {
+      const std::string heading = HeadingOf(header, c);
+      SIZE extent = {};
+      GetTextExtentPoint32A(dc, heading.c_str(), static_cast<int>(heading.size()), &extent);
+      width = std::max(width, static_cast<int>(extent.cx) + 4 * GetSystemMetrics(SM_CXEDGE) + 8);  // the header's text margins
+    }
+    if (twin) SendMessageA(twin, LVM_SETCOLUMNWIDTH, c, MAKELPARAM(width, 0));
+    SetColumnWidth(c, width);
   }
   if (dc) {
     SelectObject(dc, oldFont);
     ReleaseDC(header, dc);
   }
+  if (twin) SendMessageA(twin, LVM_DELETEALLITEMS, 0, 0);
 }

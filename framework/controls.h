@@ -5,8 +5,35 @@
 #include <commctrl.h>
 
 #include <string>
+#include <unordered_map>
+#include <vector>
 
 #include "framework/wnd.h"
+
+/// The texts of each column that may be the widest in a list's font, found cheaply: a text's
+/// width is the sum of its characters' advance widths, and each character is measured once.
+class ColumnCandidates {
+ public:
+  ColumnCandidates(HWND list, int columns);
+  ~ColumnCandidates();
+  ColumnCandidates(const ColumnCandidates&) = delete;
+  ColumnCandidates& operator=(const ColumnCandidates&) = delete;
+
+  void Add(int column, const std::string& text);
+  int Columns() const { return static_cast<int>(m_best.size()); }
+  const std::vector<std::string>& Texts(int column) const { return m_best[column]; }
+
+ private:
+  int Width(const std::string& text);
+
+  HWND m_list;
+  HDC m_dc;
+  HGDIOBJ m_oldFont;
+  int m_single[256];
+  std::unordered_map<unsigned, int> m_double;
+  std::vector<int> m_widest;
+  std::vector<std::vector<std::string>> m_best;
+};
 
 class CListCtrl : public CWnd {
  public:
@@ -24,9 +51,16 @@ class CListCtrl : public CWnd {
   /// Reserves room for a number of rows before a long insertion.
   void SetItemCountEx(int count) const { Send(LVM_SETITEMCOUNT, count, LVSICF_NOINVALIDATEALL | LVSICF_NOSCROLL); }
   void SetRedraw(bool redraw) const { Send(WM_SETREDRAW, redraw ? TRUE : FALSE); }
-  /// Sizes each column to fit its header and its contents (LVSCW_AUTOSIZE_USEHEADER), and never
-  /// narrower than its heading needs: some list-view versions measure the heading short.
-  void FitColumns(int columns) const;
+  void DeleteItem(int row) const { Send(LVM_DELETEITEM, static_cast<WPARAM>(row)); }
+  /// Sizes each column to fit its header and its contents as LVSCW_AUTOSIZE_USEHEADER does, for
+  /// contents whose widest texts are the candidates: the list-view measures just those, in a
+  /// hidden twin of this list, instead of every row. Never narrower than the heading needs
+  /// (some list-view versions measure headings short).
+  void FitColumns(const ColumnCandidates& candidates) const;
+
+ private:
+  HWND Twin() const;
+  mutable HWND m_twin = nullptr;
 };
 
 class CEdit : public CWnd {};

@@ -29,7 +29,7 @@ class CWnd {
   /// Attaches to an existing window without taking it over (the dialog owns its controls).
   void Attach(HWND hwnd);
   /// Attaches and routes the window's messages through OnSubclassMessage first; what that
-  /// does not handle goes on to the window's own procedure.
+  /// does not handle goes on to the window's own procedure. Uses the window's GWLP_USERDATA.
   void SubclassWindow(HWND hwnd);
   void Detach();
 
@@ -42,6 +42,6 @@ class CWnd {
   HWND m_hWnd = nullptr;
 
  private:
-  static LRESULT CALLBACK SubclassProc(HWND, UINT, WPARAM, LPARAM, UINT_PTR, DWORD_PTR);
-  bool m_subclassed = false;
+  static LRESULT CALLBACK SubclassProc(HWND, UINT, WPARAM, LPARAM);
+  WNDPROC m_ownProc = nullptr;  // the window's procedure before subclassing; null when not subclassed
 };

@@ -271,14 +271,14 @@ TEST_F(HandoffTest, DraggingTheTargetDropsTheFilesOnAnotherWindow) {
     std::atomic<bool> done{false};
     std::thread hand([&] {
       MoveMouse(from);
-      Sleep(150);
+      Sleep(300);
       Button(MOUSEEVENTF_LEFTDOWN);
-      Sleep(150);
-      for (int step = 1; step <= 10; ++step) {
-        MoveMouse({from.x + (to.x - from.x) * step / 10, from.y + (to.y - from.y) * step / 10});
-        Sleep(40);
+      Sleep(300);
+      for (int step = 1; step <= 20; ++step) {
+        MoveMouse({from.x + (to.x - from.x) * step / 20, from.y + (to.y - from.y) * step / 20});
+        Sleep(50);
       }
-      Sleep(150);
+      Sleep(300);
       Button(MOUSEEVENTF_LEFTUP);
       Sleep(300);
       done = true;
@@ -286,7 +286,7 @@ TEST_F(HandoffTest, DraggingTheTargetDropsTheFilesOnAnotherWindow) {
     PumpUntil([&] { return done.load() && receiver.dropped.size() > static_cast<std::size_t>(round); }, 8000);
     hand.join();
     Pump(100);
-    ASSERT_EQ(receiver.dropped.size(), static_cast<std::size_t>(round + 1)) << "round " << round;
+    ASSERT_EQ(receiver.dropped.size(), static_cast<std::size_t>(round + 1)) << "round " << round << ", drag entered the receiver " << receiver.entered << " times";
     EXPECT_EQ(receiver.dropped[round], expected);
   }
   // Nothing changes after a drop: the same result can be dragged again.
