@@ -41,11 +41,17 @@ test: test-native test-asan test-win
 
 # Engine against the literal enumeration, class by class (a few minutes: the literal one gets up to
 # a minute per class).
-bench: native
+bench: native win
 	@$(NATIVE)/zumibo-search-bench
+	@echo
+	@scripts/wine-test $(WIN)/zumibo_win_bench.exe | iconv -f CP932 -t UTF-8
 
+# With a display: the program opens. Without one: the main job, shown in a virtual display.
 run: win
-	@scripts/run $(WIN)/Zumibo.exe
+	@scripts/run $(WIN)
+
+package: win
+	@scripts/package $(WIN) dist
 
 clean:
 	rm -rf $(BUILD) dist

@@ -58,6 +58,7 @@ BOOL CMainDialog::OnInitDialog() {
   for (const CListCtrl* list : {static_cast<const CListCtrl*>(&m_fileList), static_cast<const CListCtrl*>(&m_resultList)}) {
     for (int c = 0; c < 3; ++c) list->InsertColumn(c, kColumns[c]);
   }
+  m_fileList.Refill();  // the empty list's columns as wide as their headings, not squeezed to nothing
   ShowResultPanel(false);
   OnPreviousValue();  // also runs the capacity change handling
   SetItemText(IDC_MAX_COUNT, m_settings[kMaxCountSetting]);

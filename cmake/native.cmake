@@ -15,6 +15,7 @@ add_executable(zumibo_core_tests
   tests/files/size_text_test.cpp
   tests/files/path_walk_test.cpp
   tests/app/settings_test.cpp
+  tests/app/shipped_settings_test.cpp
   tests/search/planning_test.cpp
   tests/search/engine_test.cpp
   tests/search/reference_search.cpp
@@ -22,7 +23,7 @@ add_executable(zumibo_core_tests
   tests/cli/zumibo_fit_test.cpp
 )
 target_link_libraries(zumibo_core_tests PRIVATE zumibo_core GTest::gtest GTest::gtest_main nlohmann_json::nlohmann_json)
-target_compile_definitions(zumibo_core_tests PRIVATE ZUMIBO_FIT_PATH="$<TARGET_FILE:zumibo-fit>")
+target_compile_definitions(zumibo_core_tests PRIVATE ZUMIBO_FIT_PATH="$<TARGET_FILE:zumibo-fit>" ZUMIBO_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
 add_dependencies(zumibo_core_tests zumibo-fit)
 zumibo_defaults(zumibo_core_tests)
 gtest_discover_tests(zumibo_core_tests DISCOVERY_TIMEOUT 60)

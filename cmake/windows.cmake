@@ -1,6 +1,8 @@
 # Windows targets, cross-built with MinGW-w64 and run under Wine.
 enable_language(RC)
 set(CMAKE_RC_FLAGS "${CMAKE_RC_FLAGS} -c 65001")
+configure_file(cmake/version.h.in ${CMAKE_BINARY_DIR}/generated/version.h)
+include_directories(${CMAKE_BINARY_DIR}/generated)
 
 set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
 set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
@@ -31,6 +33,7 @@ zumibo_defaults(zumibo_win)
 
 add_executable(Zumibo WIN32 app/main.cpp res/zumibo.rc)
 target_link_libraries(Zumibo PRIVATE zumibo_win)
+target_link_options(Zumibo PRIVATE $<$<CONFIG:Release>:-s>)
 zumibo_defaults(Zumibo)
 
 add_executable(zumibo_win_tests
@@ -45,6 +48,7 @@ add_executable(zumibo_win_tests
   res/zumibo.rc
 )
 target_link_libraries(zumibo_win_tests PRIVATE zumibo_win gtest gtest_main)
+target_compile_definitions(zumibo_win_tests PRIVATE ZUMIBO_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
 add_dependencies(zumibo_win_tests Zumibo zumibo_test_viewer)
 
 add_executable(zumibo_test_viewer WIN32 tests/win/test_viewer.cpp)
@@ -54,3 +58,8 @@ zumibo_defaults(zumibo_win_tests)
 add_executable(zumibo_win_bench bench/win_bench.cpp tests/win/win_temp_dir.cpp res/zumibo.rc)
 target_link_libraries(zumibo_win_bench PRIVATE zumibo_win)
 zumibo_defaults(zumibo_win_bench)
+
+# Drives the real program for `make run` on a machine without a display.
+add_executable(zumibo_demo scripts/demo_driver.cpp)
+target_link_libraries(zumibo_demo PRIVATE gdi32)
+zumibo_defaults(zumibo_demo)

@@ -51,6 +51,13 @@ zumibo_prefix_registry() {
       echo '"Default"="1024x768"'
     else
       echo '"Desktop"=-'
+      # The manual opens in the Linux desktop's browser, through Wine's bridge to it.
+      echo
+      echo '[HKEY_CLASSES_ROOT\.html]'
+      echo '@="htmlfile"'
+      echo
+      echo '[HKEY_CLASSES_ROOT\htmlfile\shell\open\command]'
+      echo '@="\"C:\\windows\\system32\\winebrowser.exe\" \"%1\""'
     fi
   )
   if [ ! -f "$reg" ] || [ "$(cat "$reg")" != "$wanted" ]; then

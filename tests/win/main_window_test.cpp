@@ -56,7 +56,9 @@ TEST_F(MainDialogTest, StartsEmptyWithTheTemplateTexts) {
     EXPECT_EQ(ColumnHeading(Item(list), 1), "ファイルの場所");
     EXPECT_EQ(ColumnHeading(Item(list), 2), "サイズ");
   }
-  for (int c = 0; c < 3; ++c) EXPECT_GT(ColumnWidth(IDC_RESULT_LIST, c), 20) << c;  // as wide as the headings
+  for (int list : {IDC_FILE_LIST, IDC_RESULT_LIST}) {
+    for (int c = 0; c < 3; ++c) EXPECT_GT(ColumnWidth(list, c), 20) << c;  // as wide as the headings
+  }
 
   RECT client;
   GetClientRect(Dlg(), &client);

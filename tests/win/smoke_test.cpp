@@ -1,50 +1,73 @@
-// Black-box: the real Zumibo.exe started as its own process from a copy in a fresh folder.
+// Black-box: the real Zumibo.exe started as its own process, installed as the release zip
+// installs it (with the shipped medias.ini and the manual) in a folder whose path has spaces and
+// Japanese characters.
 #include <windows.h>
 
+#include <algorithm>
 #include <gtest/gtest.h>
 #include <string>
 
+#include "app/settings.h"
 #include "files/cp932.h"
+#include "framework/app.h"
+#include "res/resource.h"
 #include "tests/win/screen.h"
 #include "tests/win/win_temp_dir.h"
 
 namespace {
 
-std::string BuiltProgram() {
-  char self[MAX_PATH];
-  GetModuleFileNameA(nullptr, self, MAX_PATH);
-  return FolderOf(self) + "Zumibo.exe";
+// The source tree as Wine shows it: Z: followed by the Linux path.
+std::string SourcePath(const std::string& relative) {
+  std::string path = std::string("Z:") + ZUMIBO_SOURCE_DIR + "/" + relative;
+  std::replace(path.begin(), path.end(), '/', '\\');
+  return path;
 }
 
 HWND WaitForWindow(const char* caption, DWORD pid, DWORD ms) {
   HWND found = nullptr;
   PumpUntil([&] {
-    HWND w = FindWindowA(nullptr, caption);
-    DWORD owner = 0;
-    if (w) GetWindowThreadProcessId(w, &owner);
-    if (w && owner == pid && IsWindowVisible(w)) found = w;
+    for (HWND w = FindWindowA(nullptr, caption); w; w = FindWindowExA(nullptr, w, nullptr, caption)) {
+      DWORD owner = 0;
+      GetWindowThreadProcessId(w, &owner);
+      if (owner == pid && IsWindowVisible(w)) found = w;
+    }
     return found != nullptr;
   }, ms);
   return found;
 }
 
+std::string RemoteText(HWND w) {
+  char buffer[256] = "";
+  SendMessageA(w, WM_GETTEXT, sizeof buffer, reinterpret_cast<LPARAM>(buffer));
+  return buffer;
+}
+
 }  // namespace
 
-TEST(Smoke, StartsShowsItsWindowAndEndsWithEsc) {
-  WinTempDir dir;
-  const std::string exe = dir.path() + "\\Zumibo.exe";
-  ASSERT_TRUE(CopyFileA(BuiltProgram().c_str(), exe.c_str(), FALSE)) << BuiltProgram();
+TEST(Smoke, TheInstalledProgramStartsFindsItsSettingsAndEndsWithEsc) {
+  WinTempDir temp;
+  const std::string dir = temp.path() + "\\Program Files\\ズミボ ソフト";
+  ASSERT_TRUE(CreateDirectoryA((temp.path() + "\\Program Files").c_str(), nullptr));
+  ASSERT_TRUE(CreateDirectoryA(dir.c_str(), nullptr));
+  const std::string exe = dir + "\\Zumibo.exe";
+  ASSERT_TRUE(CopyFileA((FolderOf(ModuleFileName()) + "Zumibo.exe").c_str(), exe.c_str(), FALSE));
+  ASSERT_TRUE(CopyFileA(SourcePath("res/medias.ini").c_str(), (dir + "\\medias.ini").c_str(), FALSE));
+  const std::string shipped = ReadWinFile(dir + "\\medias.ini");
 
   STARTUPINFOA si = {};
   si.cb = sizeof si;
   PROCESS_INFORMATION pi = {};
   std::string commandLine = "\"" + exe + "\"";
-  ASSERT_TRUE(CreateProcessA(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, dir.path().c_str(), &si, &pi));
+  ASSERT_TRUE(CreateProcessA(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, temp.path().c_str(), &si, &pi));
   HWND window = WaitForWindow("Zumibo Ver1.00", pi.dwProcessId, 15000);
   EXPECT_NE(window, nullptr);
   if (window) {
     Pump(300);
     if (!ScreenshotDir().empty()) SaveWindowPicture(window, ScreenshotDir() + "\\smoke-start.bmp");
+    // The shipped settings were read: the maximum count, and the DVD preset's capacity.
+    EXPECT_EQ(RemoteText(GetDlgItem(window, IDC_MAX_COUNT)), "9999");
+    SendMessageA(window, WM_COMMAND, MAKEWPARAM(IDC_PRESET_DVD, BN_CLICKED), 0);
+    EXPECT_EQ(RemoteText(GetDlgItem(window, IDC_CAPACITY)), "4,700,372,992");
     // Esc goes through the dialog's own key handling, as a user's key press does.
     PostMessageA(window, WM_KEYDOWN, VK_ESCAPE, 0);
   }
@@ -56,4 +79,6 @@ TEST(Smoke, StartsShowsItsWindowAndEndsWithEsc) {
   EXPECT_EQ(code, 0u);
   CloseHandle(pi.hThread);
   CloseHandle(pi.hProcess);
+  // Written again at the end, unchanged: Esc does not take the capacity typed or chosen.
+  EXPECT_EQ(ReadWinFile(dir + "\\medias.ini"), shipped);
 }
