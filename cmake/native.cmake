@@ -1,6 +1,5 @@
 # Native (Linux) targets: the command-line tool, the core's unit tests, the benchmark.
 find_package(GTest REQUIRED)
-find_package(CLI11 CONFIG QUIET)
 find_package(nlohmann_json REQUIRED)
 include(GoogleTest)
 
@@ -14,6 +13,7 @@ add_executable(zumibo_core_tests
   tests/files/file_set_test.cpp
   tests/files/size_text_test.cpp
   tests/files/path_walk_test.cpp
+  tests/handoff/drop_block_test.cpp
   tests/app/settings_test.cpp
   tests/app/shipped_settings_test.cpp
   tests/search/planning_test.cpp

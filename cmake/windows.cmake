@@ -60,6 +60,6 @@ target_link_libraries(zumibo_win_bench PRIVATE zumibo_win)
 zumibo_defaults(zumibo_win_bench)
 
 # Drives the real program for `make run` on a machine without a display.
-add_executable(zumibo_demo scripts/demo_driver.cpp)
+add_executable(zumibo_demo scripts/demo_driver.cpp tests/win/screen.cpp)
 target_link_libraries(zumibo_demo PRIVATE gdi32)
 zumibo_defaults(zumibo_demo)

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "res/resource.h"
+#include "tests/win/screen.h"
 
 namespace {
 
@@ -45,33 +46,6 @@ HWND FindOwnWindow(const char* caption) {
   return found;
 }
 
-bool SavePicture(HWND window, const std::string& path) {
-  RECT r;
-  GetWindowRect(window, &r);
-  const int w = r.right - r.left, h = r.bottom - r.top;
-  HDC screen = GetDC(nullptr);
-  HDC memory = CreateCompatibleDC(screen);
-  HBITMAP bitmap = CreateCompatibleBitmap(screen, w, h);
-  HGDIOBJ old = SelectObject(memory, bitmap);
-  BitBlt(memory, 0, 0, w, h, screen, r.left, r.top, SRCCOPY);
-  SelectObject(memory, old);
-  BITMAPINFOHEADER info = {sizeof info, w, h, 1, 24, BI_RGB, 0, 0, 0, 0, 0};
-  const int stride = (w * 3 + 3) & ~3;
-  std::vector<unsigned char> pixels(static_cast<std::size_t>(stride) * h);
-  GetDIBits(memory, bitmap, 0, h, pixels.data(), reinterpret_cast<BITMAPINFO*>(&info), DIB_RGB_COLORS);
-  DeleteObject(bitmap);
-  DeleteDC(memory);
-  ReleaseDC(nullptr, screen);
-  BITMAPFILEHEADER file = {0x4D42, 0, 0, 0, sizeof(BITMAPFILEHEADER) + sizeof info};
-  file.bfSize = file.bfOffBits + static_cast<DWORD>(pixels.size());
-  FILE* f = std::fopen(path.c_str(), "wb");
-  if (!f) return false;
-  std::fwrite(&file, sizeof file, 1, f);
-  std::fwrite(&info, sizeof info, 1, f);
-  std::fwrite(pixels.data(), 1, pixels.size(), f);
-  return std::fclose(f) == 0;
-}
-
 int Fail(const char* what) {
   std::fprintf(stderr, "zumibo_demo: %s\n", what);
   return 1;
@@ -95,7 +69,7 @@ int main(int argc, char** argv) {
   HWND list = GetDlgItem(main, IDC_FILE_LIST);
   Sleep(500);
   if (!stages.empty()) {
-    SavePicture(main, stages + "\\empty.bmp");
+    SaveWindowPicture(main, stages + "\\empty.bmp");
     // GO with nothing listed: the refusal, answered with OK.
     PostMessageA(main, WM_COMMAND, MAKEWPARAM(IDC_COMPUTE, BN_CLICKED), 0);
     HWND question = nullptr, refusal = nullptr;
@@ -103,7 +77,7 @@ int main(int argc, char** argv) {
       PostMessageA(question, WM_COMMAND, MAKEWPARAM(IDYES, BN_CLICKED), 0);
       if (WaitFor([&] { return (refusal = FindOwnWindow("ファイルなし")) != nullptr; }, 10000)) {
         Sleep(300);
-        SavePicture(refusal, stages + "\\refusal.bmp");
+        SaveWindowPicture(refusal, stages + "\\refusal.bmp");
         PostMessageA(refusal, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
         WaitFor([&] { return !FindOwnWindow("ファイルなし"); }, 5000);
       }
@@ -122,7 +96,7 @@ int main(int argc, char** argv) {
   if (!WaitFor([&] { return SendMessageA(list, LVM_GETITEMCOUNT, 0, 0) > 0; }, 30000)) return Fail("the drop did not arrive");
   Sleep(300);
   const int dropped = static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
-  if (!stages.empty()) SavePicture(main, stages + "\\files.bmp");
+  if (!stages.empty()) SaveWindowPicture(main, stages + "\\files.bmp");
 
   PostMessageA(main, WM_COMMAND, MAKEWPARAM(IDC_PRESET_DVD, BN_CLICKED), 0);
   PostMessageA(main, WM_COMMAND, MAKEWPARAM(IDC_COMPUTE, BN_CLICKED), 0);
@@ -139,7 +113,7 @@ int main(int argc, char** argv) {
   Sleep(500);
   SetForegroundWindow(main);
   Sleep(300);
-  SavePicture(main, picture);
+  SaveWindowPicture(main, picture);
   const std::string total = Text(GetDlgItem(main, IDC_RESULT_TOTAL)), limit = Text(GetDlgItem(main, IDC_RESULT_LIMIT));
   const int chosen = static_cast<int>(SendMessageA(GetDlgItem(main, IDC_RESULT_LIST), LVM_GETITEMCOUNT, 0, 0));
 

@@ -85,8 +85,8 @@ std::int64_t HalvesSolver::BestTotal(int k, std::int64_t floor) const {
 
 // Index order of whole combinations, seen from the low half: a combination whose low part
 // extends another's low part comes first (its next index is below every high-half index), so
-// low parts are visited children first, then the part itself. `wanted` lists, per low part
-// size, the low totals that some high part completes.
+// each low part is visited after all of its extensions. `wanted` lists, per low-part size, the
+// low totals that some high part completes.
 bool HalvesSolver::FirstInLowHalf(int k, std::int64_t total, const Lists& wanted, std::vector<int>& chosen, std::int64_t sum,
                                   int next) const {
   const int size = static_cast<int>(chosen.size());
