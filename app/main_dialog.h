@@ -73,5 +73,4 @@ class CMainDialog : public CDialog, public CFileListOwner {
   CStaticTarget m_dragTarget;
   CCancelDialog m_progress;
   std::unique_ptr<FileEntry[]> m_candidates;  ///< the running computation's candidates; null when idle
-  int m_candidateCount = 0;
 };

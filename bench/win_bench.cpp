@@ -123,7 +123,7 @@ int main() {
       FileSet source, result;
       DropIntake intake(source, result);
       FolderPaths known;
-      PathWalker walker([&](FileEntry e) { intake.Add(e); }, nullptr, &known);
+      PathWalker walker([&](FileEntry e) { intake.Add(std::move(e)); }, nullptr, &known);
       walker.AddPath(dir.path());
       intake.Finish();
     });

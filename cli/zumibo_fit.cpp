@@ -99,7 +99,7 @@ std::vector<FileEntry> Collect(const Options& o) {
       }
     }
   }
-  PathWalker walker([&](FileEntry e) { intake.Add(e); },
+  PathWalker walker([&](FileEntry e) { intake.Add(std::move(e)); },
                     [](const std::string& path) { Warn("cannot read " + path + ": " + std::strerror(errno) + ", skipped"); });
   for (const std::string& p : o.paths) walker.AddPath(p);
   intake.Finish();

@@ -21,7 +21,7 @@ void CFilesListCtrl::OnDropFiles(HDROP drop) {
   CWaitCursor wait;
   {
     DropIntake intake(g_sourceSet, g_resultSet);
-    PathWalker walker([&](FileEntry e) { intake.Add(e); }, nullptr, &g_folderPaths);
+    PathWalker walker([&](FileEntry e) { intake.Add(std::move(e)); }, nullptr, &g_folderPaths);
     const UINT count = DragQueryFileA(drop, 0xFFFFFFFF, nullptr, 0);
     std::vector<char> buffer;
     for (UINT i = 0; i < count; ++i) {

@@ -5,13 +5,14 @@ DropIntake::DropIntake(FileSet& source, FileSet& result) : m_source(source), m_r
   for (source.ResetCursor(true); FileEntry* e = source.GetCurrent(); source.MoveNext()) m_byPath.emplace(e->path, e);
 }
 
-void DropIntake::Add(const FileEntry& entry) {
+void DropIntake::Add(FileEntry entry) {
   const auto found = m_byPath.find(entry.path);
   if (found != m_byPath.end()) {
     found->second->size = entry.size;
     return;
   }
-  m_byPath.emplace(entry.path, m_source.Add(entry));
+  FileEntry* stored = m_source.Add(std::move(entry));
+  m_byPath.emplace(stored->path, stored);
 }
 
 void DropIntake::Finish() {

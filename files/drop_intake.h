@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <unordered_map>
 
 #include "files/file_set.h"
@@ -10,12 +11,12 @@
 class DropIntake {
  public:
   DropIntake(FileSet& source, FileSet& result);
-  void Add(const FileEntry& entry);
+  void Add(FileEntry entry);
   /// Sorts the source set and removes every entry whose path is in the result set.
   void Finish();
 
  private:
   FileSet& m_source;
   FileSet& m_result;
-  std::unordered_map<std::string, FileEntry*> m_byPath;
+  std::unordered_map<std::string_view, FileEntry*> m_byPath;  ///< keys point into the entries, which never move
 };

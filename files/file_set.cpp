@@ -28,8 +28,10 @@ FileEntry* FileSet::Find(const FileEntry& key, const FileComparator& comparator)
   return nullptr;
 }
 
-FileEntry* FileSet::Add(const FileEntry& entry) {
-  auto* node = new FileSetNode{false, entry, nullptr, nullptr};
+FileEntry* FileSet::Add(const FileEntry& entry) { return Add(FileEntry(entry)); }
+
+FileEntry* FileSet::Add(FileEntry&& entry) {
+  auto* node = new FileSetNode{false, std::move(entry), nullptr, nullptr};
   InsertBefore(node, nullptr);
   ++m_count;
   m_cursor = node;

@@ -53,6 +53,8 @@ class FileSet {
   FileEntry* Find(const FileEntry& key, const FileComparator& comparator);
   /// Appends a copy at the tail and leaves the cursor on it. Throws std::bad_alloc with the set unchanged.
   FileEntry* Add(const FileEntry& entry);
+  /// The same, taking the entry over instead of copying it.
+  FileEntry* Add(FileEntry&& entry);
   /// Unlinks and frees the cursor's node; the cursor becomes none. False when there was no cursor.
   bool RemoveCurrent();
   /// In-place quicksort of the linked list, guided by the placed marks; the cursor ends anywhere.

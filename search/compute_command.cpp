@@ -93,7 +93,6 @@ void CMainDialog::OnCompute() {
     AbandonComputation();
     throw;
   }
-  m_candidateCount = n;
   EnableWhenIdle();
   index = 0;
   for (g_sourceSet.ResetCursor(true); const FileEntry* e = g_sourceSet.GetCurrent(); g_sourceSet.MoveNext()) m_candidates[index++] = *e;
@@ -114,7 +113,6 @@ void CMainDialog::AbandonComputation() {
   g_resultSet.RemoveAll();
   for (g_pinnedSet.ResetCursor(true); const FileEntry* e = g_pinnedSet.GetCurrent(); g_pinnedSet.MoveNext()) g_resultSet.Add(*e);
   m_candidates.reset();
-  m_candidateCount = 0;
   EnableWhenIdle();
   RefreshResultPanel();
 }
@@ -133,7 +131,6 @@ void CMainDialog::OnSearchDone() {
   }
   g_sourceSet.RemovePaths(chosen);
   m_candidates.reset();
-  m_candidateCount = 0;
   EnableWhenIdle();
   RefreshResultPanel();
   m_fileList.RemoveRows(rows);
