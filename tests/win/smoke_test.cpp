@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <gtest/gtest.h>
 #include <string>
 
@@ -53,6 +54,19 @@ TEST(Smoke, TheInstalledProgramStartsFindsItsSettingsAndEndsWithEsc) {
   ASSERT_TRUE(CopyFileA((FolderOf(ModuleFileName()) + "Zumibo.exe").c_str(), exe.c_str(), FALSE));
   ASSERT_TRUE(CopyFileA(SourcePath("res/medias.ini").c_str(), (dir + "\\medias.ini").c_str(), FALSE));
   const std::string shipped = ReadWinFile(dir + "\\medias.ini");
+  // An old time stamp on the copy, to see that the program writes the file when it ends.
+  const auto writeTime = [&] {
+    WIN32_FILE_ATTRIBUTE_DATA data = {};
+    GetFileAttributesExA((dir + "\\medias.ini").c_str(), GetFileExInfoStandard, &data);
+    return (std::uint64_t{data.ftLastWriteTime.dwHighDateTime} << 32) | data.ftLastWriteTime.dwLowDateTime;
+  };
+  {
+    HANDLE h = CreateFileA((dir + "\\medias.ini").c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    FILETIME old = {0x12345678, 0x01D00000};  // early 2014
+    SetFileTime(h, nullptr, nullptr, &old);
+    CloseHandle(h);
+  }
+  const std::uint64_t before = writeTime();
 
   STARTUPINFOA si = {};
   si.cb = sizeof si;
@@ -80,5 +94,6 @@ TEST(Smoke, TheInstalledProgramStartsFindsItsSettingsAndEndsWithEsc) {
   CloseHandle(pi.hThread);
   CloseHandle(pi.hProcess);
   // Written again at the end, unchanged: Esc does not take the capacity typed or chosen.
+  EXPECT_GT(writeTime(), before);
   EXPECT_EQ(ReadWinFile(dir + "\\medias.ini"), shipped);
 }
