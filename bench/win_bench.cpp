@@ -112,10 +112,14 @@ int main() {
     dialog.Create(IDD_MAIN, nullptr);
     HWND list = GetDlgItem(dialog, IDC_FILE_LIST);
     const double walk = Best(3, [&] { BareWalk(dir.path()); });
-    const double drop = Best(3, [&] {
+    double drop = 1e9;
+    for (int run = 0; run < 3; ++run) {
       g_sourceSet.RemoveAll();
+      SendMessageA(list, LVM_DELETEALLITEMS, 0, 0);  // each time onto an empty list, as at the first drop
+      const double start = Now();
       DropOn(list, dir.path());
-    });
+      drop = std::min(drop, Now() - start);
+    }
     std::printf("drop of a 10,000-file tree:         %8.1f ms  (bare FindFirstFileA/FindNextFileA walk %.1f ms, ratio %.2f)\n", drop * 1000,
                 walk * 1000, drop / walk);
     std::printf("  files listed: %d rows\n", static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0)));
