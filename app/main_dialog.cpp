@@ -136,25 +136,7 @@ void CMainDialog::ShowResultPanel(bool show) {
 }
 
 void CMainDialog::RefreshResultPanel() {
-  m_resultList.SetRedraw(false);
-  m_resultList.DeleteAllItems();
-  m_resultList.SetItemCountEx(g_resultSet.GetCount());
-  ColumnCandidates widest(m_resultList, 3);
-  std::int64_t total = 0;
-  int row = 0;
-  for (g_resultSet.ResetCursor(true); const FileEntry* e = g_resultSet.GetCurrent(); g_resultSet.MoveNext(), ++row) {
-    const std::string size = FormatNumber(e->size, true);
-    m_resultList.InsertItem(row, e->name);
-    m_resultList.SetItemText(row, 1, e->folder);
-    m_resultList.SetItemText(row, 2, size);
-    widest.Add(0, e->name);
-    widest.Add(1, e->folder);
-    widest.Add(2, size);
-    total += e->size;
-  }
-  m_resultList.FitColumns(widest);
-  m_resultList.SetRedraw(true);
-  InvalidateRect(m_resultList, nullptr, TRUE);
+  const std::int64_t total = FillRows(m_resultList, g_resultSet, "");  // bare numbers in the result list
   ShowResultPanel(g_resultSet.GetCount() != 0);
   SetItemText(IDC_RESULT_TOTAL, FormatNumber(total, true) + "バイト");
 }

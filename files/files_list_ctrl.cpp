@@ -7,47 +7,56 @@
 
 namespace {
 
-std::string SizeText(const FileEntry& e) { return FormatNumber(e.size, true) + "バイト"; }
+// Walks the set with each row's three texts; the size text carries the unit.
+template <typename Visit>
+void ForEachRow(FileSet& set, const char* unit, Visit visit) {
+  for (set.ResetCursor(true); const FileEntry* e = set.GetCurrent(); set.MoveNext()) visit(*e, FormatNumber(e->size, true) + unit);
+}
+
+void Fit(const CListCtrl& list, FileSet& set, const char* unit) {
+  ColumnCandidates widest(list, 3);
+  ForEachRow(set, unit, [&](const FileEntry& e, const std::string& size) {
+    widest.Add(0, e.name);
+    widest.Add(1, e.folder);
+    widest.Add(2, size);
+  });
+  list.FitColumns(widest);
+}
 
 }  // namespace
 
-void CFilesListCtrl::Refill() const {
-  SetRedraw(false);
-  DeleteAllItems();
-  SetItemCountEx(g_sourceSet.GetCount());
-  ColumnCandidates widest(m_hWnd, 3);
+std::int64_t FillRows(const CListCtrl& list, FileSet& set, const char* unit) {
+  list.SetRedraw(false);
+  list.DeleteAllItems();
+  list.SetItemCountEx(set.GetCount());
+  ColumnCandidates widest(list, 3);
+  std::int64_t total = 0;
   int row = 0;
-  for (g_sourceSet.ResetCursor(true); const FileEntry* e = g_sourceSet.GetCurrent(); g_sourceSet.MoveNext(), ++row) {
-    const std::string size = SizeText(*e);
-    InsertItem(row, e->name);
-    SetItemText(row, 1, e->folder);
-    SetItemText(row, 2, size);
-    widest.Add(0, e->name);
-    widest.Add(1, e->folder);
+  ForEachRow(set, unit, [&](const FileEntry& e, const std::string& size) {
+    list.InsertItem(row, e.name);
+    list.SetItemText(row, 1, e.folder);
+    list.SetItemText(row, 2, size);
+    widest.Add(0, e.name);
+    widest.Add(1, e.folder);
     widest.Add(2, size);
-  }
-  FitColumns(widest);
-  SetRedraw(true);
-  InvalidateRect(m_hWnd, nullptr, TRUE);
+    total += e.size;
+    ++row;
+  });
+  list.FitColumns(widest);
+  list.SetRedraw(true);
+  InvalidateRect(list, nullptr, TRUE);
+  return total;
 }
+
+void CFilesListCtrl::Refill() const { FillRows(*this, g_sourceSet, "バイト"); }
 
 void CFilesListCtrl::RemoveRows(const std::vector<int>& rows) const {
   if (GetItemCount() != g_sourceSet.GetCount() + static_cast<int>(rows.size())) return Refill();  // out of step: rebuild
   SetRedraw(false);
   for (auto it = rows.rbegin(); it != rows.rend(); ++it) DeleteItem(*it);
-  FitToSourceSet();
+  Fit(*this, g_sourceSet, "バイト");
   SetRedraw(true);
   InvalidateRect(m_hWnd, nullptr, TRUE);
-}
-
-void CFilesListCtrl::FitToSourceSet() const {
-  ColumnCandidates widest(m_hWnd, 3);
-  for (g_sourceSet.ResetCursor(true); const FileEntry* e = g_sourceSet.GetCurrent(); g_sourceSet.MoveNext()) {
-    widest.Add(0, e->name);
-    widest.Add(1, e->folder);
-    widest.Add(2, SizeText(*e));
-  }
-  FitColumns(widest);
 }
 
 bool CFilesListCtrl::OnSubclassMessage(UINT message, WPARAM w, LPARAM, LRESULT& result) {

@@ -2,9 +2,17 @@
 
 #include <windows.h>
 
+#include <cstdint>
 #include <vector>
 
 #include "framework/controls.h"
+
+class FileSet;
+
+/// Rows for the entries of a set, in set order: name, folder, and the grouped size followed by
+/// `unit`; redraw held off meanwhile, and the columns fitted to headings and contents. Returns the
+/// entries' total size. Both lists of the main dialog are filled this way.
+std::int64_t FillRows(const CListCtrl& list, FileSet& set, const char* unit);
 
 /// What the file list needs of the dialog it sits in.
 class CFileListOwner {
@@ -32,6 +40,4 @@ class CFilesListCtrl : public CListCtrl {
  private:
   void OnDropFiles(HDROP drop);
   void OnPaint();
-  /// Fits the columns to the source set's texts.
-  void FitToSourceSet() const;
 };

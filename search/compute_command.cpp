@@ -19,6 +19,11 @@ namespace {
 
 std::string Bytes(std::int64_t n) { return FormatNumber(n, true) + "バイト"; }
 
+// The entries set aside at GO join the result at its end.
+void AppendPinnedEntries() {
+  for (g_pinnedSet.ResetCursor(true); const FileEntry* e = g_pinnedSet.GetCurrent(); g_pinnedSet.MoveNext()) g_resultSet.Add(*e);
+}
+
 }  // namespace
 
 void CMainDialog::OnCompute() {
@@ -111,7 +116,7 @@ void CMainDialog::OnCompute() {
 void CMainDialog::AbandonComputation() {
   m_progress.DestroyWindow();
   g_resultSet.RemoveAll();
-  for (g_pinnedSet.ResetCursor(true); const FileEntry* e = g_pinnedSet.GetCurrent(); g_pinnedSet.MoveNext()) g_resultSet.Add(*e);
+  AppendPinnedEntries();
   m_candidates.reset();
   EnableWhenIdle();
   RefreshResultPanel();
@@ -119,7 +124,7 @@ void CMainDialog::AbandonComputation() {
 
 void CMainDialog::OnSearchDone() {
   m_progress.DestroyWindow();
-  for (g_pinnedSet.ResetCursor(true); const FileEntry* e = g_pinnedSet.GetCurrent(); g_pinnedSet.MoveNext()) g_resultSet.Add(*e);
+  AppendPinnedEntries();
   // Every result file leaves the file list. Each path stands once in the file list, so one walk
   // finds them all, and their rows are deleted instead of rebuilding thousands of others.
   std::unordered_set<std::string> chosen;
