@@ -79,7 +79,7 @@ void CMainDialog::OnCompute() {
   // The initial solution: the greedy fill, or the first single file that fits.
   int index = 0;
   auto initial = plan.initial.begin();
-  for (g_sourceSet.ResetCursor(true); const FileEntry* e = g_sourceSet.GetCurrent() ; g_sourceSet.MoveNext(), ++index) {
+  for (g_sourceSet.ResetCursor(true); const FileEntry* e = g_sourceSet.GetCurrent(); g_sourceSet.MoveNext(), ++index) {
     if (initial == plan.initial.end()) break;
     if (*initial == index) {
       g_resultSet.Add(*e);
