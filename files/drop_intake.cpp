@@ -17,7 +17,5 @@ void DropIntake::Add(FileEntry entry) {
 
 void DropIntake::Finish() {
   m_source.Sort(StandardOrderComparator());
-  std::unordered_set<std::string> chosen;
-  for (m_result.ResetCursor(true); const FileEntry* e = m_result.GetCurrent(); m_result.MoveNext()) chosen.insert(e->path);
-  if (!chosen.empty()) m_source.RemovePaths(chosen);
+  if (m_result.GetCount() > 0) m_source.RemovePaths(PathsOf(m_result));
 }

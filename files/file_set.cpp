@@ -59,20 +59,27 @@ void FileSet::RemoveAll() {
   m_count = 0;
 }
 
-int FileSet::RemovePaths(const std::unordered_set<std::string>& paths) {
-  int removed = 0;
-  for (FileSetNode* node = m_head; node;) {
+std::vector<int> FileSet::RemovePaths(const std::unordered_set<std::string>& paths) {
+  std::vector<int> removed;
+  int position = 0;
+  for (FileSetNode* node = m_head; node; ++position) {
     FileSetNode* next = node->next;
     if (paths.count(node->entry.path)) {
       Unlink(node);
       delete node;
       --m_count;
-      ++removed;
+      removed.push_back(position);
     }
     node = next;
   }
   m_cursor = nullptr;
   return removed;
+}
+
+std::unordered_set<std::string> PathsOf(FileSet& set) {
+  std::unordered_set<std::string> paths;
+  for (set.ResetCursor(true); const FileEntry* e = set.GetCurrent(); set.MoveNext()) paths.insert(e->path);
+  return paths;
 }
 
 void FileSet::Unlink(FileSetNode* node) {

@@ -2,6 +2,7 @@
 
 #include <string>
 #include <unordered_set>
+#include <vector>
 
 #include "files/file_entry.h"
 
@@ -61,8 +62,8 @@ class FileSet {
   void Sort(const FileComparator& comparator);
   void RemoveAll();
   /// Removes every entry whose path is in `paths`, in one walk; the cursor ends as none.
-  /// Returns how many were removed.
-  int RemovePaths(const std::unordered_set<std::string>& paths);
+  /// Returns the removed entries' positions from the head (before the removal), ascending.
+  std::vector<int> RemovePaths(const std::unordered_set<std::string>& paths);
 
  private:
   void Unlink(FileSetNode* node);
@@ -74,3 +75,6 @@ class FileSet {
   FileSetNode* m_cursor = nullptr;
   int m_count = 0;
 };
+
+/// The full paths of a set's entries (walks the set with its cursor).
+std::unordered_set<std::string> PathsOf(FileSet& set);

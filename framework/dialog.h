@@ -24,9 +24,6 @@ class CDialog : public CWnd {
   void DestroyWindow();
   /// Ends a modal run with the result; a modeless dialog is destroyed instead.
   void EndDialog(int result);
-  /// The result EndDialog was given (for modeless dialogs too).
-  INT_PTR Result() const { return m_result; }
-
   /// The dialog object of a window made by this class, or null.
   static CDialog* FromHandle(HWND hwnd);
 

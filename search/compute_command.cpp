@@ -2,7 +2,6 @@
 // range of combination sizes, and start the search on a worker thread. And its end.
 #include <new>
 #include <string>
-#include <unordered_set>
 #include <vector>
 
 #include "app/main_dialog.h"
@@ -127,14 +126,7 @@ void CMainDialog::OnSearchDone() {
   AppendPinnedEntries();
   // Every result file leaves the file list. Each path stands once in the file list, so one walk
   // finds them all, and their rows are deleted instead of rebuilding thousands of others.
-  std::unordered_set<std::string> chosen;
-  for (g_resultSet.ResetCursor(true); const FileEntry* e = g_resultSet.GetCurrent(); g_resultSet.MoveNext()) chosen.insert(e->path);
-  std::vector<int> rows;
-  int row = 0;
-  for (g_sourceSet.ResetCursor(true); const FileEntry* e = g_sourceSet.GetCurrent(); g_sourceSet.MoveNext(), ++row) {
-    if (chosen.count(e->path)) rows.push_back(row);
-  }
-  g_sourceSet.RemovePaths(chosen);
+  const std::vector<int> rows = g_sourceSet.RemovePaths(PathsOf(g_resultSet));
   m_candidates.reset();
   EnableWhenIdle();
   RefreshResultPanel();

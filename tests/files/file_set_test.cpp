@@ -121,6 +121,15 @@ TEST(FileSet, FindReturnsFirstMatchAndLeavesCursorOnIt) {
   EXPECT_EQ(eq.Compare(&so, &zo), 1);
 }
 
+TEST(FileSet, RemovePathsTellsThePositionsItRemoved) {
+  FileSet set;
+  for (const char* p : {"C:\\a", "C:\\b", "C:\\c", "C:\\d"}) set.Add(E(p, 1));
+  EXPECT_EQ(set.RemovePaths({"C:\\a", "C:\\c", "C:\\missing"}), (std::vector<int>{0, 2}));
+  EXPECT_EQ(CheckedOrder(set), (std::vector<std::string>{"C:\\b", "C:\\d"}));
+  EXPECT_EQ(set.GetCurrent(), nullptr);
+  EXPECT_EQ(PathsOf(set), (std::unordered_set<std::string>{"C:\\b", "C:\\d"}));
+}
+
 TEST(StandardOrder, LargerFirstThenPathAsUnsignedBytes) {
   const StandardOrderComparator cmp;
   const FileEntry big = E("C:\\z", 10), small = E("C:\\a", 9);
