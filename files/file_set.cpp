@@ -1,6 +1,7 @@
 #include "files/file_set.h"
 
 #include <cstring>
+#include <utility>
 
 int StandardOrderComparator::Compare(const FileEntry* a, const FileEntry* b) const {
   if (a->size > b->size) return -1;
@@ -31,7 +32,7 @@ FileEntry* FileSet::Find(const FileEntry& key, const FileComparator& comparator)
 FileEntry* FileSet::Add(const FileEntry& entry) { return Add(FileEntry(entry)); }
 
 FileEntry* FileSet::Add(FileEntry&& entry) {
-  auto* node = new FileSetNode{false, std::move(entry), nullptr, nullptr};
+  auto* node = new FileSetNode{std::move(entry), nullptr, nullptr};
   InsertBefore(node, nullptr);
   ++m_count;
   m_cursor = node;
@@ -57,6 +58,13 @@ void FileSet::RemoveAll() {
   }
   m_head = m_tail = m_cursor = nullptr;
   m_count = 0;
+}
+
+void FileSet::Swap(FileSet& other) noexcept {
+  std::swap(m_head, other.m_head);
+  std::swap(m_tail, other.m_tail);
+  std::swap(m_cursor, other.m_cursor);
+  std::swap(m_count, other.m_count);
 }
 
 std::vector<int> FileSet::RemovePaths(const std::unordered_set<std::string>& paths) {
@@ -96,66 +104,53 @@ void FileSet::InsertBefore(FileSetNode* node, FileSetNode* before) {
   if (before) before->previous = node; else m_tail = node;
 }
 
-void FileSet::Exchange(FileSetNode* a, FileSetNode* b) {
-  if (a == b) return;
-  if (b->next == a) std::swap(a, b);
-  if (a->next == b) {
-    Unlink(b);
-    InsertBefore(b, a);
-    return;
-  }
-  FileSetNode* afterA = a->next;
-  FileSetNode* afterB = b->next;
-  Unlink(a);
-  Unlink(b);
-  InsertBefore(a, afterB);
-  InsertBefore(b, afterA);
-}
-
-// Quicksort without recursion or stack: a node's placed mark says it has reached its final
-// place, so the unplaced runs between placed nodes are the segments still to be sorted.
-// Left runs are sorted before right runs.
+// A merge sort of the linked list, bottom up: runs of 1, 2, 4, ... nodes are merged pairwise
+// through the next links, and the previous links are set again in one pass at the end. It
+// relinks nodes without moving or allocating anything, needs O(n log n) comparisons for every
+// input, and is stable: a node overtakes another only when the comparator puts it strictly first.
 void FileSet::Sort(const FileComparator& comparator) {
   if (m_count < 2) return;
-  for (FileSetNode* n = m_head; n; n = n->next) n->placed = false;
-  auto before = [&](FileSetNode* x, FileSetNode* y) { return comparator.Compare(&x->entry, &y->entry) < 0; };
-
-  FileSetNode* s = m_head;
-  for (;;) {
-    FileSetNode* last = s;
-    int k = 0;
-    while (last->next && !last->next->placed) {
-      last = last->next;
-      ++k;
-    }
-    FileSetNode* middle = s;
-    for (int i = 0; i < k / 2; ++i) middle = middle->next;
-
-    // Median of three.
-    const int a = int(before(s, last)) + int(before(middle, last));
-    const int b = int(before(s, middle)) + int(before(last, middle));
-    FileSetNode* pivot = a == 1 ? last : (b == 1 ? middle : s);
-    if (pivot != s) Exchange(s, pivot);
-
-    // Partition: every node that sorts before the pivot moves to just in front of it.
-    for (FileSetNode* x = pivot->next; x && !x->placed;) {
-      FileSetNode* next = x->next;
-      if (before(x, pivot)) {
-        m_cursor = x;
-        Unlink(x);
-        InsertBefore(x, pivot);
+  FileSetNode* list = m_head;
+  for (std::size_t width = 1;; width *= 2) {
+    FileSetNode* left = list;
+    FileSetNode* tail = nullptr;
+    list = nullptr;
+    std::size_t merges = 0;
+    while (left) {
+      ++merges;
+      FileSetNode* right = left;
+      std::size_t leftSize = 0;
+      while (leftSize < width && right) {
+        ++leftSize;
+        right = right->next;
       }
-      x = next;
+      std::size_t rightSize = width;
+      while (leftSize > 0 || (rightSize > 0 && right)) {
+        FileSetNode* take;
+        if (leftSize > 0 && (rightSize == 0 || !right || comparator.Compare(&right->entry, &left->entry) >= 0)) {
+          take = left;
+          left = left->next;
+          --leftSize;
+        } else {
+          take = right;
+          right = right->next;
+          --rightSize;
+        }
+        if (tail) tail->next = take;
+        else list = take;
+        tail = take;
+      }
+      left = right;
     }
-    pivot->placed = true;
-
-    if (pivot->previous && !pivot->previous->placed) {
-      s = pivot->previous;
-      while (s->previous && !s->previous->placed) s = s->previous;
-    } else {
-      s = pivot->next;
-      while (s && s->placed) s = s->next;
-      if (!s) return;
-    }
+    tail->next = nullptr;
+    if (merges <= 1) break;
   }
+  FileSetNode* previous = nullptr;
+  for (FileSetNode* n = list; n; n = n->next) {
+    n->previous = previous;
+    previous = n;
+  }
+  m_head = list;
+  m_tail = previous;
+  m_cursor = m_head;
 }

@@ -26,7 +26,6 @@ class PathEqualityComparator : public FileComparator {
 };
 
 struct FileSetNode {
-  bool placed = false;  ///< used only while sorting: the node has reached its final place
   FileEntry entry;
   FileSetNode* next = nullptr;
   FileSetNode* previous = nullptr;
@@ -58,9 +57,12 @@ class FileSet {
   FileEntry* Add(FileEntry&& entry);
   /// Unlinks and frees the cursor's node; the cursor becomes none. False when there was no cursor.
   bool RemoveCurrent();
-  /// In-place quicksort of the linked list, guided by the placed marks; the cursor ends anywhere.
+  /// Puts the set in the comparator's order by relinking its nodes (a stable merge sort, in
+  /// O(n log n) for every input); the cursor ends anywhere.
   void Sort(const FileComparator& comparator);
   void RemoveAll();
+  /// Exchanges the whole contents (entries, order and cursors) of two sets; allocates nothing.
+  void Swap(FileSet& other) noexcept;
   /// Removes every entry whose path is in `paths`, in one walk; the cursor ends as none.
   /// Returns the removed entries' positions from the head (before the removal), ascending.
   std::vector<int> RemovePaths(const std::unordered_set<std::string>& paths);
@@ -68,7 +70,6 @@ class FileSet {
  private:
   void Unlink(FileSetNode* node);
   void InsertBefore(FileSetNode* node, FileSetNode* before);
-  void Exchange(FileSetNode* a, FileSetNode* b);
 
   FileSetNode* m_head = nullptr;
   FileSetNode* m_tail = nullptr;

@@ -1,6 +1,7 @@
 #include "files/file_set.h"
 
 #include <algorithm>
+#include <functional>
 #include <gtest/gtest.h>
 #include <random>
 #include <vector>
@@ -232,4 +233,36 @@ TEST(FileSetSort, MovesEntriesOnlyOnNegativeComparisons) {
   }
   equal.Sort(bySize);
   EXPECT_EQ(CheckedOrder(equal), order);
+}
+
+TEST(FileSetSort, NoInputNeedsMoreThanNLogNComparisons) {
+  // Sizes that rise and then fall (and the other shapes a list of files takes) are sorted with
+  // at most about n log2 n comparisons; a quadratic sort needs millions here.
+  class Counting : public StandardOrderComparator {
+   public:
+    int Compare(const FileEntry* a, const FileEntry* b) const override {
+      ++calls;
+      return StandardOrderComparator::Compare(a, b);
+    }
+    mutable long calls = 0;
+  };
+  const int n = 10000;
+  const std::vector<std::function<int(int)>> shapes = {
+      [&](int i) { return i < n / 2 ? i : n - i; },  // rising, then falling
+      [&](int i) { return i < n / 2 ? n - i : i; },  // falling, then rising
+      [](int i) { return i % 7; },                   // few sizes
+      [](int i) { return (i * 7919) % 10007; },      // scattered
+  };
+  for (std::size_t shape = 0; shape < shapes.size(); ++shape) {
+    FileSet set;
+    std::vector<FileEntry> entries;
+    for (int i = 0; i < n; ++i) entries.push_back(*set.Add(E("C:\\f" + std::to_string(i), shapes[shape](i))));
+    Counting counting;
+    set.Sort(counting);
+    EXPECT_LE(counting.calls, 14L * n) << "shape " << shape;  // log2(10000) is about 13.3
+    std::sort(entries.begin(), entries.end(), [&](const FileEntry& a, const FileEntry& b) { return counting.Compare(&a, &b) < 0; });
+    std::vector<std::string> expected;
+    for (const FileEntry& e : entries) expected.push_back(e.path);
+    EXPECT_EQ(CheckedOrder(set), expected) << "shape " << shape;
+  }
 }
