@@ -29,6 +29,21 @@ bool ReadPiece(std::FILE* f, std::string& piece) {
   return !piece.empty();
 }
 
+// Reads the next line's first 255 bytes and passes over the rest of it, so that an over-long
+// value never spills into the next setting.
+bool ReadLine(std::FILE* f, std::string& line) {
+  if (!ReadPiece(f, line)) return false;
+  if (line.back() == '\n') return true;
+  std::string rest;
+  while (ReadPiece(f, rest) && rest.back() != '\n') {
+  }
+  // A cut may fall between the two bytes of a double-byte character: its first byte goes too.
+  std::size_t i = 0;
+  while (i < line.size()) i += cp932::IsLeadByte(static_cast<unsigned char>(line[i])) ? 2 : 1;
+  if (i > line.size()) line.pop_back();
+  return true;
+}
+
 }  // namespace
 
 std::string SettingsPathBeside(const std::string& executablePath) {
@@ -41,7 +56,7 @@ void LoadSettings(const std::string& path, std::string (&settings)[kSettingCount
   std::FILE* f = std::fopen(path.c_str(), "rb");
   if (!f) return;
   std::string piece;
-  for (int i = 0; i < kSettingCount && ReadPiece(f, piece); ++i) {
+  for (int i = 0; i < kSettingCount && ReadLine(f, piece); ++i) {
     settings[i] = piece.substr(0, piece.find_first_of("\t\r\n"));
   }
   std::fclose(f);
@@ -58,15 +73,26 @@ std::string FormatSettings(const std::string (&settings)[kSettingCount]) {
   return text;
 }
 
-bool SaveSettings(const std::string& path, const std::string (&settings)[kSettingCount]) {
-  const std::string text = FormatSettings(settings);
-  const std::string temporary = TemporaryNameBeside(path);
-  std::FILE* f = std::fopen(temporary.c_str(), "wb");
+namespace {
+
+bool WriteWhole(const std::string& path, const std::string& text) {
+  std::FILE* f = std::fopen(path.c_str(), "wb");
   if (!f) return false;
   bool written = std::fwrite(text.data(), 1, text.size(), f) == text.size();
   written = std::fflush(f) == 0 && written;
-  written = std::fclose(f) == 0 && written;
-  if (written && ReplaceFileWith(temporary, path)) return true;
+  return std::fclose(f) == 0 && written;
+}
+
+}  // namespace
+
+bool SaveSettings(const std::string& path, const std::string (&settings)[kSettingCount]) {
+  const std::string text = FormatSettings(settings);
+  const std::string temporary = TemporaryNameBeside(path);
+  std::FILE* probe = std::fopen(temporary.c_str(), "wb");
+  // A folder that forbids new files may still hold a writable file: then it is written in place.
+  if (!probe) return WriteWhole(path, text);
+  std::fclose(probe);
+  if (WriteWhole(temporary, text) && ReplaceFileWith(temporary, path)) return true;
   std::remove(temporary.c_str());
   return false;
 }

@@ -17,8 +17,8 @@ enum SettingIndex {
 /// followed by "medias.ini"; a path without a backslash gets the name directly after it.
 std::string SettingsPathBeside(const std::string& executablePath);
 
-/// Reads the settings from the file at path. Each line is read in pieces of at most 255 bytes
-/// (a longer line spills into the next setting); a value ends at its first TAB, CR or LF.
+/// Reads the settings from the file at path. Of each line the first 255 bytes are read (the rest
+/// of a longer line is passed over); a value ends at its first TAB, CR or LF.
 /// Settings without a line, or all of them when the file cannot be opened, keep their values.
 void LoadSettings(const std::string& path, std::string (&settings)[kSettingCount]);
 
@@ -26,5 +26,6 @@ void LoadSettings(const std::string& path, std::string (&settings)[kSettingCount
 std::string FormatSettings(const std::string (&settings)[kSettingCount]);
 
 /// Writes the settings to a temporary file beside path and replaces the file only once the new
-/// one is complete, so a failed write never loses the old settings. False when nothing was replaced.
+/// one is complete, so a failed write never loses the old settings. Where no temporary file can
+/// be made there, the file itself is rewritten. False when the settings could not be written.
 bool SaveSettings(const std::string& path, const std::string (&settings)[kSettingCount]);

@@ -73,14 +73,16 @@ TEST(Settings, MalformedFilesReadByLineNumber) {
     ExpectSettings(s, {"1", "5", "", "", ""});
   }
   {
-    // A line longer than 255 bytes is read in pieces: its remainder becomes the next setting.
+    // Of a line longer than 255 bytes the first 255 are read and the rest is passed over, so the
+    // settings after it keep their lines; a double-byte character cut in two goes as a whole.
     const std::string longValue(300, '9');
-    WriteFileBytes(path, longValue + "\tMaxLoop Limit\r\nnext\r\n");
+    WriteFileBytes(path, longValue + "\tMaxLoop Limit\r\nnext\r\n" + std::string(254, 'x') + "\x83\x5C\tDVD\r\nlast\r\n");
     Settings s;
     LoadSettings(path, s);
     EXPECT_EQ(s[0], std::string(255, '9'));
-    EXPECT_EQ(s[1], std::string(45, '9'));
-    EXPECT_EQ(s[2], "next");
+    EXPECT_EQ(s[1], "next");
+    EXPECT_EQ(s[2], std::string(254, 'x'));
+    EXPECT_EQ(s[3], "last");
   }
   {
     // CR LF counts as one byte of the 255: a 254-byte value with its CR LF is a single line.
@@ -106,12 +108,14 @@ TEST(Settings, AFailedWriteKeepsTheOldFile) {
   WriteFileBytes(path, old);
   Settings s = {"1", "2", "3", "4", "5"};
 
-  // The temporary file cannot be created (its name is taken by a folder).
+  // The temporary file cannot be created (its name is taken by a folder, as where the folder
+  // forbids new files): the file itself is rewritten.
   const std::string temporary = path + "." + std::to_string(getpid()) + ".tmp";
   std::filesystem::create_directory(temporary);
-  EXPECT_FALSE(SaveSettings(path, s));
-  EXPECT_EQ(ReadFileBytes(path), old);
+  EXPECT_TRUE(SaveSettings(path, s));
+  EXPECT_EQ(ReadFileBytes(path), FormatSettings(s));
   std::filesystem::remove(temporary);
+  WriteFileBytes(path, old);
 
   // The folder does not exist at all.
   EXPECT_FALSE(SaveSettings(dir / "no-such-folder/medias.ini", s));
