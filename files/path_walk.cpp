@@ -1,17 +1,55 @@
 #include "files/path_walk.h"
 
+#include <unordered_set>
+
+namespace {
+
+// Below this many paths in one folder, looking at each path by itself is cheaper than listing.
+constexpr std::size_t kListFolderFrom = 16;
+// A listing is given up past this many entries for each path wanted from it: reading a listing
+// entry costs a small fraction of looking at one path by itself, so the bound keeps the worst
+// case (a few files from a huge folder) near the cost of the lookups.
+constexpr std::size_t kListingEntriesPerPath = 16;
+
+}  // namespace
+
+void FolderPaths::Walked(const std::string& path) {
+  m_unidentified.push_back(path);
+  m_walkedByKey.emplace(walk::FolderKey(path), path);
+}
+
+bool FolderPaths::Identify(const std::string& folder, FolderId& id) {
+  ++m_identified;
+  return walk::Identify(folder, id);
+}
+
 std::string FolderPaths::Use(const FolderId& id, const std::string& path) {
+  // A link may lead into any folder walked before: from now on they are all known by identity.
   for (const std::string& walked : m_unidentified) {
     FolderId walkedId;
-    if (walk::Identify(walked, walkedId)) m_first.emplace(walkedId, walked);
+    if (Identify(walked, walkedId)) m_first.emplace(walkedId, walked);
   }
   m_unidentified.clear();
+  return UseIdentified(id, path);
+}
+
+std::string FolderPaths::UseIdentified(const FolderId& id, const std::string& path) {
   const auto [it, added] = m_first.emplace(id, path);
   if (added || it->second == path) return path;
   FolderId again;
-  if (walk::Identify(it->second, again) && again == id) return it->second;
+  if (Identify(it->second, again) && again == id) return it->second;
   it->second = path;  // the first path leads elsewhere now
   return path;
+}
+
+std::string FolderPaths::ForFile(const std::string& folder) {
+  const auto walked = m_walkedByKey.find(walk::FolderKey(folder));
+  if (walked != m_walkedByKey.end()) return walked->second;
+  FolderId id;
+  if (!Identify(folder, id)) return folder;
+  // On a path without links the folder can only be one that was identified already (reached
+  // through a link); only a link above it can make it one of the folders walked by path alone.
+  return walk::LinkAbove(folder) ? Use(id, folder) : UseIdentified(id, folder);
 }
 
 void PathWalker::StartTracking() {
@@ -27,18 +65,44 @@ std::string PathWalker::FolderFor(const std::string& folder) {
   if (!m_known || folder.empty()) return folder;
   const auto cached = m_fileFolders.find(folder);
   if (cached != m_fileFolders.end()) return cached->second;
-  // Dropped files are few and often share a folder: each folder is identified once per drop.
-  std::string use = folder;
-  FolderId id;
-  if (walk::Identify(folder, id)) use = m_known->Use(id, folder);
-  m_fileFolders.emplace(folder, use);
-  return use;
+  // Dropped files often share a folder: each folder is looked up once per drop.
+  return m_fileFolders.emplace(folder, m_known->ForFile(folder)).first->second;
+}
+
+void PathWalker::AddPaths(const std::vector<std::string>& paths) {
+  std::unordered_map<std::string, std::unordered_set<std::string>> byFolder;
+  for (const std::string& path : paths) {
+    auto [folder, name] = walk::Split(path);
+    if (!name.empty()) byFolder[folder].insert(std::move(name));
+  }
+  std::vector<walk::Entry> entries;
+  for (const auto& [folder, names] : byFolder) {
+    if (names.size() < kListFolderFrom || folder.empty()) continue;
+    entries.clear();
+    if (!walk::List(folder, entries, names.size() * kListingEntriesPerPath)) continue;
+    for (walk::Entry& e : entries) {
+      if (names.count(e.name)) m_listed.emplace(walk::Join(folder, e.name), std::move(e));
+    }
+  }
+  for (const std::string& path : paths) AddPath(path);
+  m_listed.clear();
+}
+
+// What the listing of its folder said of a path, or what the path says of itself.
+walk::Kind PathWalker::Inspect(const std::string& path, std::int64_t& size, bool& link) const {
+  const auto listed = m_listed.find(path);
+  if (listed == m_listed.end()) return walk::Inspect(path, size, link);
+  const walk::Entry& e = listed->second;
+  size = e.size;
+  link = e.link;
+  if (!e.readable) return walk::Kind::kNeither;
+  return e.folder ? walk::Kind::kFolder : walk::Kind::kFile;
 }
 
 void PathWalker::AddPath(const std::string& path) {
   std::int64_t size = 0;
   bool link = false;
-  switch (walk::Inspect(path, size, link)) {
+  switch (Inspect(path, size, link)) {
     case walk::Kind::kFolder:
       return WalkFolder(path, link);
     case walk::Kind::kNeither:
@@ -52,7 +116,9 @@ void PathWalker::AddPath(const std::string& path) {
 }
 
 void PathWalker::WalkFolder(const std::string& root, bool rootIsLink) {
-  std::vector<std::pair<std::string, bool>> pending{{root, rootIsLink}};
+  // A folder under a link can be reached by other paths too: such a walk identifies its folders.
+  const bool linked = rootIsLink || (m_known && !m_tracking && walk::LinkAbove(root));
+  std::vector<std::pair<std::string, bool>> pending{{root, linked}};
   std::vector<walk::Entry> entries;
   while (!pending.empty()) {
     auto [folder, link] = std::move(pending.back());

@@ -11,6 +11,7 @@
 #include <map>
 #include <set>
 #include <string>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -18,51 +19,31 @@
 
 using FolderId = std::pair<std::uint64_t, std::uint64_t>;  // volume and file number
 
-/// The path by which each folder was first reached, kept across walks. Folders are noted by
-/// path alone and identified only once a link makes it matter, since identifying a folder costs
-/// a file-system round trip.
+/// The path by which each folder was first reached, kept across walks. Folders walked on paths
+/// without links are noted by path alone, since identifying a folder costs a file-system round
+/// trip: only a link can lead into such a folder under another path, so they are identified
+/// once a link makes it matter, and a dropped file's folder costs one identification.
 class FolderPaths {
  public:
-  /// Notes a folder walked while no link was involved.
-  void Walked(const std::string& path) { m_unidentified.push_back(path); }
-  /// The path to use for the folder: the first one known, while it still leads there.
+  /// Notes a folder walked while no link was involved, on a path with no link above it.
+  void Walked(const std::string& path);
+  /// The path to use for a folder reached through a link: the first one known, while it still
+  /// leads there.
   std::string Use(const FolderId& id, const std::string& path);
+  /// The path to use for the folder of a dropped file.
+  std::string ForFile(const std::string& folder);
+  /// How many folders have been identified so far.
+  std::size_t Identified() const { return m_identified; }
 
  private:
+  bool Identify(const std::string& folder, FolderId& id);
+  /// Looks the folder up among those identified, keeping the first path while it leads there.
+  std::string UseIdentified(const FolderId& id, const std::string& path);
+
   std::vector<std::string> m_unidentified;
+  std::unordered_map<std::string, std::string> m_walkedByKey;  ///< folder key -> path walked
   std::map<FolderId, std::string> m_first;
-};
-
-class PathWalker {
- public:
-  using FileFound = std::function<void(FileEntry)>;
-  /// A path that could not be read (missing, unreadable folder); the walk goes on without it.
-  using PathSkipped = std::function<void(const std::string& path)>;
-
-  explicit PathWalker(FileFound found, PathSkipped skipped = nullptr, FolderPaths* known = nullptr)
-      : m_found(std::move(found)), m_skipped(std::move(skipped)), m_known(known) {}
-
-  /// Adds one path: a Windows path (code page 932) on Windows, a POSIX path elsewhere.
-  /// Folders walked by earlier calls of the same walker are not walked again.
-  void AddPath(const std::string& path);
-
- private:
-  void WalkFolder(const std::string& folder, bool link);
-  /// From the first link on, every folder is identified: those walked before it, and each new one.
-  void StartTracking();
-  /// The folder path to name a dropped file's folder by.
-  std::string FolderFor(const std::string& folder);
-  void Skipped(const std::string& path) {
-    if (m_skipped) m_skipped(path);
-  }
-
-  FileFound m_found;
-  PathSkipped m_skipped;
-  FolderPaths* m_known;
-  bool m_tracking = false;
-  std::vector<std::string> m_walkedUntracked;
-  std::set<FolderId> m_visited;
-  std::map<std::string, std::string> m_fileFolders;
+  std::size_t m_identified = 0;
 };
 
 // What the walk needs of the file system, per platform.
@@ -81,8 +62,15 @@ struct Entry {
 /// the path itself is a link.
 Kind Inspect(const std::string& path, std::int64_t& size, bool& link);
 bool Identify(const std::string& folder, FolderId& id);
-/// The folder's entries, or false when it cannot be listed.
-bool List(const std::string& folder, std::vector<Entry>& entries);
+/// The folder's entries, or false when it cannot be listed. A nonzero `limit` gives up (false)
+/// on a folder of more entries than that. Names that the program could not open as they stand
+/// are left out.
+bool List(const std::string& folder, std::vector<Entry>& entries, std::size_t limit = 0);
+/// Whether the path, or a folder above it, is a link.
+bool LinkAbove(const std::string& path);
+/// The same text for two paths that name the same folder without a link between them (on
+/// Windows, letter case does not matter).
+std::string FolderKey(const std::string& folder);
 /// The folder's path followed by a name, with one separator between.
 std::string Join(const std::string& folder, const std::string& name);
 /// The folder part of a path (with its separator) and the name after it.
@@ -90,3 +78,41 @@ std::pair<std::string, std::string> Split(const std::string& path);
 FileEntry MakeEntry(std::string path, std::int64_t size);
 
 }  // namespace walk
+
+class PathWalker {
+ public:
+  using FileFound = std::function<void(FileEntry)>;
+  /// A path that could not be read (missing, unreadable folder); the walk goes on without it.
+  using PathSkipped = std::function<void(const std::string& path)>;
+
+  explicit PathWalker(FileFound found, PathSkipped skipped = nullptr, FolderPaths* known = nullptr)
+      : m_found(std::move(found)), m_skipped(std::move(skipped)), m_known(known) {}
+
+  /// Adds one path: a Windows path (code page 932) on Windows, a POSIX path elsewhere.
+  /// Folders walked by earlier calls of the same walker are not walked again.
+  void AddPath(const std::string& path);
+  /// Adds the paths in order, as AddPath does. Where many of them stand in one folder, that
+  /// folder is listed once instead of looking at each path by itself.
+  void AddPaths(const std::vector<std::string>& paths);
+
+ private:
+  void WalkFolder(const std::string& folder, bool link);
+  /// From the first link on, every folder is identified: those walked before it, and each new one.
+  void StartTracking();
+  /// The folder path to name a dropped file's folder by.
+  std::string FolderFor(const std::string& folder);
+  walk::Kind Inspect(const std::string& path, std::int64_t& size, bool& link) const;
+  void Skipped(const std::string& path) {
+    if (m_skipped) m_skipped(path);
+  }
+
+  FileFound m_found;
+  PathSkipped m_skipped;
+  FolderPaths* m_known;
+  bool m_tracking = false;
+  std::vector<std::string> m_walkedUntracked;
+  std::set<FolderId> m_visited;
+  std::map<std::string, std::string> m_fileFolders;
+  std::unordered_map<std::string, walk::Entry> m_listed;  ///< paths already looked at by AddPaths
+};
+

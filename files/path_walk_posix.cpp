@@ -34,10 +34,15 @@ bool Identify(const std::string& folder, FolderId& id) {
 
 // Links are followed; entries that are neither folders nor regular files (devices, sockets)
 // are left out, and names whose file cannot be looked at (broken links) are reported.
-bool List(const std::string& folder, std::vector<Entry>& entries) {
+bool List(const std::string& folder, std::vector<Entry>& entries, std::size_t limit) {
   DIR* dir = opendir(folder.c_str());
   if (!dir) return false;
+  std::size_t seen = 0;
   while (const dirent* d = readdir(dir)) {
+    if (limit && ++seen > limit) {
+      closedir(dir);
+      return false;
+    }
     if (d->d_name[0] == '.') continue;
     struct stat st;
     const std::string path = Join(folder, d->d_name);
@@ -48,6 +53,24 @@ bool List(const std::string& folder, std::vector<Entry>& entries) {
   }
   closedir(dir);
   return true;
+}
+
+bool LinkAbove(const std::string& path) {
+  std::string at = path;
+  for (;;) {
+    while (at.size() > 1 && at.back() == '/') at.pop_back();
+    if (at.size() <= 1) return false;
+    if (IsLink(at)) return true;
+    const std::size_t slash = at.rfind('/');
+    if (slash == std::string::npos || slash == 0) return false;
+    at.resize(slash);
+  }
+}
+
+std::string FolderKey(const std::string& folder) {
+  std::string key = folder;
+  while (key.size() > 1 && key.back() == '/') key.pop_back();
+  return key;
 }
 
 std::string Join(const std::string& folder, const std::string& name) {

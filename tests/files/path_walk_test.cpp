@@ -63,6 +63,43 @@ TEST(PathWalker, ALaterWalkThroughALinkUsesTheFirstPath) {
   EXPECT_EQ(Walk({dir / "moved"}, nullptr), (std::vector<std::string>{dir / "moved/song.mp3"}));
 }
 
+TEST(PathWalker, AFileDroppedAfterLargeFolderDropsIdentifiesOnlyItsOwnFolder) {
+  TempDir dir;
+  for (int i = 0; i < 50; ++i) Touch(dir / ("tree/f" + std::to_string(i) + "/x.txt"));
+  Touch(dir / "elsewhere/one.txt");
+  FolderPaths known;
+  Walk({dir / "tree"}, &known);
+  EXPECT_EQ(known.Identified(), 0u);
+  // A file of a folder walked before names it by the same path, with no look at the disk...
+  EXPECT_EQ(Walk({dir / "tree/f7/x.txt"}, &known), (std::vector<std::string>{dir / "tree/f7/x.txt"}));
+  EXPECT_EQ(known.Identified(), 0u);
+  // ...and one from another folder costs that folder alone, not the 51 walked before.
+  EXPECT_EQ(Walk({dir / "elsewhere/one.txt"}, &known), (std::vector<std::string>{dir / "elsewhere/one.txt"}));
+  EXPECT_EQ(known.Identified(), 1u);
+}
+
+TEST(PathWalker, ManyPathsOfOneFolderAreReadFromOneListing) {
+  // Files picked one by one from a folder, with the folder's own oddities among them: a dot name
+  // (taken when dropped by itself), a subfolder, and a name that is not there.
+  TempDir dir;
+  std::vector<std::string> paths;
+  for (int i = 0; i < 40; ++i) {
+    paths.push_back(dir / ("many/f" + std::to_string(i)));
+    Touch(paths.back(), static_cast<std::uintmax_t>(i));
+  }
+  Touch(dir / "many/.hidden", 3);
+  Touch(dir / "many/sub/inside", 4);
+  for (const char* extra : {"many/.hidden", "many/sub", "many/missing"}) paths.push_back(dir / extra);
+  std::vector<std::string> one, each, skipped;
+  PathWalker bulk([&](FileEntry e) { one.push_back(e.path + " " + std::to_string(e.size)); }, [&](const std::string& p) { skipped.push_back(p); });
+  bulk.AddPaths(paths);
+  PathWalker single([&](FileEntry e) { each.push_back(e.path + " " + std::to_string(e.size)); });
+  for (const std::string& p : paths) single.AddPath(p);
+  EXPECT_EQ(one, each);
+  EXPECT_EQ(one.size(), 42u);
+  EXPECT_EQ(skipped, (std::vector<std::string>{dir / "many/missing"}));
+}
+
 TEST(DropIntake, OneEntryPerPathInStandardOrderWithoutResults) {
   FileSet source, result;
   result.Add(MakeFileEntry("C:\\chosen", 7));
