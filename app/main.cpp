@@ -1,8 +1,8 @@
 // The program's entry point: the one application object does everything.
 #include <windows.h>
-#include <ole2.h>
 
 #include "app/main_app.h"
+#include "framework/ole.h"
 
 namespace {
 CMainApp theApp;
@@ -16,6 +16,6 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     ReportException();
   }
   // OLE, started by the main dialog for the drag-out, ends with the application.
-  OleUninitialize();
+  AfxOleTerm();
   return 0;
 }

@@ -1,11 +1,10 @@
 #include "app/main_dialog.h"
 
-#include <ole2.h>
-
 #include "app/settings_win32.h"
 #include "files/file_sets.h"
 #include "files/size_text.h"
 #include "framework/app.h"
+#include "framework/ole.h"
 #include "res/resource.h"
 
 namespace {
@@ -42,7 +41,7 @@ void CMainDialog::DoDataExchange() {
 
 BOOL CMainDialog::OnInitDialog() {
   CDialog::OnInitDialog();
-  OleInitialize(nullptr);  // for the drag-out; a failure only disables that
+  AfxOleInit();  // for the drag-out; a failure only disables that
 
   if (HMENU menu = GetSystemMenu(m_hWnd, FALSE)) {
     char about[256] = "";
@@ -91,10 +90,30 @@ bool CMainDialog::OnMessage(UINT message, WPARAM w, LPARAM l, LRESULT& result) {
 
 BOOL CMainDialog::OnCommand(WPARAM w, LPARAM l) {
   if (LOWORD(w) == ID_SEARCH_DONE && Computing()) OnSearchDone();
-  // The running computation owns the candidate array and the result set until it has ended,
-  // so nothing may end the dialog before that: close requests are ignored meanwhile.
-  if (Computing() && (LOWORD(w) == IDOK || LOWORD(w) == IDCANCEL)) return TRUE;
+  // The running computation owns the candidate array and the result set until it has ended.
+  // The disabled window keeps the user's hands off, but another program can still send
+  // commands: nothing may end the dialog or touch a file set meanwhile.
+  if (Computing() && ChangesTheSets(LOWORD(w))) return TRUE;
   return CDialog::OnCommand(w, l);
+}
+
+bool CMainDialog::ChangesTheSets(int command) {
+  switch (command) {
+    case IDOK:
+    case IDCANCEL:
+    case IDC_DELETE_ALL:
+    case IDC_DELETE_SELECTED:
+    case IDC_PRESET_CD650:
+    case IDC_PRESET_CD700:
+    case IDC_PRESET_DVD:
+    case IDC_PREVIOUS_VALUE:
+    case IDC_CAPACITY:
+    case IDC_MOVE_TO_FILES:
+    case IDC_MOVE_TO_RESULTS:
+      return true;
+    default:
+      return false;
+  }
 }
 
 void CMainDialog::OnExit() {
@@ -183,7 +202,11 @@ std::optional<LRESULT> CMainDialog::OnSize(WPARAM w, LPARAM l) {
   if (HWND exit = Item(IDOK)) {
     RECT r;
     GetWindowRect(exit, &r);
-    SetWindowPos(exit, nullptr, cx - (r.right - r.left) - kExitMargin, cy - (r.bottom - r.top) - kExitMargin, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+    // The button's old picture is not copied along: the dialog's background is painted over the
+    // area the window grew by after this, so the button must paint itself there afterwards.
+    SetWindowPos(exit, nullptr, cx - (r.right - r.left) - kExitMargin, cy - (r.bottom - r.top) - kExitMargin, 0, 0,
+                 SWP_NOSIZE | SWP_NOZORDER | SWP_NOCOPYBITS);
+    InvalidateRect(exit, nullptr, TRUE);
   }
   return 0;
 }

@@ -30,7 +30,7 @@ class CMainDialog : public CDialog, public CFileListOwner {
   void RefreshFileLabels() override;
   /// Enabled exactly when no computation runs.
   void EnableWhenIdle();
-  bool Computing() const { return m_candidates != nullptr; }
+  bool Computing() const override { return m_candidates != nullptr; }
 
   const std::string& Setting(int index) const { return m_settings[index]; }
 
@@ -62,6 +62,9 @@ class CMainDialog : public CDialog, public CFileListOwner {
   /// The end of a computation, whether it ran out or was stopped.
   void OnSearchDone();
   void AbandonComputation();
+  /// Commands that end the dialog or change a file set, which wait while a computation runs.
+  static bool ChangesTheSets(int command);
+  void CloseProgress();
   /// Moves the entries of the rows selected in `list` from one set to the other.
   void MoveSelected(const CListCtrl& list, FileSet& from, FileSet& to);
 

@@ -13,6 +13,7 @@ add_library(zumibo_win STATIC
   framework/app.cpp
   framework/controls.cpp
   framework/dialog.cpp
+  framework/ole.cpp
   framework/wnd.cpp
   app/help_about.cpp
   app/main_app.cpp
@@ -44,6 +45,7 @@ add_executable(zumibo_win_tests
   tests/win/main_dialog_fixture.cpp
   tests/win/main_window_test.cpp
   tests/win/compute_test.cpp
+  tests/win/failing_new.cpp
   tests/win/handoff_test.cpp
   res/zumibo.rc
 )

@@ -54,6 +54,7 @@ void CFilesListCtrl::RemoveRows(const std::vector<int>& rows) const {
   if (GetItemCount() != g_sourceSet.GetCount() + static_cast<int>(rows.size())) return Refill();  // out of step: rebuild
   SetRedraw(false);
   for (auto it = rows.rbegin(); it != rows.rend(); ++it) DeleteItem(*it);
+  ResetSelection();
   Fit(*this, g_sourceSet, "バイト");
   SetRedraw(true);
   InvalidateRect(m_hWnd, nullptr, TRUE);

@@ -19,6 +19,8 @@ class CFileListOwner {
  public:
   /// Writes the file count and total labels after the source set changed.
   virtual void RefreshFileLabels() = 0;
+  /// True while a computation runs: the file sets belong to it, and drops are refused.
+  virtual bool Computing() const = 0;
 
  protected:
   ~CFileListOwner() = default;

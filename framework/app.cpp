@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "files/cp932.h"
+#include "framework/dialog.h"
 #include "framework/message_box.h"
 
 namespace {
@@ -25,6 +26,7 @@ CWinApp::~CWinApp() {
 int CWinApp::Run() {
   MSG msg;
   while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
+    if (PreTranslateDialogMessage(msg)) continue;
     TranslateMessage(&msg);
     DispatchMessageA(&msg);
   }
@@ -61,11 +63,13 @@ void ReportException(HWND owner) {
   try {
     throw;
   } catch (const std::bad_alloc&) {
-    AppMessageBox(owner, "メモリが不足しています。", nullptr, MB_OK | MB_ICONSTOP);
+    ReportOutOfMemory(owner);
   } catch (...) {
     AppMessageBox(owner, "予期しないエラーが発生しました。", nullptr, MB_OK | MB_ICONSTOP);
   }
 }
+
+void ReportOutOfMemory(HWND owner) { AppMessageBox(owner, "メモリが不足しています。", nullptr, MB_OK | MB_ICONSTOP); }
 
 int AppMessageBox(HWND owner, const std::string& text, const char* caption, UINT type) {
   const std::string title = caption ? caption : AppTitle();

@@ -41,6 +41,9 @@ std::string ModuleFileName();
 /// (allocation failures above all) and lets the program carry on where it can.
 void ReportException(HWND owner = nullptr);
 
+/// The message of an allocation failure, for one that was caught and handled elsewhere.
+void ReportOutOfMemory(HWND owner);
+
 /// The hourglass while a long operation runs on the user-interface thread.
 class CWaitCursor {
  public:

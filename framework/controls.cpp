@@ -56,6 +56,14 @@ std::string CListCtrl::GetItemText(int row, int column) const {
   }
 }
 
+void CListCtrl::ResetSelection() const {
+  LVITEMA none = {};
+  none.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+  Send(LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&none));
+  Send(LVM_SETSELECTIONMARK, 0, -1);
+  if (GetItemCount() > 0) Send(LVM_ENSUREVISIBLE, 0, FALSE);
+}
+
 namespace {
 
 // Texts this close to the widest stay candidates, in case a sum of advances is off by a pixel.
@@ -75,7 +83,7 @@ std::string HeadingOf(HWND header, int column) {
 }  // namespace
 
 ColumnCandidates::ColumnCandidates(HWND list, int columns)
-    : m_list(list), m_dc(GetDC(list)), m_widest(columns, -1), m_best(columns) {
+    : m_list(list), m_dc(GetDC(list)), m_widest(columns, -1), m_best(columns), m_bestWidths(columns) {
   m_oldFont = SelectObject(m_dc, reinterpret_cast<HFONT>(SendMessageA(list, WM_GETFONT, 0, 0)));
   for (int& w : m_single) w = -1;
 }
@@ -112,15 +120,34 @@ int ColumnCandidates::Width(const std::string& text) {
   return width;
 }
 
+// Keeps the texts within the margin of the widest, at most kMostCandidates of them; when there
+// are more, the narrowest gives way, so a text wider than every candidate is always measured.
 void ColumnCandidates::Add(int column, const std::string& text) {
   const int width = Width(text);
   int& widest = m_widest[column];
+  if (width < widest - kWidthMargin) return;
   std::vector<std::string>& best = m_best[column];
+  std::vector<int>& widths = m_bestWidths[column];
   if (width > widest) {
-    if (width > widest + kWidthMargin) best.clear();
     widest = width;
+    std::size_t kept = 0;
+    for (std::size_t i = 0; i < best.size(); ++i) {
+      if (widths[i] < widest - kWidthMargin) continue;
+      best[kept] = std::move(best[i]);
+      widths[kept++] = widths[i];
+    }
+    best.resize(kept);
+    widths.resize(kept);
   }
-  if (width >= widest - kWidthMargin && best.size() < kMostCandidates) best.push_back(text);
+  if (best.size() < kMostCandidates) {
+    best.push_back(text);
+    widths.push_back(width);
+    return;
+  }
+  const std::size_t narrowest = static_cast<std::size_t>(std::min_element(widths.begin(), widths.end()) - widths.begin());
+  if (width <= widths[narrowest]) return;
+  best[narrowest] = text;
+  widths[narrowest] = width;
 }
 
 HWND CListCtrl::Twin() const {

@@ -33,6 +33,7 @@ class ColumnCandidates {
   std::unordered_map<unsigned, int> m_double;
   std::vector<int> m_widest;
   std::vector<std::vector<std::string>> m_best;
+  std::vector<std::vector<int>> m_bestWidths;  ///< the estimated width of each candidate
 };
 
 class CListCtrl : public CWnd {
@@ -51,6 +52,8 @@ class CListCtrl : public CWnd {
   void SetItemCountEx(int count) const { Send(LVM_SETITEMCOUNT, count, LVSICF_NOINVALIDATEALL | LVSICF_NOSCROLL); }
   void SetRedraw(bool redraw) const { Send(WM_SETREDRAW, redraw ? TRUE : FALSE); }
   void DeleteItem(int row) const { Send(LVM_DELETEITEM, static_cast<WPARAM>(row)); }
+  /// No row selected or focused, and the first row in view: how a list looks after a refill.
+  void ResetSelection() const;
   /// Sizes each column to fit its header and its contents as LVSCW_AUTOSIZE_USEHEADER does, for
   /// contents whose widest texts are the candidates: the list-view measures just those, in a
   /// hidden twin of this list, instead of every row. Never narrower than the heading needs

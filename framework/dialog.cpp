@@ -4,14 +4,58 @@
 
 CDialog::~CDialog() { DestroyWindow(); }
 
+// The system's own modal loop (DialogBoxParam) gives the keyboard handling to its dialog alone, so
+// a modeless dialog opened from it (the progress dialog) would never see Esc or Tab. The loop here
+// does what it does, and hands every dialog of the thread its keys.
 INT_PTR CDialog::DoModal() {
   HWND owner = m_parent;
   if (!owner && AfxGetApp() && AfxGetApp()->m_pMainWnd) owner = AfxGetApp()->m_pMainWnd->GetSafeHwnd();
   if (!owner) owner = GetActiveWindow();
+  if (owner) owner = GetAncestor(owner, GA_ROOT);
   m_modal = true;
-  m_result = DialogBoxParamA(AfxGetResourceHandle(), MAKEINTRESOURCEA(m_templateId), owner, DialogProc, reinterpret_cast<LPARAM>(this));
+  m_endModal = false;
+  m_result = -1;
+  HWND self = CreateDialogParamA(AfxGetResourceHandle(), MAKEINTRESOURCEA(m_templateId), owner, DialogProc, reinterpret_cast<LPARAM>(this));
+  if (!self) {
+    m_modal = false;
+    return -1;
+  }
+  // The owner takes no input while the dialog runs, unless the dialog ended already while it was
+  // being initialised.
+  const bool disabledOwner = owner && IsWindowEnabled(owner) && !m_endModal;
+  if (disabledOwner) EnableWindow(owner, FALSE);
+  if (!m_endModal && !IsWindowVisible(self)) ShowWindow(self, SW_SHOW);
+  RunModalLoop();
+  // The owner is enabled before the dialog goes, so that the activation returns to it and not to
+  // another program's window.
+  if (disabledOwner) EnableWindow(owner, TRUE);
+  if (owner && GetActiveWindow() == self) SetActiveWindow(owner);
+  if (IsWindow(self)) ::DestroyWindow(self);
+  m_hWnd = nullptr;
   m_modal = false;
   return m_result;
+}
+
+void CDialog::RunModalLoop() {
+  MSG msg;
+  while (!m_endModal) {
+    const BOOL got = GetMessageA(&msg, nullptr, 0, 0);
+    if (got == 0) {
+      PostQuitMessage(static_cast<int>(msg.wParam));  // the enclosing loop ends too
+      break;
+    }
+    if (got < 0) break;
+    if (PreTranslateDialogMessage(msg)) continue;
+    TranslateMessage(&msg);
+    DispatchMessageA(&msg);
+  }
+}
+
+bool PreTranslateDialogMessage(MSG& msg) {
+  if (!msg.hwnd) return false;
+  HWND root = GetAncestor(msg.hwnd, GA_ROOT);
+  if (!root || !CDialog::FromHandle(root)) return false;
+  return IsDialogMessageA(root, &msg) != FALSE;
 }
 
 bool CDialog::Create(UINT templateId, HWND parent) {
@@ -28,7 +72,8 @@ void CDialog::DestroyWindow() {
 void CDialog::EndDialog(int result) {
   m_result = result;
   if (m_modal) {
-    ::EndDialog(m_hWnd, result);
+    m_endModal = true;
+    PostMessageA(m_hWnd, WM_NULL, 0, 0);  // wakes the loop, which ends before its next wait
   } else {
     DestroyWindow();
   }

@@ -17,7 +17,9 @@ class CDialog : public CWnd {
   /// Destroys the window if it still exists.
   ~CDialog() override;
 
-  /// Runs the dialog modally; without a parent, the application's main window owns it.
+  /// Runs the dialog modally; without a parent, the application's main window owns it. The
+  /// owner is disabled meanwhile, and every dialog of the thread, modeless ones included, gets
+  /// its keyboard handling (Tab, Enter, Esc) in the loop.
   INT_PTR DoModal();
   /// Creates the dialog as a modeless window.
   bool Create(UINT templateId, HWND parent);
@@ -43,12 +45,19 @@ class CDialog : public CWnd {
 
  private:
   static INT_PTR CALLBACK DialogProc(HWND hwnd, UINT message, WPARAM w, LPARAM l);
+  void RunModalLoop();
 
   UINT m_templateId;
   HWND m_parent;
   bool m_modal = false;
+  bool m_endModal = false;
   INT_PTR m_result = 0;
 };
+
+/// Gives a message meant for a dialog of this framework, or for one of its controls, the
+/// dialog's keyboard handling. True when the message was used up that way; every message loop
+/// of the program calls it before translating and dispatching.
+bool PreTranslateDialogMessage(MSG& msg);
 
 /// One entry of a message table: a window message, or a command with its notification code.
 /// A message handler returns no value to ask for the default processing.

@@ -98,7 +98,8 @@ DWORD BeginResultDrag(HWND pressed) {
   if (pressed && !WaitForDragStart(pressed)) return DROPEFFECT_NONE;
   StandardDropSource dropSource;
   DWORD effect = DROPEFFECT_NONE;
-  DoDragDrop(g_dataSource.source, &dropSource, DROPEFFECT_COPY | DROPEFFECT_MOVE | DROPEFFECT_LINK, &effect);
+  // Copy or link only: a move would take the user's files away while both lists keep their paths.
+  DoDragDrop(g_dataSource.source, &dropSource, DROPEFFECT_COPY | DROPEFFECT_LINK, &effect);
   return effect;
 }
 

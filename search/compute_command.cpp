@@ -7,6 +7,7 @@
 #include "app/main_dialog.h"
 #include "files/file_sets.h"
 #include "files/size_text.h"
+#include "framework/app.h"
 #include "framework/message_box.h"
 #include "res/resource.h"
 #include "search/byte_count.h"
@@ -60,10 +61,14 @@ void CMainDialog::OnCompute() {
     return;
   }
 
-  // The progress dialog, centred on the main window.
+  // The progress dialog, centred on the main window. Without it there would be no way to stop,
+  // so a computation that cannot show it does not start.
   RECT main;
   GetWindowRect(m_hWnd, &main);
-  m_progress.Create(IDD_PROGRESS, m_hWnd);
+  if (!m_progress.Create(IDD_PROGRESS, m_hWnd)) {
+    AbandonComputation();
+    throw std::bad_alloc();
+  }
   ShowWindow(m_progress, SW_SHOW);
   m_progress.SetItemText(IDC_RESULT_LIMIT, Bytes(plan.remaining));
   RECT own;
@@ -101,7 +106,7 @@ void CMainDialog::OnCompute() {
   index = 0;
   for (g_sourceSet.ResetCursor(true); const FileEntry* e = g_sourceSet.GetCurrent(); g_sourceSet.MoveNext()) m_candidates[index++] = *e;
 
-  g_searchParams = {plan.lower, plan.upper, plan.remaining, &g_bestRemainder, m_candidates.get(), n, m_hWnd, m_progress};
+  g_searchParams = {plan.lower, plan.upper, plan.remaining, &g_bestRemainder, m_candidates.get(), n, m_hWnd, m_progress, false};
   g_stopSearch.store(0, std::memory_order_relaxed);
   HANDLE thread = StartSearchThread(&g_searchParams);
   if (!thread) {
@@ -111,9 +116,16 @@ void CMainDialog::OnCompute() {
   CloseHandle(thread);
 }
 
+// The main dialog is enabled before the progress dialog, the active window, goes away: otherwise
+// the system would hand the activation to another program's window.
+void CMainDialog::CloseProgress() {
+  EnableWindow(m_hWnd, TRUE);
+  m_progress.DestroyWindow();
+}
+
 // A computation that could not start: back to idle with both lists as they were before GO.
 void CMainDialog::AbandonComputation() {
-  m_progress.DestroyWindow();
+  CloseProgress();
   g_resultSet.RemoveAll();
   AppendPinnedEntries();
   m_candidates.reset();
@@ -122,7 +134,7 @@ void CMainDialog::AbandonComputation() {
 }
 
 void CMainDialog::OnSearchDone() {
-  m_progress.DestroyWindow();
+  CloseProgress();
   AppendPinnedEntries();
   // Every result file leaves the file list. Each path stands once in the file list, so one walk
   // finds them all, and their rows are deleted instead of rebuilding thousands of others.
@@ -133,4 +145,5 @@ void CMainDialog::OnSearchDone() {
   m_fileList.RemoveRows(rows);
   RefreshFileLabels();
   SetActiveWindow(m_hWnd);
+  if (g_searchParams.outOfMemory) ReportOutOfMemory(m_hWnd);
 }

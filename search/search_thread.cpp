@@ -1,5 +1,6 @@
 #include "search/search_thread.h"
 
+#include <string>
 #include <vector>
 
 #include "files/file_sets.h"
@@ -15,16 +16,21 @@ namespace {
 
 ThreadStarter g_threadStarter = nullptr;
 
-// Each better combination replaces the result set and the progress label at once.
+// Each better combination replaces the result set and the progress label at once. Everything
+// that allocates is done before the result set changes, so an allocation failure leaves the last
+// complete combination in it.
 class ResultWriter final : public SearchListener {
  public:
   explicit ResultWriter(const SearchParams& p) : m_p(p) {}
   void OnImprovement(std::int64_t total, Span<const int> indices) override {
+    FileSet chosen;
+    for (int i : indices) chosen.Add(m_p.candidates[i]);
+    const std::string label = FormatNumber(total, true) + "バイト";
     // SetDlgItemText on the other thread's window is a synchronous send: the label is written
     // before the search goes on.
-    SetDlgItemTextA(m_p.progress, IDC_RESULT_TOTAL, (FormatNumber(total, true) + "バイト").c_str());
-    g_resultSet.RemoveAll();
-    for (int i : indices) g_resultSet.Add(m_p.candidates[i]);
+    SetDlgItemTextA(m_p.progress, IDC_RESULT_TOTAL, label.c_str());
+    g_resultSet.Swap(chosen);
+    *m_p.bestRemainder = m_p.capacity - total;
   }
 
  private:
@@ -34,15 +40,17 @@ class ResultWriter final : public SearchListener {
 }  // namespace
 
 DWORD WINAPI SearchThreadProc(LPVOID argument) {
-  const SearchParams p = *static_cast<const SearchParams*>(argument);
+  auto* shared = static_cast<SearchParams*>(argument);
+  const SearchParams p = *shared;
   try {
     std::vector<std::int64_t> sizes(static_cast<std::size_t>(p.count));
     for (int i = 0; i < p.count; ++i) sizes[i] = p.candidates[i].size;
     ResultWriter writer(p);
-    const SearchOutcome outcome = RunSearch(sizes, p.capacity, *p.bestRemainder, p.lower, p.upper, g_stopSearch, writer);
-    *p.bestRemainder = outcome.bestRemainder;
+    RunSearch(sizes, p.capacity, *p.bestRemainder, p.lower, p.upper, g_stopSearch, writer);
   } catch (...) {
-    // Out of memory in the search: the result set holds the best found before it.
+    // Out of memory in the search: the result set holds the last complete improvement (or the
+    // initial solution), and the completion tells the user.
+    shared->outOfMemory = true;
   }
   SendMessageA(p.mainDialog, WM_COMMAND, MAKEWPARAM(ID_SEARCH_DONE, 0), 0);
   return 0;

@@ -24,6 +24,7 @@ struct SearchParams {
   int count;
   HWND mainDialog;   ///< receives ID_SEARCH_DONE when the search has ended
   HWND progress;     ///< its label 1013 shows the best total
+  bool outOfMemory;  ///< set by the worker when an allocation failed; read at the completion
 };
 extern SearchParams g_searchParams;
 

@@ -1,8 +1,11 @@
 // GO through the real window: the checks and their messages, the worker thread and the progress
 // dialog, stopping, and the end of a computation.
 #include <windows.h>
+#include <shlobj.h>
 
 #include <atomic>
+#include <algorithm>
+#include <cstring>
 #include <random>
 #include <string>
 #include <thread>
@@ -10,7 +13,11 @@
 #include "files/file_sets.h"
 #include "framework/app.h"
 #include "res/resource.h"
+#include "search/byte_count.h"
+#include "search/engine.h"
+#include "search/plan.h"
 #include "search/search_thread.h"
+#include "tests/win/failing_new.h"
 #include "tests/win/main_dialog_fixture.h"
 #include "tests/win/screen.h"
 
@@ -308,4 +315,170 @@ TEST_F(ComputeTest, AWorkerThatCannotStartLeavesEverythingAsItWas) {
   Press(IDC_COMPUTE);
   ASSERT_TRUE(WaitForCompletion());
   EXPECT_EQ(Names(IDC_RESULT_LIST), (std::vector<std::string>{"s0009", "s0008", "s0007"}));
+}
+
+TEST_F(ComputeTest, EscInTheProgressDialogStopsTheSearchThroughTheProgramsOwnLoop) {
+  // The main dialog runs modally, as in the program, and a real key press (through the input
+  // queue, not a posted command) reaches the progress dialog through that loop.
+  std::vector<std::string> paths;
+  for (int size : {6, 5, 4, 3, 2}) {
+    paths.push_back(m_dir.path() + "\\s" + std::to_string(size));
+    MakeFile(paths.back(), size);
+  }
+  SetThreadStarter(StartHeld);
+  Answer({IDYES});
+  m_dialog = std::make_unique<CMainDialog>();
+  std::atomic<bool> running{false}, stopped{false}, ended{false};
+  std::thread hand([&] {
+    for (int i = 0; i < 500 && !IsWindowVisible(m_dialog->GetSafeHwnd()); ++i) Sleep(10);
+    Drop(paths);
+    SetText(IDC_CAPACITY, "10");
+    Press(IDC_COMPUTE);
+    const HWND progress = Progress();
+    running = progress != nullptr && !IsWindowEnabled(Dlg());
+    SetForegroundWindow(progress);
+    Sleep(200);
+    INPUT keys[2] = {};
+    keys[0].type = keys[1].type = INPUT_KEYBOARD;
+    keys[0].ki.wVk = keys[1].ki.wVk = VK_ESCAPE;
+    keys[1].ki.dwFlags = KEYEVENTF_KEYUP;
+    SendInput(2, keys, sizeof(INPUT));
+    for (int i = 0; i < 300 && !g_stopSearch.load(); ++i) Sleep(10);
+    stopped = g_stopSearch.load() == 1;
+    Release();
+    for (int i = 0; i < 500 && !IsWindowEnabled(Dlg()); ++i) Sleep(10);
+    ended = Progress() == nullptr;
+    PostMessageA(Dlg(), WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+  });
+  m_dialog->DoModal();
+  hand.join();
+  EXPECT_TRUE(running);
+  EXPECT_TRUE(stopped) << "Esc did not reach the progress dialog";
+  EXPECT_TRUE(ended);
+}
+
+TEST_F(ComputeTest, AfterASearchTheMainWindowIsActiveWithNoRowSelected) {
+  // Another program's window is open on the desktop, as it usually is.
+  STARTUPINFOA startup = {};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION other = {};
+  char command[] = "notepad.exe";
+  ASSERT_TRUE(CreateProcessA(nullptr, command, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &other));
+  WaitForInputIdle(other.hProcess, 5000);
+  Open(nullptr);
+  DropSizes({9, 8, 7, 6, 5, 4});
+  SetForegroundWindow(Dlg());
+  Pump(200);
+  // Rows picked before GO, of files that stay in the list (8 and 5).
+  Select(IDC_FILE_LIST, {1, 4});
+  Compute("20");
+  ASSERT_EQ(Names(IDC_RESULT_LIST), (std::vector<std::string>{"s0009", "s0007", "s0004"}));
+  Pump(200);
+  EXPECT_EQ(GetForegroundWindow(), Dlg());
+  EXPECT_EQ(SendMessageA(Item(IDC_FILE_LIST), LVM_GETSELECTEDCOUNT, 0, 0), 0);
+  // The same when the computation cannot start.
+  Select(IDC_RESULT_LIST, {0, 1, 2});
+  Press(IDC_MOVE_TO_FILES);
+  SetThreadStarter(StartNothing);
+  Answer({IDYES});
+  Press(IDC_COMPUTE);
+  Pump(200);
+  EXPECT_EQ(GetForegroundWindow(), Dlg());
+  TerminateProcess(other.hProcess, 0);
+  CloseHandle(other.hThread);
+  CloseHandle(other.hProcess);
+}
+
+TEST_F(ComputeTest, NothingTouchesTheFileSetsWhileASearchRuns) {
+  Open(nullptr);
+  DropSizes({9, 8, 7, 6});
+  SetText(IDC_CAPACITY, "15");
+  SetThreadStarter(StartHeld);
+  Answer({IDYES});
+  Press(IDC_COMPUTE);
+  ASSERT_TRUE(m_dialog->Computing());
+  const std::vector<Row> files = Rows(IDC_FILE_LIST);
+  const int sources = g_sourceSet.GetCount(), results = g_resultSet.GetCount();
+  const std::size_t boxes = m_boxes.size();
+
+  // Another program posts a drop and every command that changes a set.
+  const std::string more = m_dir.path() + "\\more";
+  MakeFile(more, 3);
+  HGLOBAL drop = GlobalAlloc(GHND, sizeof(DROPFILES) + more.size() + 2);
+  auto* block = static_cast<DROPFILES*>(GlobalLock(drop));
+  block->pFiles = sizeof(DROPFILES);
+  std::memcpy(reinterpret_cast<char*>(block) + sizeof(DROPFILES), more.c_str(), more.size() + 1);
+  GlobalUnlock(drop);
+  PostMessageA(Item(IDC_FILE_LIST), WM_DROPFILES, reinterpret_cast<WPARAM>(drop), 0);
+  Select(IDC_FILE_LIST, {0, 1});
+  for (int id : {IDC_MOVE_TO_RESULTS, IDC_MOVE_TO_FILES, IDC_DELETE_SELECTED, IDC_DELETE_ALL, IDC_PRESET_CD650, IDC_PRESET_CD700,
+                 IDC_PRESET_DVD, IDC_PREVIOUS_VALUE}) {
+    PostMessageA(Dlg(), WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(Item(id)));
+  }
+  PostMessageA(Dlg(), WM_COMMAND, MAKEWPARAM(IDC_CAPACITY, EN_CHANGE), reinterpret_cast<LPARAM>(Item(IDC_CAPACITY)));
+  Pump(300);
+  EXPECT_EQ(g_sourceSet.GetCount(), sources);
+  EXPECT_EQ(g_resultSet.GetCount(), results);
+  EXPECT_EQ(Rows(IDC_FILE_LIST), files);
+  EXPECT_EQ(m_boxes.size(), boxes);  // not even the question of すべての項目を削除
+  EXPECT_EQ(GlobalSize(drop), 0u) << "the refused drop was not released";
+
+  Release();
+  ASSERT_TRUE(WaitForCompletion());
+  EXPECT_EQ(Names(IDC_RESULT_LIST), (std::vector<std::string>{"s0009", "s0006"}));
+  EXPECT_EQ(Names(IDC_FILE_LIST), (std::vector<std::string>{"s0008", "s0007"}));
+}
+
+TEST_F(ComputeTest, AWorkerOutOfMemoryKeepsTheLastCompleteResult) {
+  Open(nullptr);
+  const std::vector<std::int64_t> sizes = {50, 41, 33, 27, 20, 16, 9, 4};
+  std::vector<std::string> names;
+  for (std::int64_t s : sizes) names.push_back("s" + std::string(4 - std::to_string(s).size(), '0') + std::to_string(s));
+  DropSizes({50, 41, 33, 27, 20, 16, 9, 4});
+  SetText(IDC_CAPACITY, "88");
+
+  // Every combination the result may hold: the initial solution and each improvement after it.
+  const SearchPlan plan = PlanSearch(sizes, 88, 0, kNoFileLimit);
+  std::vector<std::vector<std::string>> valid(1);
+  for (int i : plan.initial) valid[0].push_back(names[i]);
+  struct Recorder final : SearchListener {
+    void OnImprovement(std::int64_t, Span<const int> indices) override {
+      combinations.emplace_back();
+      for (int i : indices) combinations.back().push_back((*names)[i]);
+    }
+    const std::vector<std::string>* names;
+    std::vector<std::vector<std::string>> combinations;
+  } recorder;
+  recorder.names = &names;
+  const std::atomic<std::uint8_t> never{0};
+  RunSearch(sizes, plan.remaining, plan.bestRemainder, plan.lower, plan.upper, never, recorder);
+  ASSERT_GE(recorder.combinations.size(), 3u);
+  valid.insert(valid.end(), recorder.combinations.begin(), recorder.combinations.end());
+
+  // The worker's first allocation fails, then its second, and so on, until one run needs no more.
+  bool failed = true;
+  for (long allowed = 0; failed && allowed < 400; ++allowed) {
+    SetThreadStarter(StartHeld);
+    Answer({IDYES});
+    Press(IDC_COMPUTE);
+    ASSERT_NE(g_heldThread, nullptr);
+    g_allocationsLeft = allowed;
+    g_failingThread = GetThreadId(g_heldThread);
+    const std::size_t boxes = m_boxes.size();
+    Release();
+    ASSERT_TRUE(WaitForCompletion());
+    g_failingThread = 0;
+    failed = m_boxes.size() > boxes && m_boxes.back().text == "メモリが不足しています。";
+    const std::vector<std::string> result = Names(IDC_RESULT_LIST);
+    EXPECT_NE(std::find(valid.begin(), valid.end(), result), valid.end()) << "after " << allowed << " allocations: " << ::testing::PrintToString(result);
+    if (!failed) {
+      EXPECT_EQ(result, valid.back());
+    }
+    // Every file back to the list for the next round.
+    std::vector<int> all;
+    for (std::size_t i = 0; i < result.size(); ++i) all.push_back(static_cast<int>(i));
+    Select(IDC_RESULT_LIST, all);
+    Press(IDC_MOVE_TO_FILES);
+  }
+  EXPECT_FALSE(failed);
 }

@@ -179,6 +179,7 @@ class Receiver final : public IDropTarget {
   ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
   ULONG STDMETHODCALLTYPE Release() override { return 1; }
   HRESULT STDMETHODCALLTYPE DragEnter(IDataObject*, DWORD, POINTL, DWORD* effect) override {
+    offered = *effect;
     *effect = DROPEFFECT_COPY;
     ++entered;
     return S_OK;
@@ -199,6 +200,7 @@ class Receiver final : public IDropTarget {
     return S_OK;
   }
   int entered = 0;
+  DWORD offered = 0;
   std::vector<std::vector<std::string>> dropped;
 };
 #pragma GCC diagnostic pop
@@ -287,6 +289,8 @@ TEST_F(HandoffTest, DraggingTheTargetDropsTheFilesOnAnotherWindow) {
     ASSERT_TRUE(IsWindow(Dlg())) << "round " << round << ": the press closed the window";
     ASSERT_EQ(receiver.dropped.size(), static_cast<std::size_t>(round + 1)) << "round " << round << ", drag entered the receiver " << receiver.entered << " times";
     EXPECT_EQ(receiver.dropped[round], expected);
+    // Copy or link: never a move, which would take the files away from both lists' paths.
+    EXPECT_EQ(receiver.offered, static_cast<DWORD>(DROPEFFECT_COPY | DROPEFFECT_LINK));
   }
   // Nothing changes after a drop: the same result can be dragged again.
   EXPECT_EQ(Names(IDC_RESULT_LIST), (std::vector<std::string>{"a6", "a1"}));

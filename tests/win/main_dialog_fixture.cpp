@@ -55,21 +55,35 @@ void MainDialogTest::Press(int id) {
 
 std::string MainDialogTest::Text(int id) const { return CWnd::WindowText(Item(id)); }
 
-void MainDialogTest::Drop(const std::vector<std::string>& paths) {
-  std::size_t size = sizeof(DROPFILES) + 1;
-  for (const auto& p : paths) size += p.size() + 1;
+namespace {
+
+// A drop block as the shell builds it, narrow or UTF-16.
+template <typename Char>
+HGLOBAL DropBlock(const std::vector<std::basic_string<Char>>& paths) {
+  std::size_t size = sizeof(DROPFILES) + sizeof(Char);
+  for (const auto& p : paths) size += (p.size() + 1) * sizeof(Char);
   HGLOBAL h = GlobalAlloc(GHND, size);
   auto* df = static_cast<DROPFILES*>(GlobalLock(h));
   df->pFiles = sizeof(DROPFILES);
-  df->fWide = FALSE;
-  char* out = reinterpret_cast<char*>(df) + sizeof(DROPFILES);
+  df->fWide = sizeof(Char) == sizeof(wchar_t);
+  auto* out = reinterpret_cast<Char*>(reinterpret_cast<char*>(df) + sizeof(DROPFILES));
   for (const auto& p : paths) {
-    std::memcpy(out, p.c_str(), p.size() + 1);
+    std::memcpy(out, p.c_str(), (p.size() + 1) * sizeof(Char));
     out += p.size() + 1;
   }
   GlobalUnlock(h);
-  // The program frees the drop handle (DragFinish), as every drop target must.
-  SendMessageA(Item(IDC_FILE_LIST), WM_DROPFILES, reinterpret_cast<WPARAM>(h), 0);
+  return h;
+}
+
+}  // namespace
+
+// The program frees the drop handle (DragFinish), as every drop target must.
+void MainDialogTest::Drop(const std::vector<std::string>& paths) {
+  SendMessageA(Item(IDC_FILE_LIST), WM_DROPFILES, reinterpret_cast<WPARAM>(DropBlock(paths)), 0);
+}
+
+void MainDialogTest::DropWide(const std::vector<std::wstring>& paths) {
+  SendMessageA(Item(IDC_FILE_LIST), WM_DROPFILES, reinterpret_cast<WPARAM>(DropBlock(paths)), 0);
 }
 
 std::vector<Row> MainDialogTest::Rows(int list) const {

@@ -44,6 +44,8 @@ class MainDialogTest : public ::testing::Test {
   bool Visible(int id) const { return IsWindowVisible(Item(id)) != FALSE; }
   /// Drops the paths on the file list as the shell does.
   void Drop(const std::vector<std::string>& paths);
+  /// The same with UTF-16 paths, as the shell usually hands them over.
+  void DropWide(const std::vector<std::wstring>& paths);
   std::vector<Row> Rows(int list) const;
   std::vector<std::string> Names(int list) const;
   void Select(int list, const std::vector<int>& rows);
@@ -72,7 +74,7 @@ bool MainDialogTest::PumpUntil(Done done, DWORD ms) {
   for (;;) {
     MSG msg;
     while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-      if (m_dialog && Dlg() && IsDialogMessageA(Dlg(), &msg)) continue;
+      if (PreTranslateDialogMessage(msg)) continue;
       TranslateMessage(&msg);
       DispatchMessageA(&msg);
     }

@@ -4,19 +4,18 @@
 #include <cstdlib>
 #include <vector>
 
-bool SaveWindowPicture(HWND window, const std::string& path) {
-  RECT r;
-  if (!GetWindowRect(window, &r)) return false;
+namespace {
+
+// The screen's pixels in the rectangle, bottom row first, as 24-bit rows padded to 4 bytes.
+std::vector<unsigned char> ScreenPixels(const RECT& r, BITMAPINFOHEADER& info) {
   const int w = r.right - r.left, h = r.bottom - r.top;
-  if (w <= 0 || h <= 0) return false;
   HDC screen = GetDC(nullptr);
   HDC memory = CreateCompatibleDC(screen);
   HBITMAP bitmap = CreateCompatibleBitmap(screen, w, h);
   HGDIOBJ old = SelectObject(memory, bitmap);
   BitBlt(memory, 0, 0, w, h, screen, r.left, r.top, SRCCOPY);
   SelectObject(memory, old);
-
-  BITMAPINFOHEADER info = {};
+  info = {};
   info.biSize = sizeof info;
   info.biWidth = w;
   info.biHeight = h;
@@ -29,7 +28,16 @@ bool SaveWindowPicture(HWND window, const std::string& path) {
   DeleteObject(bitmap);
   DeleteDC(memory);
   ReleaseDC(nullptr, screen);
+  return pixels;
+}
 
+}  // namespace
+
+bool SaveWindowPicture(HWND window, const std::string& path) {
+  RECT r;
+  if (!GetWindowRect(window, &r) || r.right <= r.left || r.bottom <= r.top) return false;
+  BITMAPINFOHEADER info;
+  const std::vector<unsigned char> pixels = ScreenPixels(r, info);
   BITMAPFILEHEADER file = {};
   file.bfType = 0x4D42;
   file.bfOffBits = sizeof file + sizeof info;
@@ -40,6 +48,20 @@ bool SaveWindowPicture(HWND window, const std::string& path) {
   std::fwrite(&info, sizeof info, 1, f);
   std::fwrite(pixels.data(), 1, pixels.size(), f);
   return std::fclose(f) == 0;
+}
+
+int DarkPixels(HWND window) {
+  RECT r;
+  if (!GetWindowRect(window, &r) || r.right <= r.left || r.bottom <= r.top) return 0;
+  BITMAPINFOHEADER info;
+  const std::vector<unsigned char> pixels = ScreenPixels(r, info);
+  const int stride = (info.biWidth * 3 + 3) & ~3;
+  int dark = 0;
+  for (int y = 0; y < info.biHeight; ++y) {
+    const unsigned char* p = pixels.data() + static_cast<std::size_t>(y) * stride;
+    for (int x = 0; x < info.biWidth; ++x, p += 3) dark += p[0] + p[1] + p[2] < 3 * 64;
+  }
+  return dark;
 }
 
 std::string ScreenshotDir() {

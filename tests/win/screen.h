@@ -8,6 +8,9 @@
 /// Saves the screen area of a window (frame included) as a 24-bit BMP file.
 bool SaveWindowPicture(HWND window, const std::string& path);
 
+/// How many pixels of the window's screen area are dark (text and edges, not a plain face).
+int DarkPixels(HWND window);
+
 /// Where pictures of a test run go (ZUMIBO_SCREENSHOT_DIR), or the empty text for nowhere.
 std::string ScreenshotDir();
 
