@@ -358,13 +358,22 @@ TEST_F(ComputeTest, EscInTheProgressDialogStopsTheSearchThroughTheProgramsOwnLoo
 }
 
 TEST_F(ComputeTest, AfterASearchTheMainWindowIsActiveWithNoRowSelected) {
-  // Another program's window is open on the desktop, as it usually is.
+  // Another program's window is open on the desktop, as it usually is. (It shares the test
+  // driver's output pipe, so it must end with the test whatever happens.)
+  struct OtherProgram {
+    PROCESS_INFORMATION info = {};
+    ~OtherProgram() {
+      if (!info.hProcess) return;
+      TerminateProcess(info.hProcess, 0);
+      CloseHandle(info.hThread);
+      CloseHandle(info.hProcess);
+    }
+  } other;
   STARTUPINFOA startup = {};
   startup.cb = sizeof startup;
-  PROCESS_INFORMATION other = {};
   char command[] = "notepad.exe";
-  ASSERT_TRUE(CreateProcessA(nullptr, command, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &other));
-  WaitForInputIdle(other.hProcess, 5000);
+  ASSERT_TRUE(CreateProcessA(nullptr, command, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &other.info));
+  WaitForInputIdle(other.info.hProcess, 5000);
   Open(nullptr);
   DropSizes({9, 8, 7, 6, 5, 4});
   SetForegroundWindow(Dlg());
@@ -384,9 +393,6 @@ TEST_F(ComputeTest, AfterASearchTheMainWindowIsActiveWithNoRowSelected) {
   Press(IDC_COMPUTE);
   Pump(200);
   EXPECT_EQ(GetForegroundWindow(), Dlg());
-  TerminateProcess(other.hProcess, 0);
-  CloseHandle(other.hThread);
-  CloseHandle(other.hProcess);
 }
 
 TEST_F(ComputeTest, NothingTouchesTheFileSetsWhileASearchRuns) {
