@@ -3,7 +3,7 @@ find_package(GTest REQUIRED)
 find_package(nlohmann_json REQUIRED)
 include(GoogleTest)
 
-add_executable(zumibo-fit cli/zumibo_fit.cpp)
+add_executable(zumibo-fit cli/zumibo_fit.cpp cli/burn_output.cpp cli/list_input.cpp cli/quantity_text.cpp)
 target_link_libraries(zumibo-fit PRIVATE zumibo_core nlohmann_json::nlohmann_json pthread)
 target_compile_definitions(zumibo-fit PRIVATE ZUMIBO_VERSION="${PROJECT_VERSION}")
 zumibo_defaults(zumibo-fit)

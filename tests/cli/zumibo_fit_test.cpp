@@ -87,7 +87,7 @@ void MakeMusic(const TempDir& dir) {
 TEST(ZumiboFit, TextOutputWalksFoldersOnceAndSkipsDotNames) {
   TempDir dir;
   MakeMusic(dir);
-  const ToolRun r = Fit({"-c", "7,000", "-q", "music"}, dir.path());
+  const ToolRun r = Fit({"-c", "7,000", "-q", "-L", "music"}, dir.path());
   EXPECT_EQ(r.exit, 0);
   // b.mp3 and c.mp3 are reachable as sub/ and again/ (the same folder): listed once.
   EXPECT_TRUE(r.out == "5,000  music/a.mp3\n2,000  music/again/c.mp3\n7,000  total, 2 files\n7,000  capacity\n    0  remainder\n" ||
@@ -101,7 +101,7 @@ TEST(ZumiboFit, JsonNullAndPresets) {
   Sparse(dir / "iso/big.iso", 700'000'000);
   Sparse(dir / "iso/small.iso", 30'000'000);
   Sparse(dir / u8"iso/ソ表.iso", 7'280'000);  // a Linux name: UTF-8, not the code page 932 of our literals
-  const ToolRun j = Fit({"--capacity", "cd700", "--json", "iso"}, dir.path());
+  const ToolRun j = Fit({"--capacity", "cd700", "--raw", "--json", "iso"}, dir.path());
   ASSERT_EQ(j.exit, 0) << j.err;
   const auto doc = nlohmann::json::parse(j.out);
   EXPECT_EQ(doc["capacity"], 737'280'000);
@@ -158,7 +158,7 @@ TEST(ZumiboFit, RefusalsAndUsageErrors) {
   EXPECT_EQ(r.exit, 1);
   EXPECT_NE(r.err.find("every file in the list exceeds the capacity limit"), std::string::npos);
   r = Fit({"-c", "-100", "one"}, dir.path());
-  EXPECT_EQ(r.exit, 1);
+  EXPECT_EQ(r.exit, 2);
   EXPECT_NE(r.err.find("negative"), std::string::npos);
   for (const auto& args : std::vector<std::vector<std::string>>{
            {"one"}, {"-c", "100"}, {"-c", "1", "--bogus", "one"}, {"-c", "1", "--json", "-0", "one"}, {"-c", "1", "--list", "-", "one"}}) {
