@@ -14,89 +14,108 @@ using Wide = __int128;  // sums of many sizes near INT64_MAX
 
 std::int64_t CeilDiv(Wide a, std::int64_t b) { return a <= 0 ? 0 : static_cast<std::int64_t>((a + b - 1) / b); }
 
-// The branch and bound over items in descending order: each item goes into an open disc with
-// room, or opens the next one. Two discs with the same load and count lead to the same
-// subtrees, so only the first is tried; an item that fills a disc exactly goes there and
-// nowhere else; and a node whose usable free space is less than the items left is cut.
+// Bin completion: the discs are filled one at a time, each starting with the largest item left
+// and completed by a set of the items after it, fuller completions first. The space a plan of
+// `discs` discs may leave empty is fixed by the total, and each closed disc spends its free
+// space from it, which cuts most branches early. Two rules keep only undominated completions:
+// a disc is closed only when no item left fits in its free space (else adding the item is never
+// worse), and an item that fills the disc exactly is the only one tried there. Among items of
+// one size, only the first not taken is tried at each step. The search runs in passes of limited
+// discrepancy: pass k takes at most k times an item other than the largest that fits, so plans
+// close to the greedy one come first; a pass the limit never cut settles the question.
 class Packer {
  public:
   enum Result { kFound, kImpossible, kStopped };
 
   Packer(Span<const std::int64_t> sizes, std::int64_t capacity, int maxPerDisc, const std::atomic<std::uint8_t>& stop)
-      : m_sizes(sizes), m_capacity(capacity), m_maxPerDisc(maxPerDisc), m_stop(stop), m_left(sizes.size() + 1, 0) {
-    for (std::size_t i = sizes.size(); i-- > 0;) m_left[i] = m_left[i + 1] + sizes[i];
-  }
+      : m_sizes(sizes), m_capacity(capacity), m_maxPerDisc(maxPerDisc), m_stop(stop), m_used(sizes.size(), false) {}
 
   Result Pack(int discs, DiscList& plan) {
-    const int n = static_cast<int>(m_sizes.size());
-    std::vector<std::int64_t> load(discs, 0);
-    std::vector<int> count(discs, 0), disc(n, -1), next(n + 1, 0);
-    const std::int64_t smallest = n ? m_sizes[n - 1] : 0;
-    int open = 0;
-    long long nodes = 0;
-    for (int i = 0;;) {
-      if (i == n) break;
-      if ((++nodes & 1023) == 0 && m_stop.load(std::memory_order_relaxed)) return kStopped;
-      int chosen = -1;
-      if (next[i] == 0 && Usable(load, open, discs, smallest) < m_left[i]) {
-        next[i] = discs;  // cut: nothing to try here
-      } else if (next[i] == 0) {
-        chosen = ExactFit(load, count, open, m_sizes[i]);
-        if (chosen >= 0) next[i] = discs;  // the only branch worth trying
+    Wide total = 0;
+    for (std::int64_t s : m_sizes) total += s;
+    const Wide waste = Wide(discs) * m_capacity - total;
+    if (waste < 0) return kImpossible;
+    m_stopped = false;
+    m_nodes = 0;
+    for (m_limit = 0;; ++m_limit) {
+      std::fill(m_used.begin(), m_used.end(), false);
+      m_discs.clear();
+      m_left = static_cast<int>(m_sizes.size());
+      m_cut = false;
+      if (Fill(discs, waste, 0)) {
+        plan = m_discs;
+        return kFound;
       }
-      const int last = std::min(open + 1, discs);
-      for (int d = next[i]; chosen < 0 && d < last; ++d) {
-        if (load[d] > m_capacity - m_sizes[i] || count[d] >= m_maxPerDisc || SameAsEarlier(load, count, d)) continue;
-        chosen = d;
-        next[i] = d + 1;
-      }
-      if (chosen >= 0) {
-        disc[i] = chosen;
-        load[chosen] += m_sizes[i];
-        if (count[chosen]++ == 0) ++open;
-        next[++i] = 0;
-        continue;
-      }
-      if (--i < 0) return kImpossible;
-      const int d = disc[i];
-      load[d] -= m_sizes[i];
-      if (--count[d] == 0) --open;
+      if (m_stopped) return kStopped;
+      if (!m_cut) return kImpossible;
     }
-    plan.assign(open, {});
-    for (int i = 0; i < n; ++i) plan[disc[i]].push_back(i);
-    return kFound;
   }
 
  private:
-  // Free space that can still take an item: open discs with room for the smallest, and the
-  // discs not opened yet.
-  Wide Usable(const std::vector<std::int64_t>& load, int open, int discs, std::int64_t smallest) const {
-    Wide free = Wide(discs - open) * m_capacity;
-    for (int d = 0; d < open; ++d) {
-      if (m_capacity - load[d] >= smallest) free += m_capacity - load[d];
-    }
-    return free;
-  }
-
-  int ExactFit(const std::vector<std::int64_t>& load, const std::vector<int>& count, int open, std::int64_t size) const {
-    for (int d = 0; d < open; ++d) {
-      if (load[d] == m_capacity - size && count[d] < m_maxPerDisc) return d;
-    }
-    return -1;
-  }
-
-  static bool SameAsEarlier(const std::vector<std::int64_t>& load, const std::vector<int>& count, int d) {
-    for (int e = 0; e < d; ++e) {
-      if (load[e] == load[d] && count[e] == count[d]) return true;
-    }
+  // Opens a disc with the largest item left and completes it.
+  bool Fill(int discs, Wide waste, int spent) {
+    if (m_left == 0) return true;
+    if (discs == 0) return false;
+    int first = 0;
+    while (m_used[first]) ++first;
+    Take(first);
+    m_discs.push_back({first});
+    if (Complete(first + 1, m_capacity - m_sizes[first], discs, waste, spent)) return true;
+    m_discs.pop_back();
+    Give(first);
     return false;
+  }
+
+  bool Complete(int from, std::int64_t room, int discs, Wide waste, int spent) {
+    if ((++m_nodes & 1023) == 0 && m_stop.load(std::memory_order_relaxed)) m_stopped = true;
+    if (m_stopped) return false;
+    const bool full = static_cast<int>(m_discs.back().size()) >= m_maxPerDisc;
+    std::int64_t tried = -1;
+    for (int i = from; !full && i < static_cast<int>(m_sizes.size()); ++i) {
+      if (m_used[i] || m_sizes[i] > room || m_sizes[i] == tried) continue;
+      const int cost = spent + (tried >= 0);
+      if (cost > m_limit) {
+        m_cut = true;
+        break;
+      }
+      tried = m_sizes[i];
+      Take(i);
+      m_discs.back().push_back(i);
+      if (Complete(i + 1, room - m_sizes[i], discs, waste, cost)) return true;
+      m_discs.back().pop_back();
+      Give(i);
+      if (m_stopped || m_sizes[i] == room) return false;
+    }
+    // Close the disc: only when nothing left fits its free space, and that space is affordable.
+    if (room > waste || (!full && m_left > 0 && Smallest() <= room)) return false;
+    return Fill(discs - 1, waste - room, spent);
+  }
+
+  std::int64_t Smallest() const {
+    int i = static_cast<int>(m_sizes.size()) - 1;
+    while (m_used[i]) --i;
+    return m_sizes[i];
+  }
+  void Take(int i) {
+    m_used[i] = true;
+    --m_left;
+  }
+  void Give(int i) {
+    m_used[i] = false;
+    ++m_left;
   }
 
   Span<const std::int64_t> m_sizes;
   std::int64_t m_capacity;
   int m_maxPerDisc;
   const std::atomic<std::uint8_t>& m_stop;
-  std::vector<Wide> m_left;  ///< m_left[i]: total of items i and after
+  std::vector<bool> m_used;
+  DiscList m_discs;
+  int m_left = 0;
+  int m_limit = 0;
+  bool m_cut = false;
+  bool m_stopped = false;
+  long long m_nodes = 0;
 };
 
 // The exact search costs about items times discs per node, and the disc-by-disc plan items
