@@ -40,9 +40,11 @@ test-win: win
 test: test-native test-asan test-win
 
 # Engine against the literal enumeration, class by class (a few minutes: the literal one gets up to
-# a minute per class).
+# a minute per class); then discs: mastering overhead, fewest discs against dirsplit and fpart, scale.
 bench: native win
 	@$(NATIVE)/zumibo-search-bench
+	@echo
+	@$(NATIVE)/zumibo-disc-bench
 	@echo
 	@scripts/wine-test $(WIN)/zumibo_win_bench.exe | iconv -f CP932 -t UTF-8
 

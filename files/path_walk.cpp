@@ -99,7 +99,14 @@ walk::Kind PathWalker::Inspect(const std::string& path, std::int64_t& size, bool
   return e.folder ? walk::Kind::kFolder : walk::Kind::kFile;
 }
 
+bool PathWalker::SeenBefore(const FolderId& id, const std::string& path) {
+  if (!m_fileAgain || m_files.insert(id).second) return false;
+  m_fileAgain(path);
+  return true;
+}
+
 void PathWalker::AddPath(const std::string& path) {
+  if (Stopped()) return;
   std::int64_t size = 0;
   bool link = false;
   switch (Inspect(path, size, link)) {
@@ -110,6 +117,8 @@ void PathWalker::AddPath(const std::string& path) {
     case walk::Kind::kFile:
       break;
   }
+  FolderId id;
+  if (m_fileAgain && walk::Identify(path, id) && SeenBefore(id, path)) return;
   auto [folder, name] = walk::Split(path);
   const std::string use = FolderFor(folder);
   m_found(walk::MakeEntry(use == folder ? path : walk::Join(use, name), size));
@@ -120,7 +129,7 @@ void PathWalker::WalkFolder(const std::string& root, bool rootIsLink) {
   const bool linked = rootIsLink || (m_known && !m_tracking && walk::LinkAbove(root));
   std::vector<std::pair<std::string, bool>> pending{{root, linked}};
   std::vector<walk::Entry> entries;
-  while (!pending.empty()) {
+  while (!pending.empty() && !Stopped()) {
     auto [folder, link] = std::move(pending.back());
     pending.pop_back();
     if (link && !m_tracking) StartTracking();
@@ -143,9 +152,10 @@ void PathWalker::WalkFolder(const std::string& root, bool rootIsLink) {
     for (walk::Entry& e : entries) {
       if (e.name.empty() || e.name[0] == '.') continue;  // ".", ".." and every name that begins with a period
       std::string path = walk::Join(folder, e.name);
-      if (!e.readable) Skipped(path);
+      if (e.link && m_linkSkipped) m_linkSkipped(path);
+      else if (!e.readable) Skipped(path);
       else if (e.folder) subfolders.emplace_back(std::move(path), e.link);
-      else m_found(walk::MakeEntry(std::move(path), e.size));
+      else if (!e.shared || !SeenBefore(e.id, path)) m_found(walk::MakeEntry(std::move(path), e.size));
     }
     // Depth first, subfolders in listing order.
     pending.insert(pending.end(), std::make_move_iterator(subfolders.rbegin()), std::make_move_iterator(subfolders.rend()));

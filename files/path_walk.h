@@ -6,6 +6,7 @@
 // reached in a later walk through another path lists its files under the path it was first
 // reached by, so they replace their earlier entries instead of doubling them.
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -56,11 +57,14 @@ struct Entry {
   std::int64_t size;
   bool readable = true;  ///< false for a name whose file cannot be looked at (a broken link)
   bool link = false;     ///< a symbolic link, junction or other reparse point
+  bool shared = false;   ///< a file that other paths may lead to (several hard links, or a link)
+  FolderId id{};         ///< with shared: the file's volume and number
 };
 
 /// Folder, file (with its size) or neither, for a path given by the user; `link` tells whether
 /// the path itself is a link.
 Kind Inspect(const std::string& path, std::int64_t& size, bool& link);
+/// The volume and number of a folder, or of a file.
 bool Identify(const std::string& folder, FolderId& id);
 /// The folder's entries, or false when it cannot be listed. A nonzero `limit` gives up (false)
 /// on a folder of more entries than that. Names that the program could not open as they stand
@@ -95,6 +99,16 @@ class PathWalker {
   /// folder is listed once instead of looking at each path by itself.
   void AddPaths(const std::vector<std::string>& paths);
 
+  /// Links met inside folders are passed to `skipped` instead of followed (a path given to
+  /// AddPath is followed all the same, as the user named it).
+  void SkipLinks(PathSkipped skipped) { m_linkSkipped = std::move(skipped); }
+  /// A file met again under another path (another hard link to it, or a link followed to it)
+  /// is passed to `again` instead of listed.
+  void ListFilesOnce(PathSkipped again) { m_fileAgain = std::move(again); }
+  /// The walk ends as soon as the flag is set; Stopped() tells whether it ended so.
+  void StopWhen(const std::atomic<std::uint8_t>* stop) { m_stop = stop; }
+  bool Stopped() const { return m_stop && m_stop->load(std::memory_order_relaxed); }
+
  private:
   void WalkFolder(const std::string& folder, bool link);
   /// From the first link on, every folder is identified: those walked before it, and each new one.
@@ -105,6 +119,8 @@ class PathWalker {
   void Skipped(const std::string& path) {
     if (m_skipped) m_skipped(path);
   }
+  /// Whether a file that may have other paths was listed already (and reports it then).
+  bool SeenBefore(const FolderId& id, const std::string& path);
 
   FileFound m_found;
   PathSkipped m_skipped;
@@ -114,5 +130,8 @@ class PathWalker {
   std::set<FolderId> m_visited;
   std::map<std::string, std::string> m_fileFolders;
   std::unordered_map<std::string, walk::Entry> m_listed;  ///< paths already looked at by AddPaths
+  PathSkipped m_linkSkipped, m_fileAgain;
+  std::set<FolderId> m_files;
+  const std::atomic<std::uint8_t>* m_stop = nullptr;
 };
 

@@ -27,8 +27,9 @@ std::string Drain(int fd) {
 }
 
 // Runs zumibo-fit with the arguments in `cwd`, feeding `input` on stdin. With interruptAfterMs
-// the process gets SIGINT after that long.
-ToolRun Fit(std::vector<std::string> args, const std::string& cwd, const std::string& input = "", int interruptAfterMs = 0) {
+// the process gets `signal` after that long; with holdInput its stdin stays open until then.
+ToolRun Fit(std::vector<std::string> args, const std::string& cwd, const std::string& input = "", int interruptAfterMs = 0,
+            int signal = SIGINT, bool holdInput = false) {
   int in[2], out[2], err[2];
   if (pipe(in) || pipe(out) || pipe(err)) return {};
   const pid_t pid = fork();
@@ -48,11 +49,12 @@ ToolRun Fit(std::vector<std::string> args, const std::string& cwd, const std::st
   close(out[1]);
   close(err[1]);
   if (!input.empty() && write(in[1], input.data(), input.size()) < 0) ADD_FAILURE() << "write";
-  close(in[1]);
+  if (!holdInput) close(in[1]);
   if (interruptAfterMs) {
     usleep(interruptAfterMs * 1000);
-    kill(pid, SIGINT);
+    kill(pid, signal);
   }
+  if (holdInput) close(in[1]);
   ToolRun r;
   r.err = Drain(err[0]);  // the progress output is small; read it first, then the result
   r.out = Drain(out[0]);
@@ -87,7 +89,7 @@ void MakeMusic(const TempDir& dir) {
 TEST(ZumiboFit, TextOutputWalksFoldersOnceAndSkipsDotNames) {
   TempDir dir;
   MakeMusic(dir);
-  const ToolRun r = Fit({"-c", "7,000", "-q", "music"}, dir.path());
+  const ToolRun r = Fit({"-c", "7,000", "-q", "-L", "music"}, dir.path());
   EXPECT_EQ(r.exit, 0);
   // b.mp3 and c.mp3 are reachable as sub/ and again/ (the same folder): listed once.
   EXPECT_TRUE(r.out == "5,000  music/a.mp3\n2,000  music/again/c.mp3\n7,000  total, 2 files\n7,000  capacity\n    0  remainder\n" ||
@@ -101,7 +103,7 @@ TEST(ZumiboFit, JsonNullAndPresets) {
   Sparse(dir / "iso/big.iso", 700'000'000);
   Sparse(dir / "iso/small.iso", 30'000'000);
   Sparse(dir / u8"iso/ソ表.iso", 7'280'000);  // a Linux name: UTF-8, not the code page 932 of our literals
-  const ToolRun j = Fit({"--capacity", "cd700", "--json", "iso"}, dir.path());
+  const ToolRun j = Fit({"--capacity", "cd700", "--raw", "--json", "iso"}, dir.path());
   ASSERT_EQ(j.exit, 0) << j.err;
   const auto doc = nlohmann::json::parse(j.out);
   EXPECT_EQ(doc["capacity"], 737'280'000);
@@ -158,7 +160,7 @@ TEST(ZumiboFit, RefusalsAndUsageErrors) {
   EXPECT_EQ(r.exit, 1);
   EXPECT_NE(r.err.find("every file in the list exceeds the capacity limit"), std::string::npos);
   r = Fit({"-c", "-100", "one"}, dir.path());
-  EXPECT_EQ(r.exit, 1);
+  EXPECT_EQ(r.exit, 2);
   EXPECT_NE(r.err.find("negative"), std::string::npos);
   for (const auto& args : std::vector<std::vector<std::string>>{
            {"one"}, {"-c", "100"}, {"-c", "1", "--bogus", "one"}, {"-c", "1", "--json", "-0", "one"}, {"-c", "1", "--list", "-", "one"}}) {
@@ -171,16 +173,22 @@ TEST(ZumiboFit, RefusalsAndUsageErrors) {
   EXPECT_NE(r.out.find("--capacity"), std::string::npos);
 }
 
-TEST(ZumiboFit, TimeLimitAndInterruptKeepTheBestSoFar) {
-  // Eighty random 31-bit sizes: no exact fit is likely and the full search is hopeless.
+// Eighty random 31-bit sizes: no exact fit is likely and the full search is hopeless.
+std::string HardList(std::int64_t& total) {
   std::mt19937_64 rng(5);
   std::string list;
-  std::int64_t total = 0;
+  total = 0;
   for (int i = 0; i < 80; ++i) {
     const std::int64_t s = std::uniform_int_distribution<std::int64_t>(1, (std::int64_t{1} << 31) - 1)(rng);
     total += s;
     list += std::to_string(s) + "\t/f" + std::to_string(i) + "\n";
   }
+  return list;
+}
+
+TEST(ZumiboFit, TimeLimitAndInterruptKeepTheBestSoFar) {
+  std::int64_t total = 0;
+  const std::string list = HardList(total);
   TempDir dir;
   const std::string capacity = std::to_string(total / 2 + 1);
   const ToolRun limited = Fit({"-c", capacity, "--json", "--time-limit", "0.3", "--list", "-"}, dir.path(), list);
@@ -198,4 +206,138 @@ TEST(ZumiboFit, TimeLimitAndInterruptKeepTheBestSoFar) {
     EXPECT_NE(interrupted.out.find("search stopped"), std::string::npos) << interrupted.out;
   }
   EXPECT_NE(interrupted.err.find("best so far"), std::string::npos);
+}
+
+TEST(ZumiboFit, CapacitiesCountsAndTimesMeanWhatTheySay) {
+  TempDir dir;
+  const std::string list = "700000000\t/a\n4700000000\t/b\n681574400\t/c\n";
+  const auto capacity = [&](const std::string& text) {
+    const ToolRun r = Fit({"-c", text, "--json", "-q", "--list", "-"}, dir.path(), list);
+    return r.exit == 0 ? nlohmann::json::parse(r.out)["capacity"].get<std::int64_t>() : -r.exit;
+  };
+  EXPECT_EQ(capacity("700M"), 700'000'000);
+  EXPECT_EQ(capacity("4.7G"), 4'700'000'000);
+  EXPECT_EQ(capacity("4.7GB"), 4'700'000'000);
+  EXPECT_EQ(capacity("650MiB"), 681'574'400);
+  EXPECT_EQ(capacity("4,700,372,992"), 4'700'372'992);
+  EXPECT_EQ(capacity("bd100"), 100'103'356'416);
+  for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+           {"-c", "abc"}, {"-c", "-5"}, {"-c", "99999999999999999999"}, {"-c", "1.5"}, {"-c", "1,5G"}, {"-c", "4.7X"},
+           {"-c", "1", "--max-files", "abc"}, {"-c", "1", "--time-limit", "0"}, {"-c", "1", "--raw", "--block", "512"}}) {
+    std::vector<std::string> full = args;
+    full.insert(full.end(), {"--list", "-"});
+    const ToolRun r = Fit(full, dir.path(), list);
+    EXPECT_EQ(r.exit, 2) << args[1];
+    EXPECT_LT(r.err.size(), 300u) << r.err;
+    EXPECT_NE(r.err.find("Try 'zumibo-fit --help'"), std::string::npos) << r.err;
+  }
+}
+
+// A few hundred real files in nested folders, chosen for a disc of 24 MB with a preset's
+// accounting, then mastered by genisoimage and xorriso: the image fits, and the reported
+// on-disc total is not below it.
+TEST(ZumiboFit, ChosenFilesMasterWithinTheDisc) {
+  TempDir dir;
+  std::mt19937_64 rng(11);
+  for (int i = 0; i < 300; ++i) {
+    const std::string folder = "tree/" + std::string(i % 3 ? "Photos/" : "Music/Album ") + std::to_string(i % 17) + "/";
+    Sparse(dir / (folder + "file number " + std::to_string(i) + ".dat"), std::uniform_int_distribution<int>(1, 200'000)(rng));
+  }
+  const ToolRun r = Fit({"-c", "24,000,000", "--on-disc", "--json", "-q", "--path-lists", "lists", "tree"}, dir.path());
+  ASSERT_EQ(r.exit, 0) << r.err;
+  const auto doc = nlohmann::json::parse(r.out);
+  EXPECT_GT(doc["files"].size(), 150u);
+  EXPECT_LT(doc["raw_total"].get<std::int64_t>(), doc["total"].get<std::int64_t>());
+  for (const std::string tool : {"genisoimage -quiet", "xorriso -as mkisofs"}) {
+    const std::string command = "cd '" + dir.path() + "' && " + tool + " -D -J -R -graft-points -path-list lists/disc1.list -print-size 2>/dev/null";
+    std::FILE* p = popen(command.c_str(), "r");
+    ASSERT_TRUE(p);
+    long long sectors = 0;
+    ASSERT_EQ(std::fscanf(p, "%lld", &sectors), 1) << tool;
+    pclose(p);
+    EXPECT_LE(sectors * 2048, doc["total"].get<std::int64_t>()) << tool;
+    EXPECT_GT(sectors * 2048, doc["total"].get<std::int64_t>() * 99 / 100) << tool;
+  }
+}
+
+TEST(ZumiboFit, EachFileCountedOnceAndLinkedIntoDiscFolders) {
+  TempDir dir;
+  Sparse(dir / "a/same.txt", 3000);
+  Sparse(dir / "b/same.txt", 4000);
+  std::filesystem::create_hard_link(dir / "a/same.txt", dir / "a/hard.txt");
+  std::filesystem::create_symlink(dir / "b/same.txt", dir / "a/soft.txt");
+  ToolRun r = Fit({"-c", "100000", "--json", "-q", "--link-into", "out", "a", "b"}, dir.path());
+  ASSERT_EQ(r.exit, 0) << r.err;
+  EXPECT_EQ(nlohmann::json::parse(r.out)["total"], 7000);
+  EXPECT_NE(r.err.find("1 symbolic link skipped"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("1 file reached again"), std::string::npos) << r.err;
+  // Each same.txt under its own folder; a/ holds same.txt or hard.txt, whichever the walk met first.
+  EXPECT_EQ(std::filesystem::file_size(dir / "out/disc1/b/same.txt"), 4000u);
+  std::uintmax_t inA = 0;
+  for (const auto& e : std::filesystem::directory_iterator(dir / "out/disc1/a")) inA += e.file_size();
+  EXPECT_EQ(inA, 3000u);
+  // Nothing is replaced: a second run into the same folder places nothing and says so.
+  r = Fit({"-c", "100000", "-q", "--link-into", "out", "--copy", "a", "b"}, dir.path());
+  EXPECT_EQ(r.exit, 1);
+  EXPECT_NE(r.err.find("cannot place"), std::string::npos) << r.err;
+}
+
+TEST(ZumiboFit, AllUsesTheFewestDiscs) {
+  TempDir dir;
+  const ToolRun r = Fit({"-c", "100", "--all", "--json", "-q", "--list", "-"}, dir.path(),
+                        "47\t/a\n69\t/b\n60\t/c\n47\t/d\n21\t/e\n32\t/f\n101\t/g\n");
+  ASSERT_EQ(r.exit, 0) << r.err;
+  const auto doc = nlohmann::json::parse(r.out);
+  EXPECT_EQ(doc["disc_count"], 3);
+  EXPECT_EQ(doc["minimum"], true);
+  EXPECT_EQ(doc["unplaced"].size(), 1u);
+  std::int64_t placed = 0;
+  for (const auto& d : doc["discs"]) {
+    EXPECT_LE(d["total"].get<std::int64_t>(), 100);
+    placed += d["total"].get<std::int64_t>();
+  }
+  EXPECT_EQ(placed, 276);
+}
+
+TEST(ZumiboFit, BadListsAreRefusedLineByLineOrWhole) {
+  TempDir dir;
+  const std::string list = std::string("5\t/nul\0inside\n", 14) + "12345678901234567890\t/huge\n7\t/ok\n";
+  ToolRun r = Fit({"-c", "100", "-q", "--list", "-"}, dir.path(), list);
+  EXPECT_EQ(r.exit, 0);
+  EXPECT_EQ(r.out, "  7  /ok\n  7  total, 1 file\n100  capacity\n 93  remainder\n");
+  EXPECT_NE(r.err.find("stdin:1: a NUL byte"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("stdin:2: the size 12345678901234567890 is too large"), std::string::npos) << r.err;
+  r = Fit({"-c", "100", "-q", "-0", "--list0", "-"}, dir.path(), std::string("5\tline\nbreak\0", 13));
+  EXPECT_EQ(r.out, std::string("line\nbreak\0", 11));
+  r = Fit({"-c", "100", "--list", "-"}, dir.path(), "1\t/a\n" + std::string(70'000, 'x') + "\n");
+  EXPECT_EQ(r.exit, 2);
+  EXPECT_NE(r.err.find("stdin:2: a record longer than 65,536 bytes"), std::string::npos) << r.err;
+  r = Fit({"-c", "100", "--list", "."}, dir.path());
+  EXPECT_EQ(r.exit, 2);
+  EXPECT_NE(r.err.find("is a folder"), std::string::npos) << r.err;
+}
+
+TEST(ZumiboFit, SignalsStopTheSearchOrSayTheListWasCutShort) {
+  std::int64_t total = 0;
+  const std::string list = HardList(total);
+  TempDir dir;
+  const std::string capacity = std::to_string(total / 2 + 1);
+  for (int signal : {SIGTERM, SIGHUP}) {
+    const ToolRun r = Fit({"-c", capacity, "--json", "-q", "--list", "-"}, dir.path(), list, 300, signal);
+    ASSERT_EQ(r.exit, 0) << signal;
+    const auto doc = nlohmann::json::parse(r.out);
+    EXPECT_TRUE(doc["complete"] == false || doc["remainder"] == 0) << signal;
+  }
+  // The stream is still open: what came so far is not the list.
+  ToolRun r = Fit({"-c", capacity, "-q", "--list", "-"}, dir.path(), list, 200, SIGINT, true);
+  EXPECT_EQ(r.exit, 130);
+  EXPECT_EQ(r.out, "");
+  EXPECT_NE(r.err.find("cut short"), std::string::npos) << r.err;
+  // --all stops its search too and still prints a whole plan.
+  r = Fit({"-c", std::to_string(total / 7), "--all", "--time-limit", "600", "--json", "-q", "--list", "-"}, dir.path(), list, 300);
+  ASSERT_EQ(r.exit, 0) << r.err;
+  const auto doc = nlohmann::json::parse(r.out);
+  std::int64_t placed = 0;
+  for (const auto& d : doc["discs"]) placed += d["total"].get<std::int64_t>();
+  EXPECT_EQ(placed, total);
 }

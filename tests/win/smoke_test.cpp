@@ -81,7 +81,7 @@ TEST(Smoke, TheInstalledProgramStartsFindsItsSettingsAndEndsWithEsc) {
     // The shipped settings were read: the maximum count, and the DVD preset's capacity.
     EXPECT_EQ(RemoteText(GetDlgItem(window, IDC_MAX_COUNT)), "9999");
     SendMessageA(window, WM_COMMAND, MAKEWPARAM(IDC_PRESET_DVD, BN_CLICKED), 0);
-    EXPECT_EQ(RemoteText(GetDlgItem(window, IDC_CAPACITY)), "4,700,372,992");
+    EXPECT_EQ(RemoteText(GetDlgItem(window, IDC_CAPACITY)), "4,691,361,792");
     // Esc goes through the dialog's own key handling, as a user's key press does.
     PostMessageA(window, WM_KEYDOWN, VK_ESCAPE, 0);
   }

@@ -1,0 +1,269 @@
+// Prints three tables about discs:
+//  - mastering: typical collections of 10 to 100,000 files (photos, songs, videos, documents in
+//    nested folders, as sparse files) mastered by genisoimage and xorriso with -print-size, against
+//    the disc model;
+//  - fewest discs: 200 seeded random instances of up to 200 files (disc count against the lower
+//    bound, time), and real trees of this machine against dirsplit and fpart on the same sizes;
+//  - scale: zumibo-fit on lists of 100,000 to 1,000,000 lines, one disc against --all.
+//   zumibo-disc-bench [--quick | --random]   (--quick: small collections and lists only)
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "files/path_walk.h"
+#include "search/disc_model.h"
+#include "search/disc_plan.h"
+#include "search/byte_count.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+namespace fs = std::filesystem;
+
+double Since(Clock::time_point start) { return std::chrono::duration<double>(Clock::now() - start).count(); }
+
+// The first number a shell command prints, or -1.
+long long Number(const std::string& command) {
+  std::FILE* p = popen(command.c_str(), "r");
+  if (!p) return -1;
+  long long n = -1;
+  if (std::fscanf(p, "%lld", &n) != 1) n = -1;
+  pclose(p);
+  return n;
+}
+
+struct TypicalFile {
+  std::string path;  // relative to the collection
+  std::int64_t size;
+};
+
+// Photos by year and month, songs by artist and album, videos, documents: names and sizes as
+// people have them.
+std::vector<TypicalFile> Typical(int count, unsigned seed) {
+  std::mt19937 rng(seed);
+  const auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
+  const char* docs[] = {"Report", "Invoice", "Letter to the bank", "Meeting notes", "Budget"};
+  const char* kinds[] = {"pdf", "docx", "xlsx", "odt", "txt"};
+  std::vector<TypicalFile> files;
+  char name[256];
+  for (int i = 0; i < count; ++i) {
+    switch (pick(0, 3)) {
+      case 0:
+        std::snprintf(name, sizeof name, "Photos/%d/%02d/IMG_%d%d.JPG", pick(2015, 2024), pick(1, 12), pick(1000, 9999), i);
+        files.push_back({name, pick(1'500'000, 8'000'000)});
+        break;
+      case 1:
+        std::snprintf(name, sizeof name, "Music/Artist %d/Album %d (%d)/%02d - Track title number %d.mp3", pick(1, 40), pick(1, 6),
+                      pick(1990, 2024), pick(1, 20), i);
+        files.push_back({name, pick(2'000'000, 12'000'000)});
+        break;
+      case 2:
+        std::snprintf(name, sizeof name, "Videos/%s/VID_%d0%d%d_%d.mp4", pick(0, 1) ? "Holidays" : "Family", pick(2015, 2024), pick(1, 9),
+                      pick(10, 28), i);
+        files.push_back({name, pick(20'000'000, 900'000'000)});
+        break;
+      default:
+        std::snprintf(name, sizeof name, "Documents/%s/%d/%s %d v%d.%s", pick(0, 1) ? "Work" : "Home", pick(2019, 2024), docs[pick(0, 4)], i,
+                      pick(1, 5), kinds[pick(0, 4)]);
+        files.push_back({name, pick(1, 3'000'000)});
+    }
+  }
+  return files;
+}
+
+void Mastering(bool quick) {
+  std::printf("Mastering: typical collections as genisoimage -D -J -R and xorriso -as mkisofs -D -J -R report them (-print-size),\n"
+              "against the model (fixed part, records per file and folder, data in 2,048-byte sectors). Bytes.\n\n");
+  std::printf("%8s %8s %16s %16s %16s %16s %12s %10s\n", "files", "folders", "raw", "genisoimage", "xorriso", "model", "model-max", "overhead");
+  const fs::path root = fs::temp_directory_path() / ("zumibo-bench-" + std::to_string(getpid()));
+  const DiscModel model;
+  for (int count : {10, 100, 1000, 2000, 5000, 20000, 100000}) {
+    if (quick && count > 2000) break;
+    fs::remove_all(root);
+    const std::vector<TypicalFile> files = Typical(count, 1000u + count);
+    DiscRecords records(model);
+    std::int64_t raw = 0, data = 0;
+    for (const TypicalFile& f : files) {
+      fs::create_directories((root / f.path).parent_path());
+      std::ofstream(root / f.path).close();
+      fs::resize_file(root / f.path, f.size);
+      raw += f.size;
+      data += FileBytes(model, f.size);
+      records.AddFile(f.path, f.size);
+    }
+    std::size_t folders = 0;
+    for (auto it = fs::recursive_directory_iterator(root); it != fs::recursive_directory_iterator(); ++it) folders += it->is_directory();
+    const std::string where = " '" + root.string() + "' 2>/dev/null";
+    const long long g = Number("genisoimage -quiet -D -J -R -print-size" + where) * kSectorBytes;
+    const long long x = Number("xorriso -as mkisofs -D -J -R -print-size" + where) * kSectorBytes;
+    const std::int64_t predicted = FixedBytes(model) + data + records.Bytes();
+    std::printf("%8d %8zu %16lld %16lld %16lld %16lld %12lld %9.3f%%\n", count, folders, static_cast<long long>(raw), g, x,
+                static_cast<long long>(predicted), static_cast<long long>(predicted) - std::max(g, x),
+                100.0 * static_cast<double>(std::max(g, x) - raw) / static_cast<double>(raw));
+  }
+  fs::remove_all(root);
+  std::printf("\n");
+}
+
+// Runs the plan with a budget; the stop flag is set by a timer thread.
+DiscPlan Plan(const std::vector<std::int64_t>& sizes, std::int64_t capacity, double seconds, double& elapsed) {
+  std::atomic<std::uint8_t> stop{0};
+  std::atomic<bool> done{false};
+  std::thread timer([&] {
+    const auto end = Clock::now() + std::chrono::duration<double>(seconds);
+    while (!done && Clock::now() < end) std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    stop = 1;
+  });
+  const auto start = Clock::now();
+  DiscPlan plan = PlanDiscs(sizes, capacity, kNoFileLimit, stop);
+  elapsed = Since(start);
+  done = true;
+  timer.join();
+  return plan;
+}
+
+void RandomInstances() {
+  std::printf("Fewest discs: 200 seeded random instances of 20 to 200 files on discs of 1,000,000, 1 s each at most.\n\n");
+  struct Class {
+    const char* name;
+    double lo, hi;  // sizes as shares of a disc
+  };
+  const Class classes[] = {{"1% to 50%", 0.01, 0.5}, {"10% to 70%", 0.1, 0.7}, {"20% to 50%", 0.2, 0.5}, {"1% to 100%", 0.01, 1.0}};
+  std::printf("%-12s %9s %12s %13s %12s %10s %10s\n", "sizes", "instances", "at bound", "minimum", "discs/bound", "mean s", "max s");
+  int allInstances = 0, allAtBound = 0;
+  for (int c = 0; c < 4; ++c) {
+    int atBound = 0, minimum = 0, discs = 0, bounds = 0;
+    double total = 0, longest = 0;
+    for (int k = 0; k < 50; ++k) {
+      std::mt19937_64 rng(1000 * c + k);
+      const int n = std::uniform_int_distribution<int>(20, 200)(rng);
+      const std::int64_t capacity = 1'000'000;
+      std::uniform_int_distribution<std::int64_t> size(static_cast<std::int64_t>(classes[c].lo * capacity),
+                                                       static_cast<std::int64_t>(classes[c].hi * capacity));
+      std::vector<std::int64_t> sizes(n);
+      for (auto& s : sizes) s = size(rng);
+      std::sort(sizes.rbegin(), sizes.rend());
+      double elapsed = 0;
+      const DiscPlan plan = Plan(sizes, capacity, 1.0, elapsed);
+      const int bound = DiscLowerBound(sizes, capacity, kNoFileLimit);
+      atBound += static_cast<int>(plan.discs.size()) == bound;
+      minimum += plan.Minimum();
+      discs += static_cast<int>(plan.discs.size());
+      bounds += bound;
+      total += elapsed;
+      longest = std::max(longest, elapsed);
+    }
+    allInstances += 50;
+    allAtBound += atBound;
+    std::printf("%-12s %9d %12d %13d %6d/%-5d %10.4f %10.4f\n", classes[c].name, 50, atBound, minimum, discs, bounds, total / 50, longest);
+  }
+  std::printf("%-12s %9d %12d (%.1f%% at the lower bound)\n\n", "all", allInstances, allAtBound, 100.0 * allAtBound / allInstances);
+}
+
+// dirsplit and fpart each read a list of "SIZE PATH" lines and pack it into discs of `capacity`,
+// counting bytes as they are (no block rounding, no overhead): the same sizes as zumibo's plan.
+int Dirsplit(const std::string& list, std::int64_t capacity, const std::string& work) {
+  const std::string command = "cd '" + work + "' && rm -f vol_* && dirsplit -T '" + list + "' -s " + std::to_string(capacity) +
+                              " -b 1 -o 0 -p vol_ >/dev/null 2>&1; ls vol_* 2>/dev/null | wc -l";
+  return static_cast<int>(Number(command));
+}
+
+int Fpart(const std::string& list, std::int64_t capacity, const std::string& work) {
+  const std::string command = "cd '" + work + "' && fpart -a -i '" + list + "' -s " + std::to_string(capacity) +
+                              " -o part >/dev/null 2>&1; ls part.* 2>/dev/null | wc -l; rm -f part.*";
+  return static_cast<int>(Number(command));
+}
+
+void RealTrees() {
+  std::printf("Fewest discs on real trees (sizes as they are, links skipped, hard links once), against dirsplit and fpart\n"
+              "given the same sizes:\n\n");
+  std::printf("%-22s %9s %8s %7s %7s %9s %7s %9s\n", "tree", "files", "disc", "bound", "zumibo", "seconds", "dirsplit", "fpart");
+  const std::string work = (fs::temp_directory_path() / ("zumibo-bench-" + std::to_string(getpid()))).string();
+  fs::create_directories(work);
+  const std::string list = work + "/sizes.txt";
+  struct Tree {
+    const char* path;
+    const char* disc;
+    std::int64_t capacity;
+  };
+  const Tree trees[] = {{"/usr/share/doc", "cd650", 681'984'000},   {"/usr/include", "cd650", 681'984'000},
+                        {"/usr/share", "cd700", 737'280'000},       {"/usr/lib", "dvd", 4'700'372'992},
+                        {"/usr", "cd700", 737'280'000},             {"/usr", "dvd", 4'700'372'992}};
+  for (const Tree& t : trees) {
+    if (!fs::exists(t.path)) continue;
+    std::vector<std::pair<std::int64_t, std::string>> files;
+    PathWalker walker([&](FileEntry e) { files.emplace_back(e.size, e.path); });
+    walker.SkipLinks([](const std::string&) {});
+    walker.ListFilesOnce([](const std::string&) {});
+    walker.AddPath(t.path);
+    std::sort(files.rbegin(), files.rend());
+    std::vector<std::int64_t> sizes;
+    std::ofstream out(list);
+    for (const auto& [size, path] : files) {
+      sizes.push_back(size);
+      if (path.find('\n') == std::string::npos) out << size << ' ' << path << '\n';
+    }
+    out.close();
+    double elapsed = 0;
+    const DiscPlan plan = Plan(sizes, t.capacity, 2.0, elapsed);
+    std::printf("%-22s %9zu %8s %7d %7zu %9.3f %7d %9d\n", (std::string(t.path) + "").c_str(), files.size(), t.disc, plan.lowerBound,
+                plan.discs.size(), elapsed, Dirsplit(list, t.capacity, work), Fpart(list, t.capacity, work));
+  }
+  fs::remove_all(work);
+  std::printf("\n");
+}
+
+// Seconds zumibo-fit takes, its output going to `out`.
+double Run(const std::string& args, const std::string& out) {
+  const auto start = Clock::now();
+  const int status = std::system((std::string(ZUMIBO_FIT_PATH) + " -q " + args + " >'" + out + "' 2>/dev/null").c_str());
+  return status == 0 ? Since(start) : -1;
+}
+
+void Scale(bool quick) {
+  std::printf("Scale: zumibo-fit on lists of random sizes (1 byte to 20 MB) for DVDs, seconds. 'before' is --all as it was,\n"
+              "disc after disc with the whole list searched for each disc.\n\n");
+  std::printf("%10s %8s %10s %10s %8s %10s\n", "lines", "discs", "one disc", "--all", "ratio", "before");
+  const char* before[] = {"1.12", "3.91", "713"};
+  const std::string list = (fs::temp_directory_path() / ("zumibo-bench-list-" + std::to_string(getpid()))).string();
+  int row = 0;
+  for (int lines : {100'000, 200'000, 1'000'000}) {
+    if (quick && lines > 100'000) break;
+    std::mt19937_64 rng(lines);
+    std::ofstream out(list);
+    for (int i = 0; i < lines; ++i) out << std::uniform_int_distribution<int>(1, 20'000'000)(rng) << "\t/data/d" << i % 997 << "/f" << i << ".bin\n";
+    out.close();
+    const double one = Run("-c dvd --list " + list, list + ".out");
+    const double all = Run("-c dvd --all --json --list " + list, list + ".out");
+    const long long discs = Number("sed 's/.*\"disc_count\":\\([0-9]*\\).*/\\1/' '" + list + ".out'");
+    std::printf("%10d %8lld %10.2f %10.2f %7.1fx %10s\n", lines, discs, one, all, all / one, before[row++]);
+  }
+  fs::remove(list);
+  fs::remove(list + ".out");
+  std::printf("\n");
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const std::string only = argc > 1 ? argv[1] : "";
+  const bool quick = only == "--quick";
+  if (only.empty() || quick) Mastering(quick);
+  RandomInstances();
+  if (only == "--random") return 0;
+  RealTrees();
+  Scale(quick);
+  return 0;
+}

@@ -1,0 +1,36 @@
+#pragma once
+// Spreading files over as few discs as possible (bin packing): a proven lower bound, quick
+// plans, and an exact search for a plan that reaches the bound.
+
+#include <atomic>
+#include <cstdint>
+#include <vector>
+
+#include "search/span.h"
+
+using DiscList = std::vector<std::vector<int>>;  ///< item indices of each disc, ascending
+
+struct DiscPlan {
+  DiscList discs;
+  std::vector<int> oversized;  ///< items larger than a disc, ascending
+  int lowerBound = 0;          ///< proven: no plan of the other items takes fewer discs
+  bool complete = true;        ///< false when the stop flag cut the search for fewer discs short
+  bool Minimum() const { return static_cast<int>(discs.size()) <= lowerBound; }
+};
+
+/// Martello and Toth's bound L2 for sizes in descending order, each at most the capacity, and
+/// with at most maxPerDisc items a disc.
+int DiscLowerBound(Span<const std::int64_t> sizes, std::int64_t capacity, int maxPerDisc);
+
+/// Best fit decreasing over sizes in descending order, each at most the capacity.
+DiscList BestFitDiscs(Span<const std::int64_t> sizes, std::int64_t capacity, int maxPerDisc);
+
+/// Fills one disc after another with the exact search, each from the items left, as the window
+/// does disc by disc. Once the stop flag is set the items left are packed best fit.
+DiscList DiscByDisc(Span<const std::int64_t> sizes, std::int64_t capacity, const std::atomic<std::uint8_t>& stop);
+
+/// Fewest discs for sizes in descending order: the better of best fit and (without a file limit,
+/// and where it takes no more than a moment) the disc-by-disc plan, then a branch and bound
+/// search for plans of fewer discs, down to the lower bound, until one is found at the bound,
+/// fewer are proven impossible, or the stop flag is set.
+DiscPlan PlanDiscs(Span<const std::int64_t> sizes, std::int64_t capacity, int maxPerDisc, const std::atomic<std::uint8_t>& stop);
