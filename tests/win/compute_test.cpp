@@ -346,8 +346,10 @@ TEST_F(ComputeTest, EscInTheProgressDialogStopsTheSearchThroughTheProgramsOwnLoo
     for (int i = 0; i < 300 && !g_stopSearch.load(); ++i) Sleep(10);
     stopped = g_stopSearch.load() == 1;
     Release();
-    for (int i = 0; i < 500 && !IsWindowEnabled(Dlg()); ++i) Sleep(10);
-    ended = Progress() == nullptr;
+    for (int i = 0; i < 500 && !ended; ++i) {
+      ended = Progress() == nullptr && IsWindowEnabled(Dlg());
+      Sleep(10);
+    }
     PostMessageA(Dlg(), WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
   });
   m_dialog->DoModal();
