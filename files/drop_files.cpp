@@ -3,7 +3,6 @@
 #include <shellapi.h>
 #include <shlobj.h>
 
-#include <cwchar>
 #include <string>
 #include <vector>
 
@@ -33,6 +32,20 @@ bool NarrowPath(const wchar_t* path, std::size_t length, std::string& out) {
          back.compare(0, length, path, length) == 0;
 }
 
+// Each path of a drop list, in order: strings ended by a zero, the list by an empty one. `end`
+// bounds the list where the size of the block is known; where it is not (memory that is not a
+// global block, as a drop from another process may be), the list is read as DragQueryFile reads
+// it, up to its terminator.
+template <typename Char, typename Visit>
+void ForEachDroppedPath(const Char* at, const Char* end, Visit visit) {
+  while ((!end || at < end) && *at) {
+    const Char* stop = at;
+    while ((!end || stop < end) && *stop) ++stop;
+    visit(at, static_cast<std::size_t>(stop - at));
+    at = stop + 1;
+  }
+}
+
 // The dropped paths, read from the drop block in one pass: asking DragQueryFile for each index
 // walks the block from its start every time. The shell usually hands UTF-16 paths over; a path
 // that the code page cannot hold exactly is left out, since its narrow form (a look-alike letter
@@ -43,24 +56,18 @@ std::vector<std::string> DroppedPaths(HDROP drop) {
   if (!block) return paths;
   const SIZE_T size = GlobalSize(drop);
   const auto* files = reinterpret_cast<const DROPFILES*>(block);
-  if (size >= sizeof(DROPFILES) && files->pFiles >= sizeof(DROPFILES) && files->pFiles < size) {
+  if ((size == 0 || (size >= sizeof(DROPFILES) && files->pFiles < size)) && files->pFiles >= sizeof(DROPFILES)) {
+    const unsigned char* list = block + files->pFiles;
+    const unsigned char* end = size ? block + size : nullptr;
     std::string path;
     if (files->fWide) {
-      const auto* at = reinterpret_cast<const wchar_t*>(block + files->pFiles);
-      const auto* end = reinterpret_cast<const wchar_t*>(block + size - (size - files->pFiles) % sizeof(wchar_t));
-      while (at < end && *at) {
-        const std::size_t length = wcsnlen(at, static_cast<std::size_t>(end - at));
+      const auto* wideEnd = end ? reinterpret_cast<const wchar_t*>(end - (end - list) % sizeof(wchar_t)) : nullptr;
+      ForEachDroppedPath(reinterpret_cast<const wchar_t*>(list), wideEnd, [&](const wchar_t* at, std::size_t length) {
         if (NarrowPath(at, length, path)) paths.push_back(path);
-        at += length + 1;
-      }
+      });
     } else {
-      const auto* at = reinterpret_cast<const char*>(block + files->pFiles);
-      const auto* end = reinterpret_cast<const char*>(block + size);
-      while (at < end && *at) {
-        const std::size_t length = strnlen(at, static_cast<std::size_t>(end - at));
-        paths.emplace_back(at, length);
-        at += length + 1;
-      }
+      ForEachDroppedPath(reinterpret_cast<const char*>(list), reinterpret_cast<const char*>(end),
+                         [&](const char* at, std::size_t length) { paths.emplace_back(at, length); });
     }
   }
   GlobalUnlock(drop);

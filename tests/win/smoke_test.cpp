@@ -2,6 +2,7 @@
 // installs it (with the shipped medias.ini and the manual) in a folder whose path has spaces and
 // Japanese characters.
 #include <windows.h>
+#include <shlobj.h>
 
 #include <algorithm>
 #include <cstdint>
@@ -82,6 +83,23 @@ TEST(Smoke, TheInstalledProgramStartsFindsItsSettingsAndEndsWithEsc) {
     EXPECT_EQ(RemoteText(GetDlgItem(window, IDC_MAX_COUNT)), "9999");
     SendMessageA(window, WM_COMMAND, MAKEWPARAM(IDC_PRESET_DVD, BN_CLICKED), 0);
     EXPECT_EQ(RemoteText(GetDlgItem(window, IDC_CAPACITY)), "4,691,361,792");
+    // A drop from another process, in UTF-16 as the shell hands paths over: the block is memory
+    // of the receiving process that is not a global block, so its size cannot be asked for.
+    const std::string dropped = temp.path() + "\\落とした.txt";
+    WriteWinFile(dropped, "12345");
+    std::string block(sizeof(DROPFILES), '\0');
+    reinterpret_cast<DROPFILES*>(block.data())->pFiles = sizeof(DROPFILES);
+    reinterpret_cast<DROPFILES*>(block.data())->fWide = TRUE;
+    std::wstring wide(dropped.size(), L'\0');
+    wide.resize(static_cast<std::size_t>(MultiByteToWideChar(CP_ACP, 0, dropped.data(), static_cast<int>(dropped.size()), wide.data(), static_cast<int>(wide.size()))));
+    wide.append(2, L'\0');
+    block.append(reinterpret_cast<const char*>(wide.data()), wide.size() * sizeof(wchar_t));
+    void* remote = VirtualAllocEx(pi.hProcess, nullptr, block.size(), MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+    ASSERT_NE(remote, nullptr);
+    ASSERT_TRUE(WriteProcessMemory(pi.hProcess, remote, block.data(), block.size(), nullptr));
+    PostMessageA(GetDlgItem(window, IDC_FILE_LIST), WM_DROPFILES, reinterpret_cast<WPARAM>(remote), 0);
+    EXPECT_TRUE(PumpUntil([&] { return RemoteText(GetDlgItem(window, IDC_FILE_COUNT)) == "1個"; }, 10000));
+    EXPECT_EQ(RemoteText(GetDlgItem(window, IDC_FILE_TOTAL)), "5バイト");
     // Esc goes through the dialog's own key handling, as a user's key press does.
     PostMessageA(window, WM_KEYDOWN, VK_ESCAPE, 0);
   }
