@@ -46,6 +46,8 @@ bench: native win
 	@echo
 	@$(NATIVE)/zumibo-disc-bench
 	@echo
+	@$(NATIVE)/zumibo-files-bench
+	@echo
 	@scripts/wine-test $(WIN)/zumibo_win_bench.exe | iconv -f CP932 -t UTF-8
 
 # With a display: the program opens. Without one: the main job, shown in a virtual display.

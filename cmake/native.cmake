@@ -37,3 +37,7 @@ target_link_libraries(zumibo-disc-bench PRIVATE zumibo_core pthread)
 target_compile_definitions(zumibo-disc-bench PRIVATE ZUMIBO_FIT_PATH="$<TARGET_FILE:zumibo-fit>")
 add_dependencies(zumibo-disc-bench zumibo-fit)
 zumibo_defaults(zumibo-disc-bench)
+
+add_executable(zumibo-files-bench bench/files_bench.cpp)
+target_link_libraries(zumibo-files-bench PRIVATE zumibo_core)
+zumibo_defaults(zumibo-files-bench)

@@ -104,53 +104,78 @@ void FileSet::InsertBefore(FileSetNode* node, FileSetNode* before) {
   if (before) before->previous = node; else m_tail = node;
 }
 
-// A merge sort of the linked list, bottom up: runs of 1, 2, 4, ... nodes are merged pairwise
-// through the next links, and the previous links are set again in one pass at the end. It
-// relinks nodes without moving or allocating anything, needs O(n log n) comparisons for every
-// input, and is stable: a node overtakes another only when the comparator puts it strictly first.
+// A natural merge sort of the linked list. A first pass cuts the list into runs already in order
+// (a run in strictly the opposite order is turned round, which keeps the sort stable); then
+// neighbouring runs are merged pairwise, pass after pass, until one is left. While sorting, each
+// run ends with a null next link and its first node's previous link leads to the next run's
+// first node; the previous links are set again at the end. It relinks nodes without moving or
+// allocating anything, needs O(n log n) comparisons for every input and about n for a list
+// already in order, and a node overtakes another only when the comparator puts it strictly first.
 void FileSet::Sort(const FileComparator& comparator) {
   if (m_count < 2) return;
-  FileSetNode* list = m_head;
-  for (std::size_t width = 1;; width *= 2) {
-    FileSetNode* left = list;
-    FileSetNode* tail = nullptr;
-    list = nullptr;
-    std::size_t merges = 0;
-    while (left) {
-      ++merges;
-      FileSetNode* right = left;
-      std::size_t leftSize = 0;
-      while (leftSize < width && right) {
-        ++leftSize;
-        right = right->next;
+  const auto before = [&](const FileSetNode* x, const FileSetNode* y) { return comparator.Compare(&x->entry, &y->entry) < 0; };
+  FileSetNode* runs = nullptr;
+  FileSetNode* lastRun = nullptr;
+  for (FileSetNode* node = m_head; node;) {
+    FileSetNode* first = node;
+    FileSetNode* last = node;
+    node = node->next;
+    if (node && before(node, last)) {
+      first->next = nullptr;  // strictly falling: each node goes in front of the run
+      while (node && before(node, first)) {
+        FileSetNode* next = node->next;
+        node->next = first;
+        first = node;
+        node = next;
       }
-      std::size_t rightSize = width;
-      while (leftSize > 0 || (rightSize > 0 && right)) {
+    } else {
+      while (node && !before(node, last)) {
+        last = node;
+        node = node->next;
+      }
+      last->next = nullptr;
+    }
+    first->previous = nullptr;
+    if (lastRun) lastRun->previous = first;
+    else runs = first;
+    lastRun = first;
+  }
+  while (runs->previous) {
+    FileSetNode* merged = nullptr;
+    FileSetNode* lastMerged = nullptr;
+    for (FileSetNode* left = runs; left;) {
+      FileSetNode* right = left->previous;
+      FileSetNode* following = right ? right->previous : nullptr;
+      FileSetNode* head = nullptr;
+      FileSetNode* tail = nullptr;
+      while (left || right) {
         FileSetNode* take;
-        if (leftSize > 0 && (rightSize == 0 || !right || comparator.Compare(&right->entry, &left->entry) >= 0)) {
+        if (left && (!right || !before(right, left))) {
           take = left;
           left = left->next;
-          --leftSize;
         } else {
           take = right;
           right = right->next;
-          --rightSize;
         }
         if (tail) tail->next = take;
-        else list = take;
+        else head = take;
         tail = take;
       }
-      left = right;
+      tail->next = nullptr;
+      head->previous = nullptr;
+      if (lastMerged) lastMerged->previous = head;
+      else merged = head;
+      lastMerged = head;
+      left = following;
     }
-    tail->next = nullptr;
-    if (merges <= 1) break;
+    runs = merged;
   }
   FileSetNode* previous = nullptr;
-  for (FileSetNode* n = list; n; n = n->next) {
+  for (FileSetNode* n = runs; n; n = n->next) {
     n->previous = previous;
     previous = n;
   }
-  m_head = list;
+  m_head = runs;
   m_tail = previous;
   m_cursor = m_head;
 }

@@ -57,8 +57,8 @@ class FileSet {
   FileEntry* Add(FileEntry&& entry);
   /// Unlinks and frees the cursor's node; the cursor becomes none. False when there was no cursor.
   bool RemoveCurrent();
-  /// Puts the set in the comparator's order by relinking its nodes (a stable merge sort, in
-  /// O(n log n) for every input); the cursor ends anywhere.
+  /// Puts the set in the comparator's order by relinking its nodes (a stable natural merge sort,
+  /// in O(n log n) for every input); the cursor ends anywhere.
   void Sort(const FileComparator& comparator);
   void RemoveAll();
   /// Exchanges the whole contents (entries, order and cursors) of two sets; allocates nothing.
