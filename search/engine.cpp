@@ -36,8 +36,9 @@ class CombinationSearch {
                     std::int64_t& best, const std::atomic<std::uint8_t>& stop, SearchListener& listener, std::uint64_t budget)
       : m_b(sizes.data()), m_m(static_cast<int>(sizes.size())), m_offset(offset), m_capacity(capacity),
         m_limit(capacity - leastRemainder), m_best(best), m_stop(stop), m_listener(listener), m_budget(budget),
-        m_prefix(sizes.size() + 1, 0) {
+        m_prefix(sizes.size() + 1, 0), m_nextSize(sizes.size()) {
     for (int i = 0; i < m_m; ++i) m_prefix[i + 1] = m_prefix[i] + m_b[i];
+    for (int i = m_m - 1; i >= 0; --i) m_nextSize[i] = i + 1 < m_m && m_b[i + 1] == m_b[i] ? m_nextSize[i + 1] : i + 1;
   }
 
   enum class End { kExhausted, kOptimal, kStopped, kBudget };
@@ -86,6 +87,10 @@ class CombinationSearch {
   SearchListener& m_listener;
   std::uint64_t m_budget;  // work after which the search gives up (End::kBudget)
   std::vector<Wide> m_prefix;
+  // The first index after i whose size differs from candidate i's. Once a candidate has been tried
+  // at a depth, an equal one after it can only give the same totals later in index order, which
+  // never replace the earlier ones: each depth tries one candidate of every size.
+  std::vector<int> m_nextSize;
   std::vector<int> m_index;      // the candidate chosen at each depth
   std::vector<Wide> m_partial;   // total of the candidates chosen above each depth
   std::vector<int> m_next;       // the candidate each depth tries next
@@ -121,7 +126,7 @@ void CombinationSearch::Improve(Wide total, int depth, int i, int j) {
 // can improve, and that partner's index never grows as the first candidate gets smaller.
 void CombinationSearch::PairLevel(int depth, int i, Wide partial) {
   int partner = m_m;  // the previous first candidate's partner; m_m when it had none
-  for (; i <= m_m - 2; ++i) {
+  for (; i <= m_m - 2; i = m_nextSize[i]) {
     if (Tick(1)) return;
     const Wide first = partial + m_b[i];
     if (first + m_b[i + 1] <= Floor()) return;
@@ -152,7 +157,7 @@ CombinationSearch::End CombinationSearch::Run(int k) {
     if (!exhausted) {
       if (r >= 3) {
         if (!MayComplete(r - 1, partial + m_b[i])) {
-          ++m_next[d];
+          m_next[d] = m_nextSize[i];
           if (Tick(1)) return m_end;
           continue;
         }
@@ -173,7 +178,7 @@ CombinationSearch::End CombinationSearch::Run(int k) {
     if (Tick(1)) return m_end;
     if (d == 0) return End::kExhausted;
     --d;
-    ++m_next[d];
+    m_next[d] = m_nextSize[m_next[d]];
   }
 }
 

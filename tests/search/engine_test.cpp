@@ -167,6 +167,28 @@ TEST(Engine, MatchesTheLiteralEnumerationOnLargerDenseInstances) {
   }
 }
 
+TEST(Engine, MatchesTheLiteralEnumerationOnRepeatedSizes) {
+  // Split volumes, disc images, clips of one length: most files share one size, or nearly (a few
+  // hundred bytes apart), beside a few others.
+  std::mt19937_64 rng(29);
+  const auto pick = [&](std::int64_t lo, std::int64_t hi) { return std::uniform_int_distribution<std::int64_t>(lo, hi)(rng); };
+  for (int round = 0; round < 120; ++round) {
+    Instance in;
+    const int n = 12 + round % 11;
+    const bool near = round % 2 == 1;
+    for (int i = 0; i < n; ++i) {
+      in.sizes.push_back(i < n * 3 / 4 ? 650'000'000 + (near ? pick(1, 999) : 0) : pick(50'000'000, 1'500'000'000));
+    }
+    const std::int64_t total = std::accumulate(in.sizes.begin(), in.sizes.end(), std::int64_t{0});
+    in.capacity = round % 3 == 0 ? 4'700'372'992 : pick(total / 5, total * 4 / 5);
+    in.maxFiles = round % 4 == 0 ? static_cast<int>(pick(2, n / 2)) : kNoFileLimit;
+    for (SearchStrategy strategy : {SearchStrategy::kBranchAndBound, SearchStrategy::kMeetInTheMiddle, SearchStrategy::kAutomatic}) {
+      ExpectSameResult(in, strategy, near ? "nearly one size" : "one size");
+    }
+    if (::testing::Test::HasFatalFailure()) return;
+  }
+}
+
 TEST(Engine, StrategiesAgreeBeyondTheReferencesReach) {
   // Too many files for the literal enumeration; meet in the middle (checked against it above) is
   // the yardstick for the hand-over from branch and bound.
