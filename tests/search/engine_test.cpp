@@ -145,6 +145,7 @@ TEST(Engine, MatchesTheLiteralEnumerationOnRandomInstances) {
     ExpectSameResult(in, SearchStrategy::kBranchAndBound, "branch and bound");
     ExpectSameResult(in, SearchStrategy::kMeetInTheMiddle, "meet in the middle");
     ExpectSameResult(in, SearchStrategy::kBranchThenMeet, "hand-over");
+    ExpectSameResult(in, SearchStrategy::kBranchThenDecide, "tail totals");
     if (::testing::Test::HasFatalFailure()) return;
   }
 }
@@ -163,6 +164,7 @@ TEST(Engine, MatchesTheLiteralEnumerationOnLargerDenseInstances) {
     ExpectSameResult(in, SearchStrategy::kMeetInTheMiddle, "meet in the middle");
     ExpectSameResult(in, SearchStrategy::kBranchThenMeet, "hand-over");
     ExpectSameResult(in, SearchStrategy::kAutomatic, "automatic");
+    ExpectSameResult(in, SearchStrategy::kBranchThenDecide, "tail totals");
     if (::testing::Test::HasFatalFailure()) return;
   }
 }
@@ -182,7 +184,7 @@ TEST(Engine, MatchesTheLiteralEnumerationOnRepeatedSizes) {
     const std::int64_t total = std::accumulate(in.sizes.begin(), in.sizes.end(), std::int64_t{0});
     in.capacity = round % 3 == 0 ? 4'700'372'992 : pick(total / 5, total * 4 / 5);
     in.maxFiles = round % 4 == 0 ? static_cast<int>(pick(2, n / 2)) : kNoFileLimit;
-    for (SearchStrategy strategy : {SearchStrategy::kBranchAndBound, SearchStrategy::kMeetInTheMiddle, SearchStrategy::kAutomatic}) {
+    for (SearchStrategy strategy : {SearchStrategy::kBranchAndBound, SearchStrategy::kMeetInTheMiddle, SearchStrategy::kBranchThenDecide}) {
       ExpectSameResult(in, strategy, near ? "nearly one size" : "one size");
     }
     if (::testing::Test::HasFatalFailure()) return;
