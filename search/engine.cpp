@@ -33,6 +33,8 @@ constexpr std::uint64_t kBranchBudgetBeforeTail = std::uint64_t{1} << 22;
 // it) and a block before it, 2^21 and 2^20 totals at most.
 constexpr int kTableSize = 20;
 constexpr int kBlockSize = 20;
+// Work allowed to the look at the densest count before the schedule goes on.
+constexpr std::uint64_t kProbeWork = std::uint64_t{1} << 21;
 
 enum class End { kExhausted, kOptimal, kStopped, kBudget };
 
@@ -66,13 +68,28 @@ class CombinationSearch {
     m_nextCheck = m_work + kWorkPerStopCheck;
   }
 
+  /// Searches the combinations of k candidates for at most `work` more work without reporting
+  /// anything, to learn a remainder the result reaches at least; later searches look only at
+  /// totals that reach it. False when the stop flag is set.
+  bool Probe(int k, std::uint64_t work);
+
+  /// After a stop: reports the probe's combination if it beats the best reported.
+  void ReportProbe() {
+    if (m_reached >= m_best) return;
+    m_report = m_probe;
+    Report(Sum{m_capacity} - m_reached);
+  }
+
  private:
   // Sum of the r candidates from index i on: the largest total r candidates from i can reach.
   Sum Window(int i, int r) const { return m_prefix[i + r] - m_prefix[i]; }
   // Sum of the q smallest candidates.
   Sum Tail(int q) const { return m_prefix[m_m] - m_prefix[m_m - q]; }
   // Smallest total that still beats the best: a combination must exceed this.
-  Sum Floor() const { return Sum{m_capacity} - m_best; }
+  Sum Floor() const { return Sum{m_capacity} - Beat(); }
+  // The remainder a combination must be below to matter: below the best reported, and no more
+  // than the least remainder a probe has reached, since the result reaches that at least.
+  std::int64_t Beat() const { return m_reached < m_best ? m_reached + 1 : m_best; }
 
   // First index from `start` whose candidate still leaves room for the r - 1 smallest candidates.
   int FirstFit(int start, Sum partial, int r) const {
@@ -92,7 +109,7 @@ class CombinationSearch {
   void RestOfBranch(int depth, int r, Sum partial);
   // False when no r candidates can bring the partial total into the improving window.
   bool MayComplete(int r, Sum partial) const {
-    if (!m_filter || !m_filter->Has(r) || m_best - (m_capacity - m_limit) > kNarrowWindow) return true;
+    if (!m_filter || !m_filter->Has(r) || Beat() - (m_capacity - m_limit) > kNarrowWindow) return true;
     const Sum from = std::max<Sum>(Floor() + 1 - partial, 0), to = Sum{m_limit} - partial;
     return from <= to && m_filter->MayReach(r, static_cast<std::uint64_t>(from), static_cast<std::uint64_t>(to));
   }
@@ -127,6 +144,9 @@ class CombinationSearch {
   bool m_filterTried = false;
   std::unique_ptr<ResidueFilter> m_filter;
   const TailTotals* m_tail = nullptr;
+  bool m_probing = false;
+  std::int64_t m_reached = INT64_MAX;  // the least remainder a probe has reached
+  std::vector<int> m_probe;            // the probe's combination with that remainder (indices in m_b)
   int m_top;  // candidates from here on are the tail's: branches choose among those before it only
   End m_end = End::kExhausted;
 };
@@ -150,13 +170,31 @@ void CombinationSearch<Sum>::Improve(Sum total, int depth, int i, int j) {
   Report(total);
 }
 
-// Reports m_report, the combination whose sizes add up to `total`.
+// Reports m_report, the combination whose sizes add up to `total` (a probe keeps it instead).
 template <typename Sum>
 void CombinationSearch<Sum>::Report(Sum total) {
+  if (total == m_limit) m_end = End::kOptimal;
+  if (m_probing) {
+    m_reached = static_cast<std::int64_t>(Sum{m_capacity} - total);
+    m_probe.swap(m_report);
+    return;
+  }
   m_best = static_cast<std::int64_t>(Sum{m_capacity} - total);
   for (int& x : m_report) x += m_offset;
   m_listener.OnImprovement(static_cast<std::int64_t>(total), m_report);
-  if (total == m_limit) m_end = End::kOptimal;
+}
+
+template <typename Sum>
+bool CombinationSearch<Sum>::Probe(int k, std::uint64_t work) {
+  const std::uint64_t budget = m_budget;
+  m_probing = true;
+  m_budget = m_work + work;
+  m_nextCheck = std::min(m_nextCheck, m_budget);
+  const End end = Run(k);
+  m_probing = false;
+  m_budget = budget;
+  m_end = end == End::kStopped ? end : End::kExhausted;
+  return end != End::kStopped;
 }
 
 // The last two positions at once. For each first candidate only the largest partner that fits
@@ -274,12 +312,25 @@ End BranchAndBound(Span<const std::int64_t> fitting, int offset, std::int64_t ca
     }
     return End::kExhausted;
   };
-  const End end = runCounts();
-  if (end != End::kBudget || tail.tableSize == 0) return end;
+  const End first = runCounts();
+  if (first != End::kBudget || tail.tableSize == 0) return first;
   const TailTotals totals(fitting, capacity - floor, tail.tableSize, tail.blockSize, stop);
   if (totals.Stopped()) return End::kStopped;
   search.Continue(totals);
-  return runCounts();
+
+  // The count whose combinations average nearest the capacity holds the most totals near it: a
+  // short look there usually finds the least remainder, and the counts before it in the schedule
+  // then only need to be checked for totals that reach it.
+  const Wide sum = std::accumulate(fitting.begin(), fitting.end(), Wide{0});
+  const auto distance = [&](int k) {
+    const Wide d = Wide{k} * sum - Wide{capacity} * static_cast<int>(fitting.size());
+    return d < 0 ? -d : d;
+  };
+  const auto densest = std::min_element(schedule.begin() + next, schedule.end(), [&](int a, int b) { return distance(a) < distance(b); });
+  if (densest != schedule.begin() + next && !search.Probe(*densest, kProbeWork)) return End::kStopped;
+  const End end = runCounts();
+  if (end == End::kStopped) search.ReportProbe();
+  return end;
 }
 
 }  // namespace
