@@ -4,20 +4,10 @@
 
 namespace {
 
-// The distinct totals of `kept` and of `shifted` plus x (both ascending and distinct), up to `limit`.
-void MergeShifted(const std::vector<std::int64_t>& kept, const std::vector<std::int64_t>& shifted, std::int64_t x, std::int64_t limit,
-                  std::vector<std::int64_t>& out) {
-  out.clear();
-  out.reserve(kept.size() + shifted.size());
-  auto a = kept.begin();
-  for (std::int64_t s : shifted) {
-    if (s > limit - x) break;  // x is at most the limit: no overflow
-    const std::int64_t t = s + x;
-    while (a != kept.end() && *a < t) out.push_back(*a++);
-    if (a != kept.end() && *a == t) ++a;
-    out.push_back(t);
-  }
-  out.insert(out.end(), a, kept.end());
+std::size_t Binomial(int n, int k) {
+  double c = 1;
+  for (int i = 0; i < k; ++i) c = c * (n - i) / (i + 1);
+  return static_cast<std::size_t>(c + 0.5);
 }
 
 }  // namespace
@@ -25,34 +15,58 @@ void MergeShifted(const std::vector<std::int64_t>& kept, const std::vector<std::
 TailTotals::TailTotals(Span<const std::int64_t> sizes, std::int64_t limit, int tableSize, int blockSize,
                        const std::atomic<std::uint8_t>& stop)
     : m_sizes(sizes), m_limit(limit), m_stop(stop), m_m(static_cast<int>(sizes.size())) {
-  tableSize = std::clamp(tableSize, 0, m_m);
-  blockSize = std::clamp(blockSize, 0, m_m - tableSize);
+  tableSize = std::clamp(tableSize, 0, std::min(m_m, kMostListed));
+  blockSize = std::clamp(blockSize, 0, std::min(m_m - tableSize, kMostListed));
   m_tableFirst = m_m - tableSize;
   m_first = m_tableFirst - blockSize;
   m_prefix.assign(m_m - m_first + 1, 0);
   for (int i = m_first; i < m_m; ++i) m_prefix[i - m_first + 1] = m_prefix[i - m_first] + m_sizes[i];
+  Build(m_table, m_tableFirst, m_m);
+  Build(m_block, m_first, m_tableFirst);
+}
 
-  // Each table from the one after it: the totals without candidate j, and with it.
-  m_tables.resize(tableSize + 1);
-  m_tables[tableSize] = Lists{{0}};
-  for (int j = m_m - 1; j >= m_tableFirst && !m_stopped; --j) {
-    const Lists& next = m_tables[j + 1 - m_tableFirst];
-    Lists& current = m_tables[j - m_tableFirst];
-    current.resize(next.size() + 1);
-    current[0] = {0};
-    for (std::size_t c = 1; c < current.size(); ++c) {
-      MergeShifted(c < next.size() ? next[c] : std::vector<std::int64_t>(), next[c - 1], m_sizes[j], m_limit, current[c]);
-    }
-    m_stopped = m_stop.load(std::memory_order_relaxed);
+// Adds the candidates from the last to the first, so that a total already listed keeps the later
+// start. Every level gets its final capacity at once and is merged in place from its end, so its
+// memory is touched once.
+void TailTotals::Build(Levels& levels, int from, int to) {
+  const int count = to - from;
+  levels.assign(count + 1, Level());
+  levels[0].totals.push_back(0);
+  levels[0].starts.push_back(static_cast<std::uint8_t>(to - m_first));
+  for (int c = 1; c <= count; ++c) {
+    levels[c].totals.reserve(Binomial(count, c));
+    levels[c].starts.reserve(Binomial(count, c));
   }
-
-  m_block.resize(blockSize + 1);
-  m_block[0] = {0};
-  std::vector<std::int64_t> merged;
-  for (int item = 0; item < blockSize && !m_stopped; ++item) {
-    for (int c = item + 1; c >= 1; --c) {
-      MergeShifted(m_block[c], m_block[c - 1], m_sizes[m_first + item], m_limit, merged);
-      m_block[c].swap(merged);
+  for (int j = to - 1; j >= from && !m_stopped; --j) {
+    const std::int64_t x = m_sizes[j];
+    const auto start = static_cast<std::uint8_t>(j - m_first);
+    for (int c = to - j; c >= 1; --c) {
+      std::vector<std::int64_t>& totals = levels[c].totals;
+      std::vector<std::uint8_t>& starts = levels[c].starts;
+      const std::vector<std::int64_t>& shorter = levels[c - 1].totals;
+      // x is at most the limit: no overflow
+      const auto added = std::upper_bound(shorter.begin(), shorter.end(), m_limit - x) - shorter.begin();
+      auto old = static_cast<std::ptrdiff_t>(totals.size()) - 1;
+      auto write = old + added;
+      totals.resize(write + 1);
+      starts.resize(write + 1);
+      for (auto k = added - 1; k >= 0; --write) {
+        const std::int64_t t = shorter[k] + x;
+        if (old >= 0 && totals[old] >= t) {
+          if (totals[old] == t) --k;
+          totals[write] = totals[old];
+          starts[write] = starts[old--];
+        } else {
+          totals[write] = t;
+          starts[write] = start;
+          --k;
+        }
+      }
+      // Totals that were listed already leave a gap between the old ones and the merged ones.
+      if (write > old) {
+        totals.erase(totals.begin() + old + 1, totals.begin() + write + 1);
+        starts.erase(starts.begin() + old + 1, starts.begin() + write + 1);
+      }
     }
     m_stopped = m_stop.load(std::memory_order_relaxed);
   }
@@ -65,21 +79,15 @@ int TailTotals::NextSize(int i) const {
   return i;
 }
 
-bool TailTotals::InTable(int start, int r, std::int64_t total) const {
-  const Lists& table = m_tables[start - m_tableFirst];
-  return r < static_cast<int>(table.size()) && std::binary_search(table[r].begin(), table[r].end(), total);
-}
-
 // Pairs a block total with a table total. Both lists are cut to the band in which a partner can
 // still exist; the shorter band is walked from its top and the longer one searched.
 std::int64_t TailTotals::BestTotal(int r, std::int64_t low, std::int64_t high, std::uint64_t& work) const {
   std::int64_t best = low;
-  const Lists& table = m_tables.front();
-  const int tableSize = static_cast<int>(table.size()) - 1, blockSize = static_cast<int>(m_block.size()) - 1;
+  const int tableSize = static_cast<int>(m_table.size()) - 1, blockSize = static_cast<int>(m_block.size()) - 1;
   for (int inBlock = std::max(0, r - tableSize); inBlock <= std::min(r, blockSize); ++inBlock) {
     ++work;
-    const std::vector<std::int64_t>& x = m_block[inBlock];
-    const std::vector<std::int64_t>& y = table[r - inBlock];
+    const std::vector<std::int64_t>& x = m_block[inBlock].totals;
+    const std::vector<std::int64_t>& y = m_table[r - inBlock].totals;
     if (x.empty() || y.empty() || x.back() <= best - y.back() || x.front() > high - y.front()) continue;
     const auto x0 = std::lower_bound(x.begin(), x.end(), best + 1 - y.back());
     const auto x1 = std::upper_bound(x0, x.end(), high - y.front());
@@ -103,35 +111,57 @@ std::int64_t TailTotals::BestTotal(int r, std::int64_t low, std::int64_t high, s
   return best > low ? best : -1;
 }
 
-bool TailTotals::FirstCombination(int r, std::int64_t total, std::vector<int>& chosen) const {
-  return !m_stopped && total >= 0 && Walk(m_first, r, total, chosen);
-}
-
-// Index order, with each branch decided before it is entered: inside the table a candidate is
-// taken when the table after it holds the rest of the total; in the block, branches are left out
-// by the largest and smallest totals the candidates after them can add.
-bool TailTotals::Walk(int start, int r, std::int64_t total, std::vector<int>& chosen) const {
-  if (r == 0) return total == 0;
-  if ((++m_visits & 0xFFF) == 0 && m_stop.load(std::memory_order_relaxed)) m_stopped = true;
-  if (m_stopped || start + r > m_m) return false;
+// Whether r candidates from `start` on add up to `total`: a block total that can start there
+// paired with a table total, or from inside the table a table total that can start there.
+bool TailTotals::Reaches(int start, int r, std::int64_t total) const {
+  const auto from = static_cast<std::uint8_t>(start - m_first);
+  const auto find = [](const Level& level, std::int64_t value) {
+    const auto it = std::lower_bound(level.totals.begin(), level.totals.end(), value);
+    return it != level.totals.end() && *it == value ? static_cast<int>(it - level.totals.begin()) : -1;
+  };
+  const int tableSize = static_cast<int>(m_table.size()) - 1, blockSize = static_cast<int>(m_block.size()) - 1;
   if (start >= m_tableFirst) {
-    if (!InTable(start, r, total)) return false;
-    for (int c = start; c <= m_m - r; c = NextSize(c)) {
-      if (m_sizes[c] <= total && InTable(c + 1, r - 1, total - m_sizes[c])) {
-        chosen.push_back(c);
-        return Walk(c + 1, r - 1, total - m_sizes[c], chosen);
+    if (r > tableSize) return false;
+    const int at = find(m_table[r], total);
+    return at >= 0 && m_table[r].starts[at] >= from;
+  }
+  for (int inBlock = std::max(0, r - tableSize); inBlock <= std::min(r, blockSize); ++inBlock) {
+    const Level& x = m_block[inBlock];
+    const Level& y = m_table[r - inBlock];
+    if (x.totals.empty() || y.totals.empty()) continue;
+    const auto x0 = std::lower_bound(x.totals.begin(), x.totals.end(), total - y.totals.back());
+    const auto x1 = std::upper_bound(x0, x.totals.end(), total - y.totals.front());
+    if (x0 == x1) continue;
+    const auto y0 = std::lower_bound(y.totals.begin(), y.totals.end(), total - *(x1 - 1));
+    const auto y1 = std::upper_bound(y0, y.totals.end(), total - *x0);
+    if (x1 - x0 <= y1 - y0) {
+      for (auto it = x0; it != x1; ++it) {
+        if (x.starts[it - x.totals.begin()] >= from && std::binary_search(y0, y1, total - *it)) return true;
+      }
+    } else {
+      for (auto it = y0; it != y1; ++it) {
+        const int at = find(x, total - *it);
+        if (at >= 0 && x.starts[at] >= from) return true;
       }
     }
-    return false;
-  }
-  if (total < Least(r) || total > Most(start, r)) return false;
-  for (int c = start; c <= m_m - r; c = NextSize(c)) {
-    if (m_sizes[c] + Least(r - 1) > total) continue;
-    if (Most(c, r) < total) return false;
-    chosen.push_back(c);
-    if (Walk(c + 1, r - 1, total - m_sizes[c], chosen)) return true;
-    chosen.pop_back();
-    if (m_stopped) return false;
   }
   return false;
+}
+
+// Index order, each candidate taken when the candidates after it can still make up the rest.
+bool TailTotals::FirstCombination(int r, std::int64_t total, std::vector<int>& chosen) const {
+  if (m_stopped || total < 0) return false;
+  for (int start = m_first; r > 0; --r) {
+    int c = start;
+    for (; c <= m_m - r; c = NextSize(c)) {
+      if (m_sizes[c] + Least(r - 1) > total) continue;
+      if (Most(c, r) < total || m_stop.load(std::memory_order_relaxed)) return false;
+      if (Reaches(c + 1, r - 1, total - m_sizes[c])) break;
+    }
+    if (c > m_m - r) return false;
+    chosen.push_back(c);
+    total -= m_sizes[c];
+    start = c + 1;
+  }
+  return total == 0;
 }

@@ -12,9 +12,11 @@
 
 class TailTotals {
  public:
+  static constexpr int kMostListed = 30;
+
   /// Sizes descending, each at most `limit`; totals above `limit` are left out. The last
   /// `tableSize` candidates form the table and the `blockSize` before them the block (fewer when
-  /// there are fewer candidates). Building stops early when the stop flag is set.
+  /// there are fewer candidates, kMostListed at most). Building stops early when the stop flag is set.
   TailTotals(Span<const std::int64_t> sizes, std::int64_t limit, int tableSize, int blockSize,
              const std::atomic<std::uint8_t>& stop);
 
@@ -28,15 +30,22 @@ class TailTotals {
   std::int64_t BestTotal(int r, std::int64_t low, std::int64_t high, std::uint64_t& work) const;
 
   /// Appends the first combination in index order of r candidates from First() on whose sizes add
-  /// up to `total`. False when there is none, or when the stop flag ended the walk.
+  /// up to `total`. False when there is none, or when the stop flag is set.
   bool FirstCombination(int r, std::int64_t total, std::vector<int>& chosen) const;
 
  private:
   using Wide = __int128;
-  using Lists = std::vector<std::vector<std::int64_t>>;  // distinct totals, ascending, by number of candidates
+  // The distinct totals of one number of candidates, ascending, each with the latest index at
+  // which a combination with that total can start (counted from First()): a total is reachable
+  // from candidate j on exactly when that index is at least j.
+  struct Level {
+    std::vector<std::int64_t> totals;
+    std::vector<std::uint8_t> starts;
+  };
+  using Levels = std::vector<Level>;  // by number of candidates
 
-  bool Walk(int start, int r, std::int64_t total, std::vector<int>& chosen) const;
-  bool InTable(int start, int r, std::int64_t total) const;
+  void Build(Levels& levels, int from, int to);
+  bool Reaches(int start, int r, std::int64_t total) const;
   int NextSize(int i) const;
   // The largest and the smallest total of r candidates from `start` on.
   Wide Most(int start, int r) const { return m_prefix[start + r - m_first] - m_prefix[start - m_first]; }
@@ -45,12 +54,11 @@ class TailTotals {
   Span<const std::int64_t> m_sizes;
   std::int64_t m_limit;
   const std::atomic<std::uint8_t>& m_stop;
-  mutable bool m_stopped = false;
-  mutable unsigned m_visits = 0;
+  bool m_stopped = false;
   int m_m;
   int m_tableFirst;
   int m_first;
   std::vector<Wide> m_prefix;  // sums of the sizes from First() on
-  Lists m_block;               // totals of block candidates
-  std::vector<Lists> m_tables;  // m_tables[j - m_tableFirst]: totals of the candidates from j on
+  Levels m_block;              // totals of the block's candidates
+  Levels m_table;              // totals of the table's candidates
 };
