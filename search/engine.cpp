@@ -29,10 +29,10 @@ constexpr std::uint64_t kTestBudget = 16;
 // Branch-and-bound work before the smallest candidates' totals are listed for candidate arrays too
 // large for meet in the middle: a few tens of milliseconds, which realistic searches rarely reach.
 constexpr std::uint64_t kBranchBudgetBeforeTail = std::uint64_t{1} << 22;
-// The smallest candidates whose totals are listed: a table (with a table for every start inside
-// it) and a block before it, 2^21 and 2^20 totals at most.
-constexpr int kTableSize = 20;
-constexpr int kBlockSize = 20;
+// The smallest candidates whose totals are listed: a table and a block before it, each of 2^20
+// distinct totals at most (20 candidates of distinct sizes, more when sizes repeat).
+constexpr int kMostListed = TailTotals::kMostCandidates;
+constexpr std::size_t kMostTotals = std::size_t{1} << 20;
 // Work allowed to the look at the densest count before the schedule goes on.
 constexpr std::uint64_t kProbeWork = std::uint64_t{1} << 21;
 
@@ -289,11 +289,12 @@ std::int64_t Gcd(Span<const std::int64_t> sizes) {
   return g;
 }
 
-// The smallest candidates whose totals branch and bound lists when its budget runs out; none
-// when tableSize is 0.
+// The smallest candidates whose totals branch and bound lists when its budget runs out: at most
+// so many candidates in the table and in the block, each with at most so many totals; none when
+// mostCandidates is 0.
 struct TailPlan {
-  int tableSize;
-  int blockSize;
+  int mostCandidates;
+  std::size_t mostTotals;
 };
 
 // Runs the counts of the schedule in order until one ends the search (or all are done), going on
@@ -313,8 +314,8 @@ End BranchAndBound(Span<const std::int64_t> fitting, int offset, std::int64_t ca
     return End::kExhausted;
   };
   const End first = runCounts();
-  if (first != End::kBudget || tail.tableSize == 0) return first;
-  const TailTotals totals(fitting, capacity - floor, tail.tableSize, tail.blockSize, stop);
+  if (first != End::kBudget || tail.mostCandidates == 0) return first;
+  const TailTotals totals(fitting, capacity - floor, tail.mostCandidates, tail.mostTotals, stop);
   if (totals.Stopped()) return End::kStopped;
   search.Continue(totals);
 
@@ -374,8 +375,8 @@ SearchOutcome RunSearch(Span<const std::int64_t> sizes, std::int64_t capacity, s
   if (budget > 0) {
     // Tests use small lists so that every part of the tail's work shows on small arrays.
     TailPlan plan{0, 0};
-    if (strategy == SearchStrategy::kBranchThenDecide) plan = {std::max(m / 3, 1), m / 3};
-    else if (tail) plan = {kTableSize, kBlockSize};
+    if (strategy == SearchStrategy::kBranchThenDecide) plan = {std::max(m / 2, 1), 16};
+    else if (tail) plan = {kMostListed, kMostTotals};
     const End end = sum <= Wide{INT64_MAX} - capacity
                         ? BranchAndBound<std::int64_t>(fitting, offset, capacity, floor, schedule, budget, plan, best, stop, listener)
                         : BranchAndBound<Wide>(fitting, offset, capacity, floor, schedule, budget, plan, best, stop, listener);

@@ -12,35 +12,41 @@ std::size_t Binomial(int n, int k) {
 
 }  // namespace
 
-TailTotals::TailTotals(Span<const std::int64_t> sizes, std::int64_t limit, int tableSize, int blockSize,
+TailTotals::TailTotals(Span<const std::int64_t> sizes, std::int64_t limit, int mostCandidates, std::size_t mostTotals,
                        const std::atomic<std::uint8_t>& stop)
     : m_sizes(sizes), m_limit(limit), m_stop(stop), m_m(static_cast<int>(sizes.size())) {
-  tableSize = std::clamp(tableSize, 0, std::min(m_m, kMostListed));
-  blockSize = std::clamp(blockSize, 0, std::min(m_m - tableSize, kMostListed));
-  m_tableFirst = m_m - tableSize;
-  m_first = m_tableFirst - blockSize;
+  mostCandidates = std::clamp(mostCandidates, 0, kMostCandidates);
+  m_tableFirst = Build(m_table, m_m, mostCandidates, mostTotals);
+  m_first = Build(m_block, m_tableFirst, mostCandidates, mostTotals);
   m_prefix.assign(m_m - m_first + 1, 0);
   for (int i = m_first; i < m_m; ++i) m_prefix[i - m_first + 1] = m_prefix[i - m_first] + m_sizes[i];
-  Build(m_table, m_tableFirst, m_m);
-  Build(m_block, m_first, m_tableFirst);
 }
 
-// Adds the candidates from the last to the first, so that a total already listed keeps the later
-// start. Every level gets its final capacity at once and is merged in place from its end, so its
-// memory is touched once.
-void TailTotals::Build(Levels& levels, int from, int to) {
-  const int count = to - from;
-  levels.assign(count + 1, Level());
+// Takes the candidates before `to` from the last backwards, so that a total already listed keeps
+// its later start, while the next one cannot take the lists beyond `mostTotals` (each candidate
+// at most doubles them). With distinct sizes that is a fixed number of candidates, and each
+// level gets its final capacity at once: merged in place from its end, its memory is touched
+// once. Equal or nearly equal sizes give few distinct totals and let more candidates in.
+int TailTotals::Build(Levels& levels, int to, int mostCandidates, std::size_t mostTotals) {
+  int distinct = 0;
+  while ((std::size_t{2} << distinct) <= mostTotals) ++distinct;
+  distinct = std::min({distinct, mostCandidates, to});
+  levels.assign(1, Level());
   levels[0].totals.push_back(0);
-  levels[0].starts.push_back(static_cast<std::uint8_t>(to - m_first));
-  for (int c = 1; c <= count; ++c) {
-    levels[c].totals.reserve(Binomial(count, c));
-    levels[c].starts.reserve(Binomial(count, c));
-  }
-  for (int j = to - 1; j >= from && !m_stopped; --j) {
+  levels[0].starts.push_back(static_cast<std::uint8_t>(m_m - to));
+  std::size_t listed = 1;
+  int j = to;
+  while (j > 0 && to - j < mostCandidates && listed * 2 <= mostTotals && !m_stopped) {
+    --j;
     const std::int64_t x = m_sizes[j];
-    const auto start = static_cast<std::uint8_t>(j - m_first);
-    for (int c = to - j; c >= 1; --c) {
+    const auto start = static_cast<std::uint8_t>(m_m - j);
+    const int taken = to - j;
+    levels.emplace_back();
+    if (taken <= distinct) {
+      levels.back().totals.reserve(Binomial(distinct, taken));
+      levels.back().starts.reserve(Binomial(distinct, taken));
+    }
+    for (int c = taken; c >= 1; --c) {
       std::vector<std::int64_t>& totals = levels[c].totals;
       std::vector<std::uint8_t>& starts = levels[c].starts;
       const std::vector<std::int64_t>& shorter = levels[c - 1].totals;
@@ -48,6 +54,7 @@ void TailTotals::Build(Levels& levels, int from, int to) {
       const auto added = std::upper_bound(shorter.begin(), shorter.end(), m_limit - x) - shorter.begin();
       auto old = static_cast<std::ptrdiff_t>(totals.size()) - 1;
       auto write = old + added;
+      listed += added;
       totals.resize(write + 1);
       starts.resize(write + 1);
       for (auto k = added - 1; k >= 0; --write) {
@@ -64,12 +71,14 @@ void TailTotals::Build(Levels& levels, int from, int to) {
       }
       // Totals that were listed already leave a gap between the old ones and the merged ones.
       if (write > old) {
+        listed -= write - old;
         totals.erase(totals.begin() + old + 1, totals.begin() + write + 1);
         starts.erase(starts.begin() + old + 1, starts.begin() + write + 1);
       }
     }
     m_stopped = m_stop.load(std::memory_order_relaxed);
   }
+  return j;
 }
 
 int TailTotals::NextSize(int i) const {
@@ -114,7 +123,7 @@ std::int64_t TailTotals::BestTotal(int r, std::int64_t low, std::int64_t high, s
 // Whether r candidates from `start` on add up to `total`: a block total that can start there
 // paired with a table total, or from inside the table a table total that can start there.
 bool TailTotals::Reaches(int start, int r, std::int64_t total) const {
-  const auto from = static_cast<std::uint8_t>(start - m_first);
+  const auto from = static_cast<std::uint8_t>(m_m - start);
   const auto find = [](const Level& level, std::int64_t value) {
     const auto it = std::lower_bound(level.totals.begin(), level.totals.end(), value);
     return it != level.totals.end() && *it == value ? static_cast<int>(it - level.totals.begin()) : -1;
@@ -123,7 +132,7 @@ bool TailTotals::Reaches(int start, int r, std::int64_t total) const {
   if (start >= m_tableFirst) {
     if (r > tableSize) return false;
     const int at = find(m_table[r], total);
-    return at >= 0 && m_table[r].starts[at] >= from;
+    return at >= 0 && m_table[r].starts[at] <= from;
   }
   for (int inBlock = std::max(0, r - tableSize); inBlock <= std::min(r, blockSize); ++inBlock) {
     const Level& x = m_block[inBlock];
@@ -136,12 +145,12 @@ bool TailTotals::Reaches(int start, int r, std::int64_t total) const {
     const auto y1 = std::upper_bound(y0, y.totals.end(), total - *x0);
     if (x1 - x0 <= y1 - y0) {
       for (auto it = x0; it != x1; ++it) {
-        if (x.starts[it - x.totals.begin()] >= from && std::binary_search(y0, y1, total - *it)) return true;
+        if (x.starts[it - x.totals.begin()] <= from && std::binary_search(y0, y1, total - *it)) return true;
       }
     } else {
       for (auto it = y0; it != y1; ++it) {
         const int at = find(x, total - *it);
-        if (at >= 0 && x.starts[at] >= from) return true;
+        if (at >= 0 && x.starts[at] <= from) return true;
       }
     }
   }

@@ -12,12 +12,13 @@
 
 class TailTotals {
  public:
-  static constexpr int kMostListed = 30;
+  static constexpr int kMostCandidates = 127;
 
-  /// Sizes descending, each at most `limit`; totals above `limit` are left out. The last
-  /// `tableSize` candidates form the table and the `blockSize` before them the block (fewer when
-  /// there are fewer candidates, kMostListed at most). Building stops early when the stop flag is set.
-  TailTotals(Span<const std::int64_t> sizes, std::int64_t limit, int tableSize, int blockSize,
+  /// Sizes descending, each at most `limit`; totals above `limit` are left out. The table takes
+  /// the last candidates, the block the ones before them: each takes candidates backwards while
+  /// its distinct totals stay within `mostTotals`, at most `mostCandidates` (and kMostCandidates)
+  /// of them. Building stops early when the stop flag is set.
+  TailTotals(Span<const std::int64_t> sizes, std::int64_t limit, int mostCandidates, std::size_t mostTotals,
              const std::atomic<std::uint8_t>& stop);
 
   /// The first candidate of the block: the questions are about candidates from here on.
@@ -36,15 +37,15 @@ class TailTotals {
  private:
   using Wide = __int128;
   // The distinct totals of one number of candidates, ascending, each with the latest index at
-  // which a combination with that total can start (counted from First()): a total is reachable
-  // from candidate j on exactly when that index is at least j.
+  // which a combination with that total can start, counted back from the end of the array: a
+  // total is reachable from candidate j on exactly when that count is at most m - j.
   struct Level {
     std::vector<std::int64_t> totals;
     std::vector<std::uint8_t> starts;
   };
   using Levels = std::vector<Level>;  // by number of candidates
 
-  void Build(Levels& levels, int from, int to);
+  int Build(Levels& levels, int to, int mostCandidates, std::size_t mostTotals);
   bool Reaches(int start, int r, std::int64_t total) const;
   int NextSize(int i) const;
   // The largest and the smallest total of r candidates from `start` on.
