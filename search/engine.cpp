@@ -375,7 +375,7 @@ SearchOutcome RunSearch(Span<const std::int64_t> sizes, std::int64_t capacity, s
   if (budget > 0) {
     // Tests use small lists so that every part of the tail's work shows on small arrays.
     TailPlan plan{0, 0};
-    if (strategy == SearchStrategy::kBranchThenDecide) plan = {std::max(m / 2, 1), 16};
+    if (strategy == SearchStrategy::kBranchThenDecide) plan = {std::max(m / 2, 1), std::size_t{1} << std::max(m / 3, 2)};
     else if (tail) plan = {kMostListed, kMostTotals};
     const End end = sum <= Wide{INT64_MAX} - capacity
                         ? BranchAndBound<std::int64_t>(fitting, offset, capacity, floor, schedule, budget, plan, best, stop, listener)

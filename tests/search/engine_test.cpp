@@ -208,16 +208,18 @@ TEST(Engine, StrategiesAgreeBeyondTheReferencesReach) {
     const std::int64_t capacity = std::accumulate(sizes.begin(), sizes.end(), std::int64_t{0}) * (2 + round % 3) / 7;
     const SearchPlan plan = PlanSearch(sizes, capacity, 0, round % 4 == 1 ? n / 3 : kNoFileLimit);
     ASSERT_EQ(plan.refusal, PlanRefusal::kNone);
-    Recorder meet, handOver, automatic;
+    Recorder meet, handOver, automatic, tail;
     const auto run = [&](Recorder& r, SearchStrategy s) {
       return RunSearch(sizes, plan.remaining, plan.bestRemainder, plan.lower, plan.upper, stop, r, s).bestRemainder;
     };
     const std::int64_t best = run(meet, SearchStrategy::kMeetInTheMiddle);
     EXPECT_EQ(run(handOver, SearchStrategy::kBranchThenMeet), best) << "round " << round;
     EXPECT_EQ(run(automatic, SearchStrategy::kAutomatic), best) << "round " << round;
+    EXPECT_EQ(run(tail, SearchStrategy::kBranchThenDecide), best) << "round " << round;
     if (!meet.improvements.empty()) {
       EXPECT_EQ(handOver.improvements.back().indices, meet.improvements.back().indices) << "round " << round;
       EXPECT_EQ(automatic.improvements.back().indices, meet.improvements.back().indices) << "round " << round;
+      EXPECT_EQ(tail.improvements.back().indices, meet.improvements.back().indices) << "round " << round;
     }
   }
 }
