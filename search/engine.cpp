@@ -328,8 +328,8 @@ End BranchAndBound(Span<const std::int64_t> fitting, int offset, std::int64_t ca
     return d < 0 ? -d : d;
   };
   const auto densest = std::min_element(schedule.begin() + next, schedule.end(), [&](int a, int b) { return distance(a) < distance(b); });
-  if (densest != schedule.begin() + next && !search.Probe(*densest, kProbeWork)) return End::kStopped;
-  const End end = runCounts();
+  const bool stopped = densest != schedule.begin() + next && !search.Probe(*densest, kProbeWork);
+  const End end = stopped ? End::kStopped : runCounts();
   if (end == End::kStopped) search.ReportProbe();
   return end;
 }
