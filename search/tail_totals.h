@@ -5,6 +5,7 @@
 // of both is a pair from the two lists.
 
 #include <atomic>
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
