@@ -32,7 +32,7 @@ class TailTotals {
   std::int64_t BestTotal(int r, std::int64_t low, std::int64_t high, std::uint64_t& work) const;
 
   /// Appends the first combination in index order of r candidates from First() on whose sizes add
-  /// up to `total`. False when there is none, or when the stop flag is set.
+  /// up to `total` (at most the limit). False when there is none, or when the stop flag is set.
   bool FirstCombination(int r, std::int64_t total, std::vector<int>& chosen) const;
 
  private:
