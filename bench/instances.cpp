@@ -1,6 +1,7 @@
 #include "bench/instances.h"
 
 #include <algorithm>
+#include <cmath>
 #include <numeric>
 #include <random>
 
@@ -13,19 +14,56 @@ std::vector<std::int64_t> UniformSizes(int n, std::int64_t lo, std::int64_t hi, 
   return sizes;
 }
 
+BenchInstance RandomInstance(int n, std::uint64_t seed) {
+  std::vector<std::int64_t> sizes = UniformSizes(n, 1, (std::int64_t{1} << 31) - 1, seed);
+  const std::int64_t total = std::accumulate(sizes.begin(), sizes.end(), std::int64_t{0});
+  return {"random 31-bit n=" + std::to_string(n), sizes, total / 2, n <= 30};
+}
+
+BenchInstance OneSizeInstance(int n, std::uint64_t seed, bool near) {
+  std::mt19937_64 rng(seed);
+  std::vector<std::int64_t> sizes(n);
+  for (int i = 0; i < n; ++i) {
+    sizes[i] = i < n * 3 / 4 ? 650'000'000 + (near ? std::uniform_int_distribution<std::int64_t>(1, 999)(rng) : 0)
+                             : std::uniform_int_distribution<std::int64_t>(50'000'000, 1'500'000'000)(rng);
+  }
+  std::sort(sizes.rbegin(), sizes.rend());
+  return {std::string(near ? "nearly one size" : "one size") + " 650 MB, DVD, n=" + std::to_string(n), sizes, kDvd, n <= 50};
+}
+
+namespace {
+
+// A folder of everything: sizes spread evenly on a logarithmic scale from 1 KB to 2 GB.
+std::vector<std::int64_t> MixedSizes(int n, std::uint64_t seed) {
+  std::mt19937_64 rng(seed);
+  std::uniform_real_distribution<double> exponent(std::log(1e3), std::log(2e9));
+  std::vector<std::int64_t> sizes(n);
+  for (auto& s : sizes) s = static_cast<std::int64_t>(std::exp(exponent(rng)));
+  std::sort(sizes.rbegin(), sizes.rend());
+  return sizes;
+}
+
+}  // namespace
+
 std::vector<BenchInstance> BenchInstances() {
   std::vector<BenchInstance> out;
-  for (int n : {24, 28, 30}) {
-    std::vector<std::int64_t> sizes = UniformSizes(n, 1, (std::int64_t{1} << 31) - 1, 1000 + n);
-    const std::int64_t total = std::accumulate(sizes.begin(), sizes.end(), std::int64_t{0});
-    out.push_back({"random 31-bit n=" + std::to_string(n), sizes, total / 2});
+  for (int n : {24, 28, 30}) out.push_back(RandomInstance(n, 1000 + n));
+  out.push_back({"songs 3-10 MB, CD 700, n=150", UniformSizes(150, 3'000'000, 10'000'000, 150), kCd700, false});
+  out.push_back({"songs 3-10 MB, CD 700, n=5000", UniformSizes(5000, 3'000'000, 10'000'000, 5000), kCd700, false});
+  for (int n : {2000, 20000, 200000}) {
+    out.push_back({"photos 1.5-8 MB, DVD, n=" + std::to_string(n), UniformSizes(n, 1'500'000, 8'000'000, n), kDvd, false});
   }
-  out.push_back({"songs 3-10 MB, CD 700, n=150", UniformSizes(150, 3'000'000, 10'000'000, 150), kCd700});
-  out.push_back({"photos 1.5-8 MB, DVD, n=2000", UniformSizes(2000, 1'500'000, 8'000'000, 2000), kDvd});
-  out.push_back({"photos 1.5-8 MB, DVD, n=20000", UniformSizes(20000, 1'500'000, 8'000'000, 20000), kDvd});
+  for (int n : {2000, 200000}) out.push_back({"mixed folder 1 KB-2 GB, DVD, n=" + std::to_string(n), MixedSizes(n, n), kDvd, false});
   for (int n : {30, 60, 100}) {
-    out.push_back({"videos 50 MB-1.5 GB, DVD, n=" + std::to_string(n), UniformSizes(n, 50'000'000, 1'500'000'000, 300 + n), kDvd});
+    out.push_back({"videos 50 MB-1.5 GB, DVD, n=" + std::to_string(n), UniformSizes(n, 50'000'000, 1'500'000'000, 300 + n), kDvd, n <= 30});
   }
-  out.push_back({"no exact fit: even songs, CD 700 + 1, n=150", UniformSizes(150, 3'000'000, 10'000'000, 151, true), kCd700 + 1});
+  for (int n : {60, 80}) {
+    out.push_back({"videos 300 MB-4 GB, BD 25, n=" + std::to_string(n), UniformSizes(n, 300'000'000, 4'000'000'000, 500 + n), kBd25, false});
+  }
+  out.push_back({"no exact fit: even songs, CD 700 + 1, n=150", UniformSizes(150, 3'000'000, 10'000'000, 151, true), kCd700 + 1, false});
+  for (bool near : {false, true}) {
+    for (int n : {50, 100, 1000}) out.push_back(OneSizeInstance(n, 700 + n, near));
+  }
+  for (int n : {46, 55, 70, 100, 150}) out.push_back(RandomInstance(n, 1000 + n));
   return out;
 }

@@ -1,9 +1,13 @@
 // Prints, per instance class, the engine's time and the literal enumeration's time measured in
-// the same run, their ratio, and whether both ended on the same combination.
-//   zumibo-search-bench [--reference-limit SEC] [--filter TEXT]
+// the same run (where the literal one can finish), their ratio, and whether both ended on the same
+// combination; then the engine over many seeds of random sizes, a check against the literal
+// enumeration on seeded instances it can finish, and how soon a stop is answered.
+//   zumibo-search-bench [--reference-limit SEC] [--engine-limit SEC] [--runs N] [--seeds N]
+//                       [--checks N] [--filter TEXT]
 
 #include <malloc.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cmath>
@@ -83,95 +87,192 @@ std::string Millis(double s) {
   return buf;
 }
 
-}  // namespace
+struct EngineRun {
+  LastResult got;
+  SearchOutcome outcome;
+  double seconds = 0;
+  long long peak = 0;  // bytes
+  long long allocations = 0;
+};
 
-int main(int argc, char** argv) {
-  double referenceLimit = 60;
-  std::string filter;
-  for (int i = 1; i < argc; ++i) {
-    if (!std::strcmp(argv[i], "--reference-limit") && i + 1 < argc) referenceLimit = std::atof(argv[++i]);
-    else if (!std::strcmp(argv[i], "--filter") && i + 1 < argc) filter = argv[++i];
+// The engine on one instance, with its memory and allocation count, stopped after `limit` seconds.
+EngineRun RunEngine(const std::vector<std::int64_t>& sizes, const SearchPlan& plan, double limit) {
+  EngineRun run;
+  std::atomic<std::uint8_t> stop{0};
+  Deadline deadline(stop, limit);
+  const long long liveBefore = g_liveBytes.load(), allocationsBefore = g_allocations.load();
+  g_peakBytes = liveBefore;
+  const auto start = Clock::now();
+  run.outcome = RunSearch(sizes, plan.remaining, plan.bestRemainder, plan.lower, plan.upper, stop, run.got);
+  run.seconds = Seconds(Clock::now() - start);
+  run.peak = g_peakBytes.load() - liveBefore;
+  run.allocations = g_allocations.load() - allocationsBefore;
+  return run;
+}
+
+struct Check {
+  bool finished;  // the literal enumeration ended within its limit
+  bool same;      // and both ended on the same combination and remainder
+  double seconds;
+};
+
+// The literal enumeration on one instance within `limit` seconds, against the engine's result.
+Check AgainstLiteral(const std::vector<std::int64_t>& sizes, const SearchPlan& plan, const EngineRun& engine, double limit) {
+  std::atomic<std::uint8_t> stop{0};
+  ReferenceResult ref;
+  double seconds;
+  {
+    Deadline deadline(stop, limit);
+    const auto start = Clock::now();
+    ref = ReferenceSearch(sizes, plan.remaining, plan.bestRemainder, plan.lower, plan.upper, &stop);
+    seconds = Seconds(Clock::now() - start);
   }
+  if (!ref.complete) return {false, false, seconds};
+  const std::vector<int>& refFinal = ref.improvements.empty() ? plan.initial : ref.improvements.back().indices;
+  const std::vector<int>& engineFinal = engine.got.count ? engine.got.indices : plan.initial;
+  return {true, engine.outcome.complete && refFinal == engineFinal && ref.bestRemainder == engine.outcome.bestRemainder, seconds};
+}
 
+struct Options {
+  double referenceLimit = 60;
+  double engineLimit = 600;
+  int runs = 3;
+  int seeds = 10;
+  int checks = 10;
+  std::string filter;
+};
+
+void PrintClasses(const Options& o) {
   std::printf("%-46s %8s %14s %14s %10s %9s  %s\n", "class", "result", "engine", "reference", "speed-up", "same", "notes");
   double logSum = 0;
   int ratios = 0;
   for (const BenchInstance& in : BenchInstances()) {
-    if (!filter.empty() && in.name.find(filter) == std::string::npos) continue;
-    const SearchPlan plan = PlanSearch(in.sizes, in.capacity, 0, kNoFileLimit);
+    if (!o.filter.empty() && in.name.find(o.filter) == std::string::npos) continue;
+    const SearchPlan plan = PlanSearch(in.sizes, in.capacity, 0, in.maxFiles);
 
-    // Engine: best of three runs, with its memory measured on the first.
-    double engine = 1e100;
-    LastResult got;
-    SearchOutcome outcome;
-    long long peak = 0, allocations = 0;
-    for (int run = 0; run < 3; ++run) {
-      got = LastResult();
-      std::atomic<std::uint8_t> stop{0};
-      Deadline limit(stop, 600);
-      const long long liveBefore = g_liveBytes.load(), allocationsBefore = g_allocations.load();
-      g_peakBytes = liveBefore;
-      const auto start = Clock::now();
-      outcome = RunSearch(in.sizes, plan.remaining, plan.bestRemainder, plan.lower, plan.upper, stop, got);
-      engine = std::min(engine, Seconds(Clock::now() - start));
-      if (run == 0) {
-        peak = g_peakBytes.load() - liveBefore;
-        allocations = g_allocations.load() - allocationsBefore;
-      }
+    // Engine: best of the runs, with its memory measured on the first.
+    EngineRun engine, first;
+    double best = 1e100;
+    for (int run = 0; run < o.runs; ++run) {
+      engine = RunEngine(in.sizes, plan, o.engineLimit);
+      if (run == 0) first = engine;
+      best = std::min(best, engine.seconds);
     }
 
-    // Reference, once, within the limit.
-    std::atomic<std::uint8_t> stop{0};
-    double reference;
-    ReferenceResult ref;
-    {
-      Deadline limit(stop, referenceLimit);
-      const auto start = Clock::now();
-      ref = ReferenceSearch(in.sizes, plan.remaining, plan.bestRemainder, plan.lower, plan.upper, &stop);
-      reference = Seconds(Clock::now() - start);
-    }
-
-    const std::int64_t remainder = outcome.bestRemainder;
     char result[32];
-    std::snprintf(result, sizeof result, "r=%lld", static_cast<long long>(remainder));
+    std::snprintf(result, sizeof result, "r=%lld", static_cast<long long>(engine.outcome.bestRemainder));
     std::string notes = "n=" + std::to_string(in.sizes.size()) + " counts " + std::to_string(plan.lower) + ".." + std::to_string(plan.upper) +
-                        ", " + std::to_string(got.count) + " improvements, peak " + std::to_string(peak / 1024) + " KiB in " +
-                        std::to_string(allocations) + " allocations";
-    if (!outcome.complete) notes += ", ENGINE STOPPED";
-    if (ref.complete) {
-      const std::vector<int>& refFinal = ref.improvements.empty() ? plan.initial : ref.improvements.back().indices;
-      const std::vector<int>& engineFinal = got.count ? got.indices : plan.initial;
-      const bool same = refFinal == engineFinal && ref.bestRemainder == remainder;
-      const double ratio = reference / engine;
+                        ", " + std::to_string(engine.got.count) + " improvements, peak " + std::to_string(first.peak / 1024) + " KiB in " +
+                        std::to_string(first.allocations) + " allocations";
+    if (!engine.outcome.complete) notes += ", ENGINE STOPPED";
+    const Check ref = in.literal ? AgainstLiteral(in.sizes, plan, engine, o.referenceLimit) : Check{false, false, 0};
+    if (ref.finished) {
+      const double ratio = ref.seconds / best;
       logSum += std::log(ratio);
       ++ratios;
       char speed[32];
       std::snprintf(speed, sizeof speed, "%.0fx", ratio);
-      std::printf("%-46s %8s %14s %14s %10s %9s  %s\n", in.name.c_str(), result, Millis(engine).c_str(), Millis(reference).c_str(), speed,
-                  same ? "yes" : "NO", notes.c_str());
+      std::printf("%-46s %8s %14s %14s %10s %9s  %s\n", in.name.c_str(), result, Millis(best).c_str(), Millis(ref.seconds).c_str(), speed,
+                  ref.same ? "yes" : "NO", notes.c_str());
     } else {
-      std::printf("%-46s %8s %14s %14s %10s %9s  %s\n", in.name.c_str(), result, Millis(engine).c_str(),
-                  ("> " + std::to_string(static_cast<int>(referenceLimit)) + " s").c_str(), "-", "-", notes.c_str());
+      const std::string reference = in.literal ? "> " + std::to_string(static_cast<int>(o.referenceLimit)) + " s" : "not run";
+      std::printf("%-46s %8s %14s %14s %10s %9s  %s\n", in.name.c_str(), result, Millis(best).c_str(), reference.c_str(), "-", "-",
+                  notes.c_str());
     }
     std::fflush(stdout);
   }
   if (ratios) std::printf("\ngeometric-mean speed-up over %d classes the reference finished: %.0fx\n", ratios, std::exp(logSum / ratios));
+}
 
-  // How long a stop takes to be seen, on searches that would run far longer.
+// Random 31-bit sizes with half their total as the capacity, many seeds per size: median and worst.
+void PrintRandomSeeds(const Options& o) {
+  std::printf("\nrandom 31-bit sizes, half the total, %d seeds each (one run per seed):\n", o.seeds);
+  for (int n : {46, 50, 55, 60, 65, 70, 100, 150}) {
+    std::vector<double> times;
+    int worstSeed = 0, stopped = 0;
+    long long peak = 0;
+    for (int seed = 1; seed <= o.seeds; ++seed) {
+      const BenchInstance in = RandomInstance(n, static_cast<std::uint64_t>(n) * 1000 + seed);
+      const EngineRun run = RunEngine(in.sizes, PlanSearch(in.sizes, in.capacity, 0, kNoFileLimit), o.engineLimit);
+      if (times.empty() || run.seconds > *std::max_element(times.begin(), times.end())) worstSeed = seed;
+      times.push_back(run.seconds);
+      peak = std::max(peak, run.peak);
+      stopped += !run.outcome.complete;
+    }
+    std::sort(times.begin(), times.end());
+    std::printf("  n=%-4d median %10s   worst %10s (seed %d)   peak %lld KiB", n, Millis(times[times.size() / 2]).c_str(),
+                Millis(times.back()).c_str(), worstSeed, peak / 1024);
+    if (stopped) std::printf(", %d STOPPED", stopped);
+    std::printf("\n");
+    std::fflush(stdout);
+  }
+}
+
+BenchInstance WithLimit(BenchInstance in, int maxFiles) {
+  in.maxFiles = maxFiles;
+  return in;
+}
+
+// The engine against the literal enumeration on seeded instances beyond meet in the middle's
+// reach that the literal one can still finish: files of one size and of nearly one size, and
+// count limits over videos and random sizes.
+void PrintDifferential(const Options& o) {
+  std::printf("\nagainst the literal enumeration, %d seeded instances per class:\n", o.checks);
+  struct Class {
+    const char* name;
+    BenchInstance (*make)(int round);
+  };
+  const Class classes[] = {
+      {"one size 650 MB, DVD, n=46..50", [](int round) { return OneSizeInstance(46 + round % 5, 9000 + round, false); }},
+      {"nearly one size 650 MB, DVD, n=46..55", [](int round) { return OneSizeInstance(46 + round % 10, 9100 + round, true); }},
+      {"nearly one size, DVD, n=60..100, at most 6 files",
+       [](int round) { return WithLimit(OneSizeInstance(60 + round % 41, 9200 + round, true), 6); }},
+      {"videos 50 MB-1.5 GB, DVD, n=46..60, at most 5 files",
+       [](int round) {
+         return WithLimit({"", UniformSizes(46 + round % 15, 50'000'000, 1'500'000'000, 9300 + round), kDvd}, 5);
+       }},
+      {"random 31-bit, 2^32, n=46..55, at most 4 files",
+       [](int round) {
+         return WithLimit({"", UniformSizes(46 + round % 10, 1, (std::int64_t{1} << 31) - 1, 9400 + round), std::int64_t{1} << 32}, 4);
+       }},
+  };
+  for (const Class& c : classes) {
+    int same = 0, finished = 0;
+    double engine = 0, literal = 0;
+    for (int round = 0; round < o.checks; ++round) {
+      const BenchInstance in = c.make(round);
+      const SearchPlan plan = PlanSearch(in.sizes, in.capacity, 0, in.maxFiles);
+      const EngineRun run = RunEngine(in.sizes, plan, o.engineLimit);
+      const Check check = AgainstLiteral(in.sizes, plan, run, o.referenceLimit);
+      finished += check.finished;
+      same += check.same;
+      engine += run.seconds;
+      literal += check.seconds;
+    }
+    std::printf("  %-52s identical on %d of %d the literal one finished (engine %s, literal %s in all)\n", c.name, same, finished,
+                Millis(engine).c_str(), Millis(literal).c_str());
+    std::fflush(stdout);
+  }
+}
+
+// How long a stop takes to be seen, on searches that would run far longer.
+void PrintStopLatency() {
   std::printf("\nstop latency (flag set after 50 ms, time until the search returned):\n");
   struct Hard {
-    const char* name;
+    std::string name;
     std::vector<std::int64_t> sizes;
+    std::int64_t capacity;  // 0: half the total, plus one
   };
   const Hard hard[] = {
-      {"random 31-bit n=44 (meet in the middle)", UniformSizes(44, 1, (std::int64_t{1} << 31) - 1, 44)},
-      {"random 31-bit n=80 (branch and bound)", UniformSizes(80, 1, (std::int64_t{1} << 31) - 1, 80)},
-      {"videos 50 MB-1.5 GB n=20000", UniformSizes(20000, 50'000'000, 1'500'000'000, 20001)},
+      {"random 31-bit n=44 (meet in the middle)", UniformSizes(44, 1, (std::int64_t{1} << 31) - 1, 44), 0},
+      {"random 31-bit n=80 (tail totals)", UniformSizes(80, 1, (std::int64_t{1} << 31) - 1, 80), 0},
+      {"random 31-bit n=400 (tail totals)", UniformSizes(400, 1, (std::int64_t{1} << 31) - 1, 400), 0},
+      {"videos 50 MB-1.5 GB n=20000", UniformSizes(20000, 50'000'000, 1'500'000'000, 20001), 0},
   };
   for (const Hard& h : hard) {
     std::int64_t total = 0;
     for (std::int64_t x : h.sizes) total += x;
-    const SearchPlan plan = PlanSearch(h.sizes, total / 2 + 1, 0, kNoFileLimit);
+    const SearchPlan plan = PlanSearch(h.sizes, h.capacity ? h.capacity : total / 2 + 1, 0, kNoFileLimit);
     std::atomic<std::uint8_t> stop{0};
     LastResult got;
     Clock::time_point stopped;
@@ -183,8 +284,29 @@ int main(int argc, char** argv) {
     const SearchOutcome out = RunSearch(h.sizes, plan.remaining, plan.bestRemainder, plan.lower, plan.upper, stop, got);
     const auto returned = Clock::now();
     stopper.join();
-    if (out.complete) std::printf("  %-44s ended by itself before the stop\n", h.name);
-    else std::printf("  %-44s %s\n", h.name, Millis(Seconds(returned - stopped)).c_str());
+    if (out.complete) std::printf("  %-44s ended by itself before the stop\n", h.name.c_str());
+    else std::printf("  %-44s %s\n", h.name.c_str(), Millis(Seconds(returned - stopped)).c_str());
+  }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  Options o;
+  for (int i = 1; i < argc; ++i) {
+    const char* value = i + 1 < argc ? argv[i + 1] : "0";
+    if (!std::strcmp(argv[i], "--reference-limit")) o.referenceLimit = std::atof(value), ++i;
+    else if (!std::strcmp(argv[i], "--engine-limit")) o.engineLimit = std::atof(value), ++i;
+    else if (!std::strcmp(argv[i], "--runs")) o.runs = std::max(1, std::atoi(value)), ++i;
+    else if (!std::strcmp(argv[i], "--seeds")) o.seeds = std::max(1, std::atoi(value)), ++i;
+    else if (!std::strcmp(argv[i], "--checks")) o.checks = std::atoi(value), ++i;
+    else if (!std::strcmp(argv[i], "--filter")) o.filter = value, ++i;
+  }
+  PrintClasses(o);
+  if (o.filter.empty()) {
+    PrintRandomSeeds(o);
+    PrintDifferential(o);
+    PrintStopLatency();
   }
   return 0;
 }

@@ -18,6 +18,7 @@ add_executable(zumibo_core_tests
   tests/app/shipped_settings_test.cpp
   tests/search/planning_test.cpp
   tests/search/engine_test.cpp
+  tests/search/tail_totals_test.cpp
   tests/search/reference_search.cpp
   tests/temp_dir.cpp
   tests/cli/zumibo_fit_test.cpp

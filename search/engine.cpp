@@ -8,10 +8,11 @@
 #include "search/count_schedule.h"
 #include "search/halves.h"
 #include "search/residue_filter.h"
+#include "search/tail_totals.h"
 
 namespace {
 
-using Wide = __int128;  // sums of many sizes, which may exceed 64 bits before any check
+using Wide = __int128;  // sums of many sizes, which may exceed 64 bits
 
 // Work units between two looks at the stop flag: a few tens of microseconds of search.
 constexpr std::uint64_t kWorkPerStopCheck = 1u << 12;
@@ -23,12 +24,25 @@ constexpr std::uint64_t kWorkBeforeFilter = 1u << 19;
 constexpr std::int64_t kNarrowWindow = 1 << 12;
 // Branch-and-bound work allowed per subset of one half before meet in the middle takes over.
 constexpr std::uint64_t kBranchBudgetPerSubset = 4;
-// The budget of SearchStrategy::kBranchThenMeet, small enough to run out in tests.
+// The budget of SearchStrategy::kBranchThenMeet and kBranchThenDecide, small enough to run out in tests.
 constexpr std::uint64_t kTestBudget = 16;
+// Branch-and-bound work before the smallest candidates' totals are listed for candidate arrays too
+// large for meet in the middle: a few tens of milliseconds, which realistic searches rarely reach.
+constexpr std::uint64_t kBranchBudgetBeforeTail = std::uint64_t{1} << 22;
+// The smallest candidates whose totals are listed: a table and a block before it, each of 2^20
+// distinct totals at most (20 candidates of distinct sizes, more when sizes repeat).
+constexpr int kMostListed = TailTotals::kMostCandidates;
+constexpr std::size_t kMostTotals = std::size_t{1} << 20;
+// Work allowed to the look at the densest count before the schedule goes on.
+constexpr std::uint64_t kProbeWork = std::uint64_t{1} << 21;
+
+enum class End { kExhausted, kOptimal, kStopped, kBudget };
 
 // Branch and bound over the combinations of one size in index order. A branch is left out only
 // when no combination in it can fit with a strictly smaller remainder than the best so far, so
-// the improvements it finds are those the plain enumeration finds, in the same order.
+// the improvements it finds are those the plain enumeration finds, in the same order. Sums are
+// 64-bit when the total of all candidates plus the capacity fits, 128-bit otherwise.
+template <typename Sum>
 class CombinationSearch {
  public:
   // `leastRemainder` is a proven lower bound of every remainder: reaching it ends the search.
@@ -36,36 +50,67 @@ class CombinationSearch {
                     std::int64_t& best, const std::atomic<std::uint8_t>& stop, SearchListener& listener, std::uint64_t budget)
       : m_b(sizes.data()), m_m(static_cast<int>(sizes.size())), m_offset(offset), m_capacity(capacity),
         m_limit(capacity - leastRemainder), m_best(best), m_stop(stop), m_listener(listener), m_budget(budget),
-        m_prefix(sizes.size() + 1, 0) {
+        m_prefix(sizes.size() + 1, 0), m_nextSize(sizes.size()), m_top(m_m) {
     for (int i = 0; i < m_m; ++i) m_prefix[i + 1] = m_prefix[i] + m_b[i];
+    for (int i = m_m - 1; i >= 0; --i) m_nextSize[i] = i + 1 < m_m && m_b[i + 1] == m_b[i] ? m_nextSize[i + 1] : i + 1;
   }
 
-  enum class End { kExhausted, kOptimal, kStopped, kBudget };
   /// Searches the combinations of k candidates.
   End Run(int k);
 
+  /// Goes on without a budget, asking `tail` for the best completion of every branch once its
+  /// remaining candidates are all among the tail's.
+  void Continue(const TailTotals& tail) {
+    m_tail = &tail;
+    m_top = tail.First();
+    m_budget = UINT64_MAX;
+    m_end = End::kExhausted;
+    m_nextCheck = m_work + kWorkPerStopCheck;
+  }
+
+  /// Searches the combinations of k candidates for at most `work` more work without reporting
+  /// anything, to learn a remainder the result reaches at least; later searches look only at
+  /// totals that reach it. False when the stop flag is set.
+  bool Probe(int k, std::uint64_t work);
+
+  /// After a stop: reports the probe's combination if it beats the best reported.
+  void ReportProbe() {
+    if (m_reached >= m_best) return;
+    m_report = m_probe;
+    Report(Sum{m_capacity} - m_reached);
+  }
+
  private:
   // Sum of the r candidates from index i on: the largest total r candidates from i can reach.
-  Wide Window(int i, int r) const { return m_prefix[i + r] - m_prefix[i]; }
+  Sum Window(int i, int r) const { return m_prefix[i + r] - m_prefix[i]; }
   // Sum of the q smallest candidates.
-  Wide Tail(int q) const { return m_prefix[m_m] - m_prefix[m_m - q]; }
+  Sum Tail(int q) const { return m_prefix[m_m] - m_prefix[m_m - q]; }
   // Smallest total that still beats the best: a combination must exceed this.
-  Wide Floor() const { return Wide{m_capacity} - m_best; }
+  Sum Floor() const { return Sum{m_capacity} - Beat(); }
+  // The remainder a combination must be below to matter: below the best reported, and no more
+  // than the least remainder a probe has reached, since the result reaches that at least.
+  std::int64_t Beat() const { return m_reached < m_best ? m_reached + 1 : m_best; }
 
   // First index from `start` whose candidate still leaves room for the r - 1 smallest candidates.
-  int FirstFit(int start, Wide partial, int r) const {
-    const Wide room = Wide{m_limit} - partial - Tail(r - 1);
+  int FirstFit(int start, Sum partial, int r) const {
+    const Sum room = Sum{m_limit} - partial - Tail(r - 1);
     if (room < 0) return m_m;
     const auto limit = static_cast<std::int64_t>(room);
+    // Usually one of the next few fits: a short scan is cheaper than a binary search there.
+    for (int i = start; i < std::min(start + 8, m_m); ++i) {
+      if (m_b[i] <= limit) return i;
+    }
     return static_cast<int>(std::partition_point(m_b + start, m_b + m_m, [limit](std::int64_t s) { return s > limit; }) - m_b);
   }
 
-  void Improve(Wide total, int depth, int i, int j);
-  void PairLevel(int depth, int i, Wide partial);
+  void Improve(Sum total, int depth, int i, int j);
+  void Report(Sum total);
+  void PairLevel(int depth, int i, Sum partial);
+  void RestOfBranch(int depth, int r, Sum partial);
   // False when no r candidates can bring the partial total into the improving window.
-  bool MayComplete(int r, Wide partial) const {
-    if (!m_filter || !m_filter->Has(r) || m_best - (m_capacity - m_limit) > kNarrowWindow) return true;
-    const Wide from = std::max<Wide>(Floor() + 1 - partial, 0), to = Wide{m_limit} - partial;
+  bool MayComplete(int r, Sum partial) const {
+    if (!m_filter || !m_filter->Has(r) || Beat() - (m_capacity - m_limit) > kNarrowWindow) return true;
+    const Sum from = std::max<Sum>(Floor() + 1 - partial, 0), to = Sum{m_limit} - partial;
     return from <= to && m_filter->MayReach(r, static_cast<std::uint64_t>(from), static_cast<std::uint64_t>(to));
   }
   // Counts work; true when the search must end (stopped, out of budget, or proven optimal).
@@ -85,19 +130,29 @@ class CombinationSearch {
   const std::atomic<std::uint8_t>& m_stop;
   SearchListener& m_listener;
   std::uint64_t m_budget;  // work after which the search gives up (End::kBudget)
-  std::vector<Wide> m_prefix;
+  std::vector<Sum> m_prefix;
+  // The first index after i whose size differs from candidate i's. Once a candidate has been tried
+  // at a depth, an equal one after it can only give the same totals later in index order, which
+  // never replace the earlier ones: each depth tries one candidate of every size.
+  std::vector<int> m_nextSize;
   std::vector<int> m_index;      // the candidate chosen at each depth
-  std::vector<Wide> m_partial;   // total of the candidates chosen above each depth
+  std::vector<std::int64_t> m_partial;  // total of the candidates chosen above each depth, never above m_limit
   std::vector<int> m_next;       // the candidate each depth tries next
   std::vector<int> m_report;
   std::uint64_t m_work = 0;
   std::uint64_t m_nextCheck = 0;
   bool m_filterTried = false;
   std::unique_ptr<ResidueFilter> m_filter;
+  const TailTotals* m_tail = nullptr;
+  bool m_probing = false;
+  std::int64_t m_reached = INT64_MAX;  // the least remainder a probe has reached
+  std::vector<int> m_probe;            // the probe's combination with that remainder (indices in m_b)
+  int m_top;  // candidates from here on are the tail's: branches choose among those before it only
   End m_end = End::kExhausted;
 };
 
-void CombinationSearch::Check() {
+template <typename Sum>
+void CombinationSearch<Sum>::Check() {
   if (m_stop.load(std::memory_order_relaxed)) m_end = End::kStopped;
   else if (m_work >= m_budget) m_end = End::kBudget;
   if (!m_filterTried && m_work >= kWorkBeforeFilter) {
@@ -107,25 +162,51 @@ void CombinationSearch::Check() {
   m_nextCheck = std::min(m_work + kWorkPerStopCheck, m_budget);
 }
 
-void CombinationSearch::Improve(Wide total, int depth, int i, int j) {
-  m_best = static_cast<std::int64_t>(Wide{m_capacity} - total);
+template <typename Sum>
+void CombinationSearch<Sum>::Improve(Sum total, int depth, int i, int j) {
   m_report.assign(m_index.begin(), m_index.begin() + depth);
   m_report.push_back(i);
   if (j >= 0) m_report.push_back(j);
+  Report(total);
+}
+
+// Reports m_report, the combination whose sizes add up to `total` (a probe keeps it instead).
+template <typename Sum>
+void CombinationSearch<Sum>::Report(Sum total) {
+  if (total == m_limit) m_end = End::kOptimal;
+  if (m_probing) {
+    m_reached = static_cast<std::int64_t>(Sum{m_capacity} - total);
+    m_probe.swap(m_report);
+    return;
+  }
+  m_best = static_cast<std::int64_t>(Sum{m_capacity} - total);
   for (int& x : m_report) x += m_offset;
   m_listener.OnImprovement(static_cast<std::int64_t>(total), m_report);
-  if (total == m_limit) m_end = End::kOptimal;
+}
+
+template <typename Sum>
+bool CombinationSearch<Sum>::Probe(int k, std::uint64_t work) {
+  const std::uint64_t budget = m_budget;
+  m_probing = true;
+  m_budget = m_work + work;
+  m_nextCheck = std::min(m_nextCheck, m_budget);
+  const End end = Run(k);
+  m_probing = false;
+  m_budget = budget;
+  m_end = end == End::kStopped ? end : End::kExhausted;
+  return end != End::kStopped;
 }
 
 // The last two positions at once. For each first candidate only the largest partner that fits
 // can improve, and that partner's index never grows as the first candidate gets smaller.
-void CombinationSearch::PairLevel(int depth, int i, Wide partial) {
+template <typename Sum>
+void CombinationSearch<Sum>::PairLevel(int depth, int i, Sum partial) {
   int partner = m_m;  // the previous first candidate's partner; m_m when it had none
-  for (; i <= m_m - 2; ++i) {
+  for (; i <= m_m - 2; i = m_nextSize[i]) {
     if (Tick(1)) return;
-    const Wide first = partial + m_b[i];
+    const Sum first = partial + m_b[i];
     if (first + m_b[i + 1] <= Floor()) return;
-    const auto room = static_cast<std::int64_t>(Wide{m_limit} - first);
+    const auto room = static_cast<std::int64_t>(Sum{m_limit} - first);
     const int high = std::min(partner + 1, m_m);
     const auto* from = m_b + i + 1;
     partner = static_cast<int>(std::partition_point(from, std::max(from, m_b + high), [room](std::int64_t s) { return s > room; }) - m_b);
@@ -133,7 +214,29 @@ void CombinationSearch::PairLevel(int depth, int i, Wide partial) {
   }
 }
 
-CombinationSearch::End CombinationSearch::Run(int k) {
+// The combinations of a branch whose remaining r candidates all come from the tail follow every
+// other combination of the branch in index order. Of those the first with the best total is the
+// only one that can improve.
+template <typename Sum>
+void CombinationSearch<Sum>::RestOfBranch(int depth, int r, Sum partial) {
+  const Sum high = Sum{m_limit} - partial;
+  if (high < 0) return;
+  const Sum low = std::max<Sum>(Floor() - partial, -1);
+  std::uint64_t work = 0;
+  const std::int64_t rest = m_tail->BestTotal(r, static_cast<std::int64_t>(low), static_cast<std::int64_t>(high), work);
+  m_work += work;
+  if (rest < 0) return;
+  m_report.assign(m_index.begin(), m_index.begin() + depth);
+  // The total is there, so only a stop ends the walk without its combination.
+  if (!m_tail->FirstCombination(r, rest, m_report)) {
+    m_end = End::kStopped;
+    return;
+  }
+  Report(partial + rest);
+}
+
+template <typename Sum>
+End CombinationSearch<Sum>::Run(int k) {
   if (k < 1 || k > m_m) return End::kExhausted;
   // Nothing can beat the best, or nothing fits.
   if (Window(0, k) <= Floor() || Tail(k) > m_limit) return End::kExhausted;
@@ -145,14 +248,17 @@ CombinationSearch::End CombinationSearch::Run(int k) {
   for (;;) {
     const int r = k - d;
     const int i = m_next[d];
-    const Wide partial = m_partial[d];
+    const std::int64_t partial = m_partial[d];
     // Candidates are in descending order: once the r largest candidates from i cannot beat the
     // best, no later i at this depth can either.
     const bool exhausted = i > m_m - r || partial + Window(i, r) <= Floor();
     if (!exhausted) {
-      if (r >= 3) {
+      if (r >= 3 && i >= m_top) {
+        RestOfBranch(d, r, partial);
+        if (m_end != End::kExhausted) return m_end;
+      } else if (r >= 3) {
         if (!MayComplete(r - 1, partial + m_b[i])) {
-          ++m_next[d];
+          m_next[d] = m_nextSize[i];
           if (Tick(1)) return m_end;
           continue;
         }
@@ -173,7 +279,7 @@ CombinationSearch::End CombinationSearch::Run(int k) {
     if (Tick(1)) return m_end;
     if (d == 0) return End::kExhausted;
     --d;
-    ++m_next[d];
+    m_next[d] = m_nextSize[m_next[d]];
   }
 }
 
@@ -181,6 +287,51 @@ std::int64_t Gcd(Span<const std::int64_t> sizes) {
   std::int64_t g = 0;
   for (std::int64_t s : sizes) g = std::gcd(g, s);
   return g;
+}
+
+// The smallest candidates whose totals branch and bound lists when its budget runs out: at most
+// so many candidates in the table and in the block, each with at most so many totals; none when
+// mostCandidates is 0.
+struct TailPlan {
+  int mostCandidates;
+  std::size_t mostTotals;
+};
+
+// Runs the counts of the schedule in order until one ends the search (or all are done), going on
+// with the tail's totals when the budget runs out and a tail is planned.
+template <typename Sum>
+End BranchAndBound(Span<const std::int64_t> fitting, int offset, std::int64_t capacity, std::int64_t floor,
+                   const std::vector<int>& schedule, std::uint64_t budget, TailPlan tail, std::int64_t& best,
+                   const std::atomic<std::uint8_t>& stop, SearchListener& listener) {
+  CombinationSearch<Sum> search(fitting, offset, capacity, floor, best, stop, listener, budget);
+  std::size_t next = 0;  // the count being searched; one that ran out of budget is searched again
+  const auto runCounts = [&] {
+    for (; next < schedule.size() && best > floor; ++next) {
+      if (stop.load(std::memory_order_relaxed)) return End::kStopped;
+      const End end = search.Run(schedule[next]);
+      if (end != End::kExhausted) return end;
+    }
+    return End::kExhausted;
+  };
+  const End first = runCounts();
+  if (first != End::kBudget || tail.mostCandidates == 0) return first;
+  const TailTotals totals(fitting, capacity - floor, tail.mostCandidates, tail.mostTotals, stop);
+  if (totals.Stopped()) return End::kStopped;
+  search.Continue(totals);
+
+  // The count whose combinations average nearest the capacity holds the most totals near it: a
+  // short look there usually finds the least remainder, and the counts before it in the schedule
+  // then only need to be checked for totals that reach it.
+  const Wide sum = std::accumulate(fitting.begin(), fitting.end(), Wide{0});
+  const auto distance = [&](int k) {
+    const Wide d = Wide{k} * sum - Wide{capacity} * static_cast<int>(fitting.size());
+    return d < 0 ? -d : d;
+  };
+  const auto densest = std::min_element(schedule.begin() + next, schedule.end(), [&](int a, int b) { return distance(a) < distance(b); });
+  const bool stopped = densest != schedule.begin() + next && !search.Probe(*densest, kProbeWork);
+  const End end = stopped ? End::kStopped : runCounts();
+  if (end == End::kStopped) search.ReportProbe();
+  return end;
 }
 
 }  // namespace
@@ -206,27 +357,31 @@ SearchOutcome RunSearch(Span<const std::int64_t> sizes, std::int64_t capacity, s
   // Branch and bound finds dense fits (many files of similar size) in moments. Where meet in the
   // middle is possible, branch and bound gets a budget comparable to that method's cost, and none
   // at all when there are fewer subsets than possible totals: then exact fits are rare and bounds weak.
-  const bool halves = m <= HalvesSolver::kMaxCandidates && strategy != SearchStrategy::kBranchAndBound;
+  // Beyond that, branch and bound goes on after its budget with the smallest candidates' totals listed.
+  const bool halves = m <= HalvesSolver::kMaxCandidates && strategy != SearchStrategy::kBranchAndBound &&
+                      strategy != SearchStrategy::kBranchThenDecide;
+  const bool tail = !halves && (strategy == SearchStrategy::kAutomatic || strategy == SearchStrategy::kBranchThenDecide);
+  const Wide sum = std::accumulate(fitting.begin(), fitting.end(), Wide{0});
   std::uint64_t budget = UINT64_MAX;
   if (strategy == SearchStrategy::kMeetInTheMiddle && halves) {
     budget = 0;
-  } else if (strategy == SearchStrategy::kBranchThenMeet && halves) {
+  } else if ((strategy == SearchStrategy::kBranchThenMeet && halves) || strategy == SearchStrategy::kBranchThenDecide) {
     budget = kTestBudget;
   } else if (halves) {
-    const Wide total = std::accumulate(fitting.begin(), fitting.end(), Wide{0});
-    budget = total >= (Wide{1} << m) ? 0 : kBranchBudgetPerSubset << (m / 2);
+    budget = sum >= (Wide{1} << m) ? 0 : kBranchBudgetPerSubset << (m / 2);
+  } else if (tail) {
+    budget = kBranchBudgetBeforeTail;
   }
   if (budget > 0) {
-    CombinationSearch search(fitting, offset, capacity, floor, best, stop, listener, budget);
-    CombinationSearch::End end = CombinationSearch::End::kExhausted;
-    for (int k : schedule) {
-      if (best <= floor) break;
-      if (stop.load(std::memory_order_relaxed)) return outcome.complete = false, outcome;
-      end = search.Run(k);
-      if (end != CombinationSearch::End::kExhausted) break;
-    }
-    if (end == CombinationSearch::End::kStopped) outcome.complete = false;
-    if (end != CombinationSearch::End::kBudget) return outcome;
+    // Tests use small lists so that every part of the tail's work shows on small arrays.
+    TailPlan plan{0, 0};
+    if (strategy == SearchStrategy::kBranchThenDecide) plan = {std::max(m / 2, 1), std::size_t{1} << std::max(m / 3, 2)};
+    else if (tail) plan = {kMostListed, kMostTotals};
+    const End end = sum <= Wide{INT64_MAX} - capacity
+                        ? BranchAndBound<std::int64_t>(fitting, offset, capacity, floor, schedule, budget, plan, best, stop, listener)
+                        : BranchAndBound<Wide>(fitting, offset, capacity, floor, schedule, budget, plan, best, stop, listener);
+    if (end == End::kStopped) outcome.complete = false;
+    if (end != End::kBudget) return outcome;
   }
   if (best <= floor) return outcome;
 

@@ -29,6 +29,28 @@ struct Instance {
   int maxFiles;
 };
 
+// Every improvement reported is a valid combination of the planned counts, strictly better than the last.
+void ExpectValidImprovements(const std::vector<std::int64_t>& sizes, const SearchPlan& plan, const Recorder& got) {
+  std::int64_t last = plan.bestRemainder;
+  for (const auto& imp : got.improvements) {
+    ASSERT_TRUE(std::is_sorted(imp.indices.begin(), imp.indices.end()));
+    ASSERT_TRUE(std::adjacent_find(imp.indices.begin(), imp.indices.end()) == imp.indices.end());
+    const int k = static_cast<int>(imp.indices.size());
+    ASSERT_GE(k, std::min(plan.lower, plan.upper));
+    ASSERT_LE(k, plan.upper);
+    std::int64_t sum = 0;
+    for (int i : imp.indices) {
+      ASSERT_GE(i, 0);
+      ASSERT_LT(i, static_cast<int>(sizes.size()));
+      sum += sizes[i];
+    }
+    ASSERT_EQ(sum, imp.total);
+    ASSERT_LE(sum, plan.remaining);
+    ASSERT_LT(plan.remaining - sum, last);
+    last = plan.remaining - sum;
+  }
+}
+
 // Runs planning, the reference and the engine; checks that the engine ends where the reference
 // ends and that every improvement it reports is a valid, strictly better combination.
 void ExpectSameResult(const Instance& in, SearchStrategy strategy, const char* label) {
@@ -48,25 +70,7 @@ void ExpectSameResult(const Instance& in, SearchStrategy strategy, const char* l
   if (!ref.improvements.empty()) {
     ASSERT_EQ(got.improvements.back().indices, ref.improvements.back().indices);
   }
-
-  std::int64_t last = plan.bestRemainder;
-  for (const auto& imp : got.improvements) {
-    ASSERT_TRUE(std::is_sorted(imp.indices.begin(), imp.indices.end()));
-    ASSERT_TRUE(std::adjacent_find(imp.indices.begin(), imp.indices.end()) == imp.indices.end());
-    const int k = static_cast<int>(imp.indices.size());
-    ASSERT_GE(k, std::min(plan.lower, plan.upper));
-    ASSERT_LE(k, plan.upper);
-    std::int64_t sum = 0;
-    for (int i : imp.indices) {
-      ASSERT_GE(i, 0);
-      ASSERT_LT(i, static_cast<int>(sizes.size()));
-      sum += sizes[i];
-    }
-    ASSERT_EQ(sum, imp.total);
-    ASSERT_LE(sum, plan.remaining);
-    ASSERT_LT(plan.remaining - sum, last);
-    last = plan.remaining - sum;
-  }
+  ExpectValidImprovements(sizes, plan, got);
 }
 
 Instance RandomInstance(std::mt19937_64& rng, int round) {
@@ -145,6 +149,7 @@ TEST(Engine, MatchesTheLiteralEnumerationOnRandomInstances) {
     ExpectSameResult(in, SearchStrategy::kBranchAndBound, "branch and bound");
     ExpectSameResult(in, SearchStrategy::kMeetInTheMiddle, "meet in the middle");
     ExpectSameResult(in, SearchStrategy::kBranchThenMeet, "hand-over");
+    ExpectSameResult(in, SearchStrategy::kBranchThenDecide, "tail totals");
     if (::testing::Test::HasFatalFailure()) return;
   }
 }
@@ -163,6 +168,29 @@ TEST(Engine, MatchesTheLiteralEnumerationOnLargerDenseInstances) {
     ExpectSameResult(in, SearchStrategy::kMeetInTheMiddle, "meet in the middle");
     ExpectSameResult(in, SearchStrategy::kBranchThenMeet, "hand-over");
     ExpectSameResult(in, SearchStrategy::kAutomatic, "automatic");
+    ExpectSameResult(in, SearchStrategy::kBranchThenDecide, "tail totals");
+    if (::testing::Test::HasFatalFailure()) return;
+  }
+}
+
+TEST(Engine, MatchesTheLiteralEnumerationOnRepeatedSizes) {
+  // Split volumes, disc images, clips of one length: most files share one size, or nearly (a few
+  // hundred bytes apart), beside a few others.
+  std::mt19937_64 rng(29);
+  const auto pick = [&](std::int64_t lo, std::int64_t hi) { return std::uniform_int_distribution<std::int64_t>(lo, hi)(rng); };
+  for (int round = 0; round < 120; ++round) {
+    Instance in;
+    const int n = 12 + round % 11;
+    const bool near = round % 2 == 1;
+    for (int i = 0; i < n; ++i) {
+      in.sizes.push_back(i < n * 3 / 4 ? 650'000'000 + (near ? pick(1, 999) : 0) : pick(50'000'000, 1'500'000'000));
+    }
+    const std::int64_t total = std::accumulate(in.sizes.begin(), in.sizes.end(), std::int64_t{0});
+    in.capacity = round % 3 == 0 ? 4'700'372'992 : pick(total / 5, total * 4 / 5);
+    in.maxFiles = round % 4 == 0 ? static_cast<int>(pick(2, n / 2)) : kNoFileLimit;
+    for (SearchStrategy strategy : {SearchStrategy::kBranchAndBound, SearchStrategy::kMeetInTheMiddle, SearchStrategy::kBranchThenDecide}) {
+      ExpectSameResult(in, strategy, near ? "nearly one size" : "one size");
+    }
     if (::testing::Test::HasFatalFailure()) return;
   }
 }
@@ -184,16 +212,18 @@ TEST(Engine, StrategiesAgreeBeyondTheReferencesReach) {
     const std::int64_t capacity = std::accumulate(sizes.begin(), sizes.end(), std::int64_t{0}) * (2 + round % 3) / 7;
     const SearchPlan plan = PlanSearch(sizes, capacity, 0, round % 4 == 1 ? n / 3 : kNoFileLimit);
     ASSERT_EQ(plan.refusal, PlanRefusal::kNone);
-    Recorder meet, handOver, automatic;
+    Recorder meet, handOver, automatic, tail;
     const auto run = [&](Recorder& r, SearchStrategy s) {
       return RunSearch(sizes, plan.remaining, plan.bestRemainder, plan.lower, plan.upper, stop, r, s).bestRemainder;
     };
     const std::int64_t best = run(meet, SearchStrategy::kMeetInTheMiddle);
     EXPECT_EQ(run(handOver, SearchStrategy::kBranchThenMeet), best) << "round " << round;
     EXPECT_EQ(run(automatic, SearchStrategy::kAutomatic), best) << "round " << round;
+    EXPECT_EQ(run(tail, SearchStrategy::kBranchThenDecide), best) << "round " << round;
     if (!meet.improvements.empty()) {
       EXPECT_EQ(handOver.improvements.back().indices, meet.improvements.back().indices) << "round " << round;
       EXPECT_EQ(automatic.improvements.back().indices, meet.improvements.back().indices) << "round " << round;
+      EXPECT_EQ(tail.improvements.back().indices, meet.improvements.back().indices) << "round " << round;
     }
   }
 }
@@ -229,19 +259,29 @@ TEST(Engine, StopsPromptlyWithTheBestSoFar) {
   EXPECT_FALSE(early.complete);
   EXPECT_EQ(early.bestRemainder, plan.bestRemainder);
 
-  stop = 0;
-  Recorder got;
-  std::thread stopper([&] {
-    std::this_thread::sleep_for(std::chrono::milliseconds(200));
-    stop.store(1, std::memory_order_relaxed);
-  });
-  const SearchOutcome out = RunSearch(sizes, plan.remaining, plan.bestRemainder, plan.lower, plan.upper, stop, got);
-  stopper.join();
-  if (!out.complete) {
-    EXPECT_LE(out.bestRemainder, plan.bestRemainder);
-    if (!got.improvements.empty()) {
-      EXPECT_EQ(plan.remaining - got.improvements.back().total, out.bestRemainder);
-    }
-  }
-  EXPECT_GE(out.bestRemainder, 1);  // sizes are multiples of 6: the capacity can never be filled exactly
+  const auto stopAfter = [&](const std::vector<std::int64_t>& in, const SearchPlan& planned, int delay) {
+    stop = 0;
+    Recorder got;
+    std::thread stopper([&] {
+      std::this_thread::sleep_for(std::chrono::milliseconds(delay));
+      stop.store(1, std::memory_order_relaxed);
+    });
+    const SearchOutcome out = RunSearch(in, planned.remaining, planned.bestRemainder, planned.lower, planned.upper, stop, got);
+    stopper.join();
+    SCOPED_TRACE(delay);
+    ExpectValidImprovements(in, planned, got);
+    EXPECT_EQ(got.improvements.empty() ? planned.bestRemainder : planned.remaining - got.improvements.back().total, out.bestRemainder);
+    return out;
+  };
+  EXPECT_GE(stopAfter(sizes, plan, 200).bestRemainder, 1);  // sizes are multiples of 6: the capacity can never be filled exactly
+
+  // 100 random 31-bit sizes whose search takes seconds. Stopped in branch and bound, or once the
+  // smallest files' totals are listed and a look at the densest count has found a better total
+  // than the one reported: the last report is the answer.
+  std::mt19937_64 random(100007);
+  std::vector<std::int64_t> hard(100);
+  for (auto& s : hard) s = std::uniform_int_distribution<std::int64_t>(1, (std::int64_t{1} << 31) - 1)(random);
+  std::sort(hard.rbegin(), hard.rend());
+  const SearchPlan hardPlan = PlanSearch(hard, std::accumulate(hard.begin(), hard.end(), std::int64_t{0}) / 2, 0, kNoFileLimit);
+  for (int delay : {20, 300}) EXPECT_FALSE(stopAfter(hard, hardPlan, delay).complete);
 }

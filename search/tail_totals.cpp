@@ -1,0 +1,176 @@
+#include "search/tail_totals.h"
+
+#include <algorithm>
+
+namespace {
+
+std::size_t Binomial(int n, int k) {
+  double c = 1;
+  for (int i = 0; i < k; ++i) c = c * (n - i) / (i + 1);
+  return static_cast<std::size_t>(c + 0.5);
+}
+
+}  // namespace
+
+TailTotals::TailTotals(Span<const std::int64_t> sizes, std::int64_t limit, int mostCandidates, std::size_t mostTotals,
+                       const std::atomic<std::uint8_t>& stop)
+    : m_sizes(sizes), m_limit(limit), m_stop(stop), m_m(static_cast<int>(sizes.size())) {
+  mostCandidates = std::clamp(mostCandidates, 0, kMostCandidates);
+  m_tableFirst = Build(m_table, m_m, mostCandidates, mostTotals);
+  m_first = Build(m_block, m_tableFirst, mostCandidates, mostTotals);
+  m_prefix.assign(m_m - m_first + 1, 0);
+  for (int i = m_first; i < m_m; ++i) m_prefix[i - m_first + 1] = m_prefix[i - m_first] + m_sizes[i];
+}
+
+// Takes the candidates before `to` from the last backwards, so that a total already listed keeps
+// its later start, while the next one cannot take the lists beyond `mostTotals` (each candidate
+// at most doubles them). With distinct sizes that is a fixed number of candidates, and each
+// level gets its final capacity at once: merged in place from its end, its memory is touched
+// once. Equal or nearly equal sizes give few distinct totals and let more candidates in.
+int TailTotals::Build(Levels& levels, int to, int mostCandidates, std::size_t mostTotals) {
+  int distinct = 0;
+  while ((std::size_t{2} << distinct) <= mostTotals) ++distinct;
+  distinct = std::min({distinct, mostCandidates, to});
+  levels.assign(1, Level());
+  levels[0].totals.push_back(0);
+  levels[0].starts.push_back(static_cast<std::uint8_t>(m_m - to));
+  std::size_t listed = 1;
+  int j = to;
+  while (j > 0 && to - j < mostCandidates && listed * 2 <= mostTotals && !m_stopped) {
+    --j;
+    const std::int64_t x = m_sizes[j];
+    const auto start = static_cast<std::uint8_t>(m_m - j);
+    const int taken = to - j;
+    levels.emplace_back();
+    if (taken <= distinct) {
+      levels.back().totals.reserve(Binomial(distinct, taken));
+      levels.back().starts.reserve(Binomial(distinct, taken));
+    }
+    for (int c = taken; c >= 1; --c) {
+      std::vector<std::int64_t>& totals = levels[c].totals;
+      std::vector<std::uint8_t>& starts = levels[c].starts;
+      const std::vector<std::int64_t>& shorter = levels[c - 1].totals;
+      // x is at most the limit: no overflow
+      const auto added = std::upper_bound(shorter.begin(), shorter.end(), m_limit - x) - shorter.begin();
+      auto old = static_cast<std::ptrdiff_t>(totals.size()) - 1;
+      auto write = old + added;
+      listed += added;
+      totals.resize(write + 1);
+      starts.resize(write + 1);
+      for (auto k = added - 1; k >= 0; --write) {
+        const std::int64_t t = shorter[k] + x;
+        if (old >= 0 && totals[old] >= t) {
+          if (totals[old] == t) --k;
+          totals[write] = totals[old];
+          starts[write] = starts[old--];
+        } else {
+          totals[write] = t;
+          starts[write] = start;
+          --k;
+        }
+      }
+      // Totals that were listed already leave a gap between the old ones and the merged ones.
+      if (write > old) {
+        listed -= write - old;
+        totals.erase(totals.begin() + old + 1, totals.begin() + write + 1);
+        starts.erase(starts.begin() + old + 1, starts.begin() + write + 1);
+      }
+    }
+    m_stopped = m_stop.load(std::memory_order_relaxed);
+  }
+  return j;
+}
+
+int TailTotals::NextSize(int i) const {
+  const std::int64_t size = m_sizes[i];
+  do ++i;
+  while (i < m_m && m_sizes[i] == size);
+  return i;
+}
+
+// Pairs a block total with a table total. Both lists are cut to the band in which a partner can
+// still exist; the shorter band is walked from its top and the longer one searched.
+std::int64_t TailTotals::BestTotal(int r, std::int64_t low, std::int64_t high, std::uint64_t& work) const {
+  std::int64_t best = low;
+  const int tableSize = static_cast<int>(m_table.size()) - 1, blockSize = static_cast<int>(m_block.size()) - 1;
+  for (int inBlock = std::max(0, r - tableSize); inBlock <= std::min(r, blockSize); ++inBlock) {
+    ++work;
+    const std::vector<std::int64_t>& x = m_block[inBlock].totals;
+    const std::vector<std::int64_t>& y = m_table[r - inBlock].totals;
+    if (x.empty() || y.empty() || x.back() <= best - y.back() || x.front() > high - y.front()) continue;
+    const auto x0 = std::lower_bound(x.begin(), x.end(), best + 1 - y.back());
+    const auto x1 = std::upper_bound(x0, x.end(), high - y.front());
+    if (x0 == x1) continue;
+    const auto y0 = std::lower_bound(y.begin(), y.end(), best + 1 - *(x1 - 1));
+    const auto y1 = std::upper_bound(y0, y.end(), high - *x0);
+    if (y0 == y1) continue;
+    const bool walkX = x1 - x0 <= y1 - y0;
+    const auto from = walkX ? x0 : y0, to = walkX ? x1 : y1;
+    const auto other0 = walkX ? y0 : x0, other1 = walkX ? y1 : x1;
+    for (auto it = to; it != from;) {
+      const std::int64_t a = *--it;
+      if (*(other1 - 1) <= best - a) break;  // smaller totals of this band cannot do better
+      ++work;
+      const auto partner = std::upper_bound(other0, other1, high - a);
+      if (partner == other0) continue;
+      best = std::max(best, a + *(partner - 1));
+      if (best == high) return best;
+    }
+  }
+  return best > low ? best : -1;
+}
+
+// Whether r candidates from `start` on add up to `total`: a block total that can start there
+// paired with a table total, or from inside the table a table total that can start there.
+bool TailTotals::Reaches(int start, int r, std::int64_t total) const {
+  const auto from = static_cast<std::uint8_t>(m_m - start);
+  const auto find = [](const Level& level, std::int64_t value) {
+    const auto it = std::lower_bound(level.totals.begin(), level.totals.end(), value);
+    return it != level.totals.end() && *it == value ? static_cast<int>(it - level.totals.begin()) : -1;
+  };
+  const int tableSize = static_cast<int>(m_table.size()) - 1, blockSize = static_cast<int>(m_block.size()) - 1;
+  if (start >= m_tableFirst) {
+    if (r > tableSize) return false;
+    const int at = find(m_table[r], total);
+    return at >= 0 && m_table[r].starts[at] <= from;
+  }
+  for (int inBlock = std::max(0, r - tableSize); inBlock <= std::min(r, blockSize); ++inBlock) {
+    const Level& x = m_block[inBlock];
+    const Level& y = m_table[r - inBlock];
+    if (x.totals.empty() || y.totals.empty()) continue;
+    const auto x0 = std::lower_bound(x.totals.begin(), x.totals.end(), total - y.totals.back());
+    const auto x1 = std::upper_bound(x0, x.totals.end(), total - y.totals.front());
+    if (x0 == x1) continue;
+    const auto y0 = std::lower_bound(y.totals.begin(), y.totals.end(), total - *(x1 - 1));
+    const auto y1 = std::upper_bound(y0, y.totals.end(), total - *x0);
+    if (x1 - x0 <= y1 - y0) {
+      for (auto it = x0; it != x1; ++it) {
+        if (x.starts[it - x.totals.begin()] <= from && std::binary_search(y0, y1, total - *it)) return true;
+      }
+    } else {
+      for (auto it = y0; it != y1; ++it) {
+        const int at = find(x, total - *it);
+        if (at >= 0 && x.starts[at] <= from) return true;
+      }
+    }
+  }
+  return false;
+}
+
+// Index order, each candidate taken when the candidates after it can still make up the rest.
+bool TailTotals::FirstCombination(int r, std::int64_t total, std::vector<int>& chosen) const {
+  if (m_stopped || total < 0) return false;
+  for (int start = m_first; r > 0; --r) {
+    int c = start;
+    for (; c <= m_m - r; c = NextSize(c)) {
+      if (m_sizes[c] + Least(r - 1) > total) continue;
+      if (Most(c, r) < total || m_stop.load(std::memory_order_relaxed)) return false;
+      if (Reaches(c + 1, r - 1, total - m_sizes[c])) break;
+    }
+    if (c > m_m - r) return false;
+    chosen.push_back(c);
+    total -= m_sizes[c];
+    start = c + 1;
+  }
+  return total == 0;
+}
