@@ -104,78 +104,74 @@ void FileSet::InsertBefore(FileSetNode* node, FileSetNode* before) {
   if (before) before->previous = node; else m_tail = node;
 }
 
-// A natural merge sort of the linked list. A first pass cuts the list into runs already in order
-// (a run in strictly the opposite order is turned round, which keeps the sort stable); then
-// neighbouring runs are merged pairwise, pass after pass, until one is left. While sorting, each
-// run ends with a null next link and its first node's previous link leads to the next run's
-// first node; the previous links are set again at the end. It relinks nodes without moving or
-// allocating anything, needs O(n log n) comparisons for every input and about n for a list
-// already in order, and a node overtakes another only when the comparator puts it strictly first.
+namespace {
+
+// Merges two sorted lists ended by null next links; on a tie the node of `earlier` comes first.
+template <typename Before>
+FileSetNode* Merge(FileSetNode* earlier, FileSetNode* later, Before before) {
+  FileSetNode* head = nullptr;
+  FileSetNode** link = &head;
+  while (earlier && later) {
+    FileSetNode*& take = before(later, earlier) ? later : earlier;
+    *link = take;
+    link = &take->next;
+    take = take->next;
+  }
+  *link = earlier ? earlier : later;
+  return head;
+}
+
+}  // namespace
+
+// A natural merge sort of the linked list. The list is cut into runs already in order (a run in
+// strictly the opposite order is turned round, which keeps the sort stable), and each run joins
+// a binary counter of sorted lists: bin k holds 2^k runs' worth, and a run carries into the bins
+// above as a number does. Merges therefore work on lists that were just touched, which keeps a
+// long list's nodes in the cache. It relinks nodes without moving them and allocates nothing
+// (the bins are on the stack), needs O(n log n) comparisons for every input and about n for a
+// list already in order, and a node overtakes another only when the comparator puts it strictly
+// first. The previous links are set again at the end.
 void FileSet::Sort(const FileComparator& comparator) {
   if (m_count < 2) return;
   const auto before = [&](const FileSetNode* x, const FileSetNode* y) { return comparator.Compare(&x->entry, &y->entry) < 0; };
-  FileSetNode* runs = nullptr;
-  FileSetNode* lastRun = nullptr;
+  FileSetNode* bins[64] = {};  // more than enough: bin k holds at least 2^k nodes
   for (FileSetNode* node = m_head; node;) {
-    FileSetNode* first = node;
-    FileSetNode* last = node;
+    FileSetNode* run = node;
     node = node->next;
-    if (node && before(node, last)) {
-      first->next = nullptr;  // strictly falling: each node goes in front of the run
-      while (node && before(node, first)) {
+    if (node && before(node, run)) {
+      run->next = nullptr;  // strictly falling: each node goes in front of the run
+      while (node && before(node, run)) {
         FileSetNode* next = node->next;
-        node->next = first;
-        first = node;
+        node->next = run;
+        run = node;
         node = next;
       }
     } else {
+      FileSetNode* last = run;
       while (node && !before(node, last)) {
         last = node;
         node = node->next;
       }
       last->next = nullptr;
     }
-    first->previous = nullptr;
-    if (lastRun) lastRun->previous = first;
-    else runs = first;
-    lastRun = first;
-  }
-  while (runs->previous) {
-    FileSetNode* merged = nullptr;
-    FileSetNode* lastMerged = nullptr;
-    for (FileSetNode* left = runs; left;) {
-      FileSetNode* right = left->previous;
-      FileSetNode* following = right ? right->previous : nullptr;
-      FileSetNode* head = nullptr;
-      FileSetNode* tail = nullptr;
-      while (left || right) {
-        FileSetNode* take;
-        if (left && (!right || !before(right, left))) {
-          take = left;
-          left = left->next;
-        } else {
-          take = right;
-          right = right->next;
-        }
-        if (tail) tail->next = take;
-        else head = take;
-        tail = take;
-      }
-      tail->next = nullptr;
-      head->previous = nullptr;
-      if (lastMerged) lastMerged->previous = head;
-      else merged = head;
-      lastMerged = head;
-      left = following;
+    // Higher bins hold earlier nodes, so they merge in as the earlier side.
+    int k = 0;
+    for (; bins[k]; ++k) {
+      run = Merge(bins[k], run, before);
+      bins[k] = nullptr;
     }
-    runs = merged;
+    bins[k] = run;
+  }
+  FileSetNode* sorted = nullptr;
+  for (FileSetNode* bin : bins) {
+    if (bin) sorted = Merge(bin, sorted, before);
   }
   FileSetNode* previous = nullptr;
-  for (FileSetNode* n = runs; n; n = n->next) {
+  for (FileSetNode* n = sorted; n; n = n->next) {
     n->previous = previous;
     previous = n;
   }
-  m_head = runs;
+  m_head = sorted;
   m_tail = previous;
   m_cursor = m_head;
 }
