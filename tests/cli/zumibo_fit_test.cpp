@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <fstream>
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 #include <random>
@@ -28,6 +29,15 @@ std::string Drain(int fd) {
 
 // Runs zumibo-fit with the arguments in `cwd`, feeding `input` on stdin. With interruptAfterMs
 // the process gets `signal` after that long; with holdInput its stdin stays open until then.
+// Whether the process has a handler for the signal (its caught-signals mask in /proc).
+bool Catches(pid_t pid, int signal) {
+  std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+  for (std::string line; std::getline(status, line);) {
+    if (line.rfind("SigCgt:", 0) == 0) return (std::stoull(line.substr(7), nullptr, 16) >> (signal - 1)) & 1;
+  }
+  return false;
+}
+
 ToolRun Fit(std::vector<std::string> args, const std::string& cwd, const std::string& input = "", int interruptAfterMs = 0,
             int signal = SIGINT, bool holdInput = false) {
   int in[2], out[2], err[2];
@@ -51,6 +61,9 @@ ToolRun Fit(std::vector<std::string> args, const std::string& cwd, const std::st
   if (!input.empty() && write(in[1], input.data(), input.size()) < 0) ADD_FAILURE() << "write";
   if (!holdInput) close(in[1]);
   if (interruptAfterMs) {
+    // The delay counts from when the tool catches the signal: a slow start (sanitizers, a busy
+    // machine) would otherwise meet the default action instead.
+    for (int i = 0; i < 1000 && !Catches(pid, signal); ++i) usleep(10'000);
     usleep(interruptAfterMs * 1000);
     kill(pid, signal);
   }
