@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -9,9 +10,9 @@
 
 /// Merges the files of one drop into the source set: one entry per path (a path found again
 /// takes the size just read), then the standard order, then no file that is already a result.
-/// New entries are held until Finish, which sorts them among themselves in a plain array and
-/// then merges them into the source set, so even hundreds of thousands of files take well under
-/// a second.
+/// New entries are held until Finish, which sorts them among themselves where they lie side by
+/// side in memory and then merges them into the source set, so that even hundreds of thousands
+/// of files take well under a second.
 class DropIntake {
  public:
   DropIntake(FileSet& source, FileSet& result);
@@ -24,18 +25,19 @@ class DropIntake {
   /// A path known to the intake: an entry of the source set, or one of the new entries.
   struct Slot {
     std::uint64_t hash = 0;
-    FileEntry* held = nullptr;  ///< in the source set already
-    std::uint32_t added = 0;    ///< otherwise its index among the new entries
-    bool used = false;
+    FileEntry* entry = nullptr;  ///< null for a free slot
   };
+  static constexpr std::size_t kChunk = 4096;  ///< new entries per block; blocks never move
+
   /// The slot of the path: the one that holds it, or the free one where it belongs.
   Slot& SlotOf(std::string_view path, std::uint64_t hash);
-  const std::string& PathOf(const Slot& s) const { return s.held ? s.held->path : m_added[s.added].path; }
-  void Remember(Slot slot);
+  void Remember(const Slot& slot);
+  FileEntry& Added(std::size_t i) { return m_added[i / kChunk][i % kChunk]; }
 
   FileSet& m_source;
   FileSet& m_result;
   std::vector<Slot> m_slots;  ///< open addressing: a power of two in size, at most half full
   std::size_t m_used = 0;
-  std::vector<FileEntry> m_added;
+  std::vector<std::unique_ptr<FileEntry[]>> m_added;
+  std::size_t m_addedCount = 0;
 };
