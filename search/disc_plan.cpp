@@ -342,6 +342,7 @@ class Repacker {
     for (bool again = true; again;) {
       again = false;
       for (int full = 0; full < static_cast<int>(m_discs.size()); ++full) {
+        if (m_stop.load(std::memory_order_relaxed)) return moved;
         for (int other = 0; other < static_cast<int>(m_discs.size()); ++other) {
           if (other == full || m_load[other] > m_load[full] || (m_load[other] == m_load[full] && other < full)) continue;
           Group(m_discs[full], kEveryItem, m_discGroups);
@@ -532,7 +533,8 @@ DiscPlan PlanDiscs(Span<const std::int64_t> sizes, std::int64_t capacity, int ma
   const int fixedCount = static_cast<int>(fixed.size());
   plan.lowerBound = std::max(SimpleBound(items, capacity, maxPerDisc), fixedCount + SimpleBound(restSizes, capacity, maxPerDisc));
   DiscList best = BestFitDiscs(items, capacity, maxPerDisc);
-  if (maxPerDisc == kNoFileLimit && static_cast<long long>(items.size()) * plan.lowerBound <= kDiscByDiscLimit) {
+  if (static_cast<int>(best.size()) > plan.lowerBound && maxPerDisc == kNoFileLimit &&
+      static_cast<long long>(items.size()) * plan.lowerBound <= kDiscByDiscLimit) {
     DiscList byDisc = DiscByDisc(items, capacity, stop);
     if (byDisc.size() < best.size()) best = std::move(byDisc);
   }
@@ -554,6 +556,12 @@ DiscPlan PlanDiscs(Span<const std::int64_t> sizes, std::int64_t capacity, int ma
     const auto target = [&] { return plan.lowerBound - fixedCount; };
     Repacker repacker(restSizes, capacity, maxPerDisc, stop);
     Packer packer(restSizes, capacity, maxPerDisc, stop);
+    // Whatever the largest items alone need, all need: where many small items make the exact
+    // search too wide to prove anything, it may still prove the bound too low for the items over
+    // a tenth of a disc.
+    const std::size_t large = std::find_if(restSizes.begin(), restSizes.end(), [&](std::int64_t v) { return v < capacity / 10; }) - restSizes.begin();
+    Packer largePacker(Span<const std::int64_t>(restSizes.data(), large), capacity, maxPerDisc, stop);
+    int largeFits = 0;  // a number of discs the large items are known to fit
     for (long long budget = kFirstBudget; static_cast<int>(best.size()) > plan.lowerBound; budget *= 2) {
       if (stop.load(std::memory_order_relaxed)) {
         plan.complete = false;
@@ -570,6 +578,11 @@ DiscPlan PlanDiscs(Span<const std::int64_t> sizes, std::int64_t capacity, int ma
         improve();
       }
       if (r == Packer::kImpossible) plan.lowerBound = std::max(plan.lowerBound, fixedCount + tried + 1);
+      if (large > 0 && large < restSizes.size() && target() > largeFits && static_cast<int>(best.size()) > plan.lowerBound) {
+        const Packer::Result q = largePacker.Pack(target(), fewer, budget * kNodesPerMove);
+        if (q == Packer::kImpossible) ++plan.lowerBound;
+        if (q == Packer::kFound) largeFits = target();
+      }
     }
   }
   for (std::vector<int>& disc : best) {
