@@ -244,7 +244,7 @@ class Repacker {
         plan = m_discs;
         return true;
       }
-      if ((move & 63) == 0 && m_stop.load(std::memory_order_relaxed)) return false;
+      if (m_stop.load(std::memory_order_relaxed)) return false;
       if (!Swap(move, true) && !Gather() && !Swap(move, false)) return false;
     }
     return false;
@@ -260,15 +260,18 @@ class Repacker {
     std::vector<Group> bySize[3];  // of none, one and two items, ascending
   };
   static constexpr long long kEveryItem = LLONG_MAX;
+  static constexpr std::size_t kPairedItems = 48;
 
-  // The groups of `items`, leaving out the items held at `move`.
+  // The groups of `items`, leaving out the items held at `move`; pairs only from a short list,
+  // so that a disc of many small files costs no more than its files.
   void Group(const std::vector<int>& items, long long move, Groups& g) const {
     for (std::vector<struct Group>& v : g.bySize) v.clear();
     g.bySize[0].push_back({0, -1, -1});
+    const bool pairs = items.size() <= kPairedItems;
     for (int a = 0; a < static_cast<int>(items.size()); ++a) {
       if (m_until[items[a]] > move) continue;
       g.bySize[1].push_back({m_sizes[items[a]], a, -1});
-      for (int b = a + 1; b < static_cast<int>(items.size()); ++b) {
+      for (int b = a + 1; pairs && b < static_cast<int>(items.size()); ++b) {
         if (m_until[items[b]] <= move) g.bySize[2].push_back({m_sizes[items[a]] + m_sizes[items[b]], a, b});
       }
     }
@@ -453,21 +456,28 @@ void Reduce(Span<const std::int64_t> sizes, std::int64_t capacity, int maxPerDis
   }
 }
 
-std::vector<std::int64_t> SizesOf(Span<const std::int64_t> sizes, const std::vector<int>& items) {
-  std::vector<std::int64_t> out;
-  out.reserve(items.size());
-  for (int i : items) out.push_back(sizes[i]);
-  return out;
+// The discs the reduction fixes, the items it leaves, and the bound over both.
+struct Reduced {
+  DiscList fixed;
+  std::vector<int> rest;
+  std::vector<std::int64_t> restSizes;
+  int bound = 0;
+};
+
+Reduced ReduceAndBound(Span<const std::int64_t> sizes, std::int64_t capacity, int maxPerDisc) {
+  Reduced r;
+  Reduce(sizes, capacity, maxPerDisc, r.fixed, r.rest);
+  r.bound = SimpleBound(sizes, capacity, maxPerDisc);
+  r.restSizes.reserve(r.rest.size());
+  for (int i : r.rest) r.restSizes.push_back(sizes[i]);
+  if (!r.fixed.empty()) r.bound = std::max(r.bound, static_cast<int>(r.fixed.size()) + SimpleBound(r.restSizes, capacity, maxPerDisc));
+  return r;
 }
 
 }  // namespace
 
 int DiscLowerBound(Span<const std::int64_t> sizes, std::int64_t capacity, int maxPerDisc) {
-  DiscList fixed;
-  std::vector<int> rest;
-  Reduce(sizes, capacity, maxPerDisc, fixed, rest);
-  return std::max(SimpleBound(sizes, capacity, maxPerDisc),
-                  static_cast<int>(fixed.size()) + SimpleBound(SizesOf(sizes, rest), capacity, maxPerDisc));
+  return ReduceAndBound(sizes, capacity, maxPerDisc).bound;
 }
 
 DiscList BestFitDiscs(Span<const std::int64_t> sizes, std::int64_t capacity, int maxPerDisc) {
@@ -526,13 +536,14 @@ DiscPlan PlanDiscs(Span<const std::int64_t> sizes, std::int64_t capacity, int ma
   std::size_t first = 0;
   while (first < sizes.size() && sizes[first] > capacity) plan.oversized.push_back(static_cast<int>(first++));
   const Span<const std::int64_t> items = sizes.subspan(first);
-  DiscList fixed;
-  std::vector<int> rest;
-  Reduce(items, capacity, maxPerDisc, fixed, rest);
-  const std::vector<std::int64_t> restSizes = SizesOf(items, rest);
+  const Reduced reduced = ReduceAndBound(items, capacity, maxPerDisc);
+  const DiscList& fixed = reduced.fixed;
+  const std::vector<int>& rest = reduced.rest;
+  const std::vector<std::int64_t>& restSizes = reduced.restSizes;
   const int fixedCount = static_cast<int>(fixed.size());
-  plan.lowerBound = std::max(SimpleBound(items, capacity, maxPerDisc), fixedCount + SimpleBound(restSizes, capacity, maxPerDisc));
+  plan.lowerBound = reduced.bound;
   DiscList best = BestFitDiscs(items, capacity, maxPerDisc);
+  DiscList left = fixed.empty() ? best : BestFitDiscs(restSizes, capacity, maxPerDisc);
   if (static_cast<int>(best.size()) > plan.lowerBound && maxPerDisc == kNoFileLimit &&
       static_cast<long long>(items.size()) * plan.lowerBound <= kDiscByDiscLimit) {
     DiscList byDisc = DiscByDisc(items, capacity, stop);
@@ -542,7 +553,6 @@ DiscPlan PlanDiscs(Span<const std::int64_t> sizes, std::int64_t capacity, int ma
   // the items left. Repacking into one disc fewer finds most plans at the bound; the exact search
   // finds the rest or proves the bound one higher. Both run with budgets that double until one of
   // them settles the question or the stop flag is set.
-  DiscList left = BestFitDiscs(restSizes, capacity, maxPerDisc);
   const auto improve = [&] {
     if (fixedCount + left.size() >= best.size()) return;
     best = fixed;
