@@ -8,6 +8,7 @@
 
 #include "search/byte_count.h"
 #include "search/disc_fit.h"
+#include "search/disc_relaxation.h"
 #include "search/engine.h"
 
 namespace {
@@ -408,6 +409,9 @@ constexpr long long kDiscByDiscLimit = 10'000'000;
 // The first budgets of repacking (moves) and of the exact search (nodes, about as costly).
 constexpr long long kFirstBudget = 1000;
 constexpr long long kNodesPerMove = 20;
+// The linear relaxation is solved for up to this many items, with a budget of knapsack nodes.
+constexpr std::size_t kRelaxedItems = 400;
+constexpr long long kRelaxNodesPerMove = 10'000;
 
 }  // namespace
 
@@ -550,9 +554,10 @@ DiscPlan PlanDiscs(Span<const std::int64_t> sizes, std::int64_t capacity, int ma
     if (byDisc.size() < best.size()) best = std::move(byDisc);
   }
   // The discs the reduction fixed belong to a plan of the fewest discs: the search packs only
-  // the items left. Repacking into one disc fewer finds most plans at the bound; the exact search
-  // finds the rest or proves the bound one higher. Both run with budgets that double until one of
-  // them settles the question or the stop flag is set.
+  // the items left. The linear relaxation may raise the bound, and its rounded solution is a
+  // start; repacking into one disc fewer finds most plans at the bound; the exact search finds the
+  // rest or proves the bound one higher. All run with budgets that double until one of them
+  // settles the question or the stop flag is set.
   const auto improve = [&] {
     if (fixedCount + left.size() >= best.size()) return;
     best = fixed;
@@ -572,10 +577,21 @@ DiscPlan PlanDiscs(Span<const std::int64_t> sizes, std::int64_t capacity, int ma
     const std::size_t large = std::find_if(restSizes.begin(), restSizes.end(), [&](std::int64_t v) { return v < capacity / 10; }) - restSizes.begin();
     Packer largePacker(Span<const std::int64_t>(restSizes.data(), large), capacity, maxPerDisc, stop);
     int largeFits = 0;  // a number of discs the large items are known to fit
+    bool relaxed = false;
     for (long long budget = kFirstBudget; static_cast<int>(best.size()) > plan.lowerBound; budget *= 2) {
       if (stop.load(std::memory_order_relaxed)) {
         plan.complete = false;
         break;
+      }
+      if (!relaxed && rest.size() <= kRelaxedItems) {
+        const Relaxation lp = Relax(restSizes, capacity, left, target(), budget * kRelaxNodesPerMove, stop);
+        relaxed = lp.complete;
+        plan.lowerBound = std::max(plan.lowerBound, fixedCount + lp.bound);
+        if (maxPerDisc == kNoFileLimit && lp.discs.size() < left.size()) {
+          left = lp.discs;
+          improve();
+        }
+        if (static_cast<int>(best.size()) <= plan.lowerBound) break;
       }
       DiscList fewer = left;
       while (static_cast<int>(fewer.size()) > target() && repacker.Fewer(fewer, budget)) left = fewer;
