@@ -7,6 +7,7 @@
 
 #include "search/byte_count.h"
 #include "search/disc_plan.h"
+#include "search/disc_relaxation.h"
 
 namespace {
 
@@ -32,7 +33,7 @@ int Bound(const std::vector<std::int64_t>& sizes, int maxPerDisc = kNoFileLimit)
 
 }  // namespace
 
-TEST(DiscPlan, BoundsThatL2Misses) {
+TEST(DiscPlan, BoundsBeyondL2) {
   EXPECT_EQ(Bound({69, 60, 47, 47, 32, 21}), 3);
   // Three of 35 never share a disc: L2 says 2, Fekete and Schepers 3.
   EXPECT_EQ(Bound({35, 35, 35, 35, 35}), 3);
@@ -47,6 +48,17 @@ TEST(DiscPlan, BoundsThatL2Misses) {
   EXPECT_EQ(plan.lowerBound, 3);
   EXPECT_TRUE(plan.Minimum());
   EXPECT_TRUE(plan.complete);
+  // Two discs would have to hold 200 to the byte: the linear relaxation proves three, and its
+  // rounded plan is whole.
+  const std::vector<std::int64_t> thirds = {44, 36, 34, 33, 29, 24};
+  EXPECT_EQ(Bound(thirds), 2);
+  const Relaxation lp = Relax(thirds, 100, BestFitDiscs(thirds, 100, kNoFileLimit), 0, 1'000'000, stop);
+  EXPECT_EQ(lp.bound, 3);
+  EXPECT_TRUE(lp.complete);
+  DiscPlan rounded;
+  rounded.discs = lp.discs;
+  rounded.lowerBound = lp.bound;
+  ExpectWhole(rounded, thirds, 100, kNoFileLimit);
 }
 
 TEST(DiscPlan, PlansAreWholeAndReachTheBound) {
