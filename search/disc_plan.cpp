@@ -409,7 +409,8 @@ constexpr long long kDiscByDiscLimit = 10'000'000;
 // The first budgets of repacking (moves) and of the exact search (nodes, about as costly).
 constexpr long long kFirstBudget = 1000;
 constexpr long long kNodesPerMove = 20;
-// The linear relaxation is solved for up to this many items, with a budget of knapsack nodes.
+// The linear relaxation is solved for up to this many items, with a budget of knapsack nodes
+// for each turn until it ends.
 constexpr std::size_t kRelaxedItems = 400;
 constexpr long long kRelaxNodesPerMove = 10'000;
 
@@ -575,7 +576,8 @@ DiscPlan PlanDiscs(Span<const std::int64_t> sizes, std::int64_t capacity, int ma
     // search too wide to prove anything, it may still prove the bound too low for the items over
     // a tenth of a disc.
     const std::size_t large = std::find_if(restSizes.begin(), restSizes.end(), [&](std::int64_t v) { return v < capacity / 10; }) - restSizes.begin();
-    Packer largePacker(Span<const std::int64_t>(restSizes.data(), large), capacity, maxPerDisc, stop);
+    const Span<const std::int64_t> largeSizes(restSizes.data(), large);
+    Packer largePacker(largeSizes, capacity, maxPerDisc, stop);
     int largeFits = 0;  // a number of discs the large items are known to fit
     bool relaxed = false;
     for (long long budget = kFirstBudget; static_cast<int>(best.size()) > plan.lowerBound; budget *= 2) {
@@ -583,11 +585,15 @@ DiscPlan PlanDiscs(Span<const std::int64_t> sizes, std::int64_t capacity, int ma
         plan.complete = false;
         break;
       }
-      if (!relaxed && rest.size() <= kRelaxedItems) {
-        const Relaxation lp = Relax(restSizes, capacity, left, target(), budget * kRelaxNodesPerMove, stop);
+      // The relaxation of the items over a tenth of a disc, whose knapsacks stay small: of all
+      // items where no others are left, with a plan to start from.
+      if (!relaxed && large > 0 && large <= kRelaxedItems) {
+        const bool all = large == restSizes.size();
+        const Relaxation lp = Relax(largeSizes, capacity, all ? left : BestFitDiscs(largeSizes, capacity, kNoFileLimit), target(),
+                                    budget * kRelaxNodesPerMove, stop);
         relaxed = lp.complete;
         plan.lowerBound = std::max(plan.lowerBound, fixedCount + lp.bound);
-        if (maxPerDisc == kNoFileLimit && lp.discs.size() < left.size()) {
+        if (all && maxPerDisc == kNoFileLimit && lp.discs.size() < left.size()) {
           left = lp.discs;
           improve();
         }

@@ -11,6 +11,8 @@ namespace {
 // A bound counts as proven only when it passes the integer below by more than rounding could.
 constexpr double kMargin = 1e-6;
 constexpr double kTiny = 1e-9;
+// A set worth this much at the current duals is a good enough column to enter.
+constexpr double kEnough = 1.3;
 
 // The most valuable set of items that fits a disc: a 0-1 knapsack searched depth first in the
 // order of value per byte and cut by Dantzig's bound (the next items in that order while they
@@ -20,9 +22,11 @@ class Pricer {
   Pricer(Span<const std::int64_t> sizes, std::int64_t capacity, long long& nodes, const std::atomic<std::uint8_t>& stop)
       : m_sizes(sizes), m_capacity(capacity), m_nodes(nodes), m_stop(stop) {}
 
-  // False when the node budget or the stop flag cut the search short.
-  bool Best(const std::vector<double>& value, std::vector<int>& best, double& bestValue) {
+  // False when the node budget or the stop flag cut the search short, or when it ended at the
+  // first set worth more than `enough`.
+  bool Best(const std::vector<double>& value, double enough, std::vector<int>& best, double& bestValue) {
     m_value = &value;
+    m_enough = enough;
     m_order.clear();
     for (std::size_t i = 0; i < m_sizes.size(); ++i) {
       if (value[i] > 0) m_order.push_back(static_cast<int>(i));
@@ -44,6 +48,7 @@ class Pricer {
     if (v > m_bestValue) {
       m_bestValue = v;
       m_best = m_taken;
+      if (v > m_enough) m_cut = true;
     }
     if (k == m_order.size() || m_cut) return;
     if (--m_nodes < 0 || ((m_nodes & 1023) == 0 && m_stop.load(std::memory_order_relaxed))) {
@@ -75,7 +80,7 @@ class Pricer {
   const std::atomic<std::uint8_t>& m_stop;
   const std::vector<double>* m_value = nullptr;
   std::vector<int> m_order, m_taken, m_best;
-  double m_bestValue = 0;
+  double m_bestValue = 0, m_enough = 0;
   bool m_cut = false;
 };
 
@@ -115,7 +120,10 @@ Relaxation Relax(Span<const std::int64_t> sizes, std::int64_t capacity, const st
   for (;;) {
     for (int i = 0; i < m; ++i) positive[i] = std::max(y[i], 0.0);
     double most = 0;
-    const bool exact = pricer.Best(positive, entering, most);
+    // The first set found worth well over one disc is enough to pivot on; when there is none, a
+    // complete search finds the most valuable set, which proves the bound.
+    bool exact = pricer.Best(positive, kEnough, entering, most);
+    if (!exact && most <= 1 + kTiny && nodes > 0 && !stop.load(std::memory_order_relaxed)) exact = pricer.Best(positive, HUGE_VAL, entering, most);
     double duals = 0, objective = 0;
     for (int i = 0; i < m; ++i) {
       duals += positive[i];
@@ -130,7 +138,7 @@ Relaxation Relax(Span<const std::int64_t> sizes, std::int64_t capacity, const st
       break;
     }
     nodes -= m;
-    if (!exact || nodes < 0) break;
+    if (most <= 1 + kTiny || nodes < 0 || stop.load(std::memory_order_relaxed)) break;
     int leave = -1;
     for (int r = 0; r < m; ++r) {
       d[r] = 0;
