@@ -242,7 +242,11 @@ class Repacker {
     std::fill(m_until.begin(), m_until.end(), 0);
     for (long long move = 1; move <= moves; ++move) {
       if (m_pool.empty()) {
-        plan = m_discs;
+        // Gathering may have emptied a disc: then the plan is shorter still.
+        plan.clear();
+        for (std::vector<int>& disc : m_discs) {
+          if (!disc.empty()) plan.push_back(std::move(disc));
+        }
         return true;
       }
       if (m_stop.load(std::memory_order_relaxed)) return false;

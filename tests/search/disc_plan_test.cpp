@@ -11,8 +11,8 @@
 
 namespace {
 
-// Every item on exactly one disc, no disc over the capacity or the file limit, no fewer discs than
-// the proven bound.
+// Every item on exactly one disc, no disc empty or over the capacity or the file limit, no fewer
+// discs than the proven bound.
 void ExpectWhole(const DiscPlan& plan, const std::vector<std::int64_t>& sizes, std::int64_t capacity, int maxPerDisc) {
   std::vector<int> seen(sizes.size(), 0);
   for (int i : plan.oversized) ++seen[i];
@@ -23,6 +23,7 @@ void ExpectWhole(const DiscPlan& plan, const std::vector<std::int64_t>& sizes, s
       load += sizes[i];
     }
     EXPECT_LE(load, capacity);
+    EXPECT_FALSE(disc.empty());
     EXPECT_LE(static_cast<int>(disc.size()), maxPerDisc);
   }
   EXPECT_EQ(std::count(seen.begin(), seen.end(), 1), static_cast<long>(sizes.size()));
