@@ -17,6 +17,7 @@ add_executable(zumibo_core_tests
   tests/app/settings_test.cpp
   tests/app/shipped_settings_test.cpp
   tests/search/planning_test.cpp
+  tests/search/disc_plan_test.cpp
   tests/search/engine_test.cpp
   tests/search/tail_totals_test.cpp
   tests/search/reference_search.cpp

@@ -18,8 +18,10 @@ struct DiscPlan {
   bool Minimum() const { return static_cast<int>(discs.size()) <= lowerBound; }
 };
 
-/// Martello and Toth's bound L2 for sizes in descending order, each at most the capacity, and
-/// with at most maxPerDisc items a disc.
+/// A proven lower bound for sizes in descending order, each at most the capacity, with at most
+/// maxPerDisc items a disc: the highest of Martello and Toth's L2, Fekete and Schepers' bounds,
+/// and either of them after the reduction that pairs each item too large to share a disc with
+/// two others with the largest item that fits beside it.
 int DiscLowerBound(Span<const std::int64_t> sizes, std::int64_t capacity, int maxPerDisc);
 
 /// Best fit decreasing over sizes in descending order, each at most the capacity.
@@ -29,8 +31,10 @@ DiscList BestFitDiscs(Span<const std::int64_t> sizes, std::int64_t capacity, int
 /// does disc by disc. Once the stop flag is set the items left are packed best fit.
 DiscList DiscByDisc(Span<const std::int64_t> sizes, std::int64_t capacity, const std::atomic<std::uint8_t>& stop);
 
-/// Fewest discs for sizes in descending order: the better of best fit and (without a file limit,
-/// and where it takes no more than a moment) the disc-by-disc plan, then a branch and bound
-/// search for plans of fewer discs, down to the lower bound, until one is found at the bound,
-/// fewer are proven impossible, or the stop flag is set.
+/// Fewest discs for sizes in descending order: best fit, or where that is above the lower bound
+/// (and without a file limit, where it takes no more than a moment) the disc-by-disc plan if
+/// better; then, on the items the reduction leaves, the linear relaxation (whose bound may be
+/// higher and whose rounded solution is a start), repacking into one disc fewer and bin
+/// completion by turns, until a plan reaches the bound, bin completion proves fewer discs
+/// impossible (which raises the bound), or the stop flag is set.
 DiscPlan PlanDiscs(Span<const std::int64_t> sizes, std::int64_t capacity, int maxPerDisc, const std::atomic<std::uint8_t>& stop);

@@ -310,6 +310,9 @@ TEST(ZumiboFit, AllUsesTheFewestDiscs) {
     placed += d["total"].get<std::int64_t>();
   }
   EXPECT_EQ(placed, 276);
+  // Two discs would have to hold the 200 bytes exactly: the search proves a third needed.
+  const ToolRun tight = Fit({"-c", "100", "--all", "-q", "--list", "-"}, dir.path(), "61\t/a\n50\t/b\n30\t/c\n30\t/d\n17\t/e\n12\t/f\n");
+  EXPECT_NE(tight.out.find("3 discs (minimum)"), std::string::npos) << tight.out;
 }
 
 TEST(ZumiboFit, BadListsAreRefusedLineByLineOrWhole) {

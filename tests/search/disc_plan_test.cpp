@@ -1,0 +1,88 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <random>
+#include <vector>
+
+#include "search/byte_count.h"
+#include "search/disc_plan.h"
+#include "search/disc_relaxation.h"
+
+namespace {
+
+// Every item on exactly one disc, no disc empty or over the capacity or the file limit, no fewer
+// discs than the proven bound.
+void ExpectWhole(const DiscPlan& plan, const std::vector<std::int64_t>& sizes, std::int64_t capacity, int maxPerDisc) {
+  std::vector<int> seen(sizes.size(), 0);
+  for (int i : plan.oversized) ++seen[i];
+  for (const std::vector<int>& disc : plan.discs) {
+    std::int64_t load = 0;
+    for (int i : disc) {
+      ++seen[i];
+      load += sizes[i];
+    }
+    EXPECT_LE(load, capacity);
+    EXPECT_FALSE(disc.empty());
+    EXPECT_LE(static_cast<int>(disc.size()), maxPerDisc);
+  }
+  EXPECT_EQ(std::count(seen.begin(), seen.end(), 1), static_cast<long>(sizes.size()));
+  EXPECT_GE(static_cast<int>(plan.discs.size()), plan.lowerBound);
+}
+
+int Bound(const std::vector<std::int64_t>& sizes, int maxPerDisc = kNoFileLimit) { return DiscLowerBound(sizes, 100, maxPerDisc); }
+
+}  // namespace
+
+TEST(DiscPlan, BoundsBeyondL2) {
+  EXPECT_EQ(Bound({69, 60, 47, 47, 32, 21}), 3);
+  // Three of 35 never share a disc: L2 says 2, Fekete and Schepers 3.
+  EXPECT_EQ(Bound({35, 35, 35, 35, 35}), 3);
+  EXPECT_EQ(Bound({35, 35, 35, 35, 35}, 2), 3);
+  // 86 takes only 13 beside it, 57 only 34: the reduction fixes both discs, and 10 needs a third.
+  EXPECT_EQ(Bound({86, 57, 34, 13, 10}), 3);
+  // No two discs hold 200 exactly (no set of the others makes 39): the search proves a third.
+  const std::vector<std::int64_t> tight = {61, 50, 30, 30, 17, 12};
+  std::atomic<std::uint8_t> stop{0};
+  const DiscPlan plan = PlanDiscs(tight, 100, kNoFileLimit, stop);
+  EXPECT_EQ(Bound(tight), 2);
+  EXPECT_EQ(plan.lowerBound, 3);
+  EXPECT_TRUE(plan.Minimum());
+  EXPECT_TRUE(plan.complete);
+  // Two discs would have to hold 200 to the byte: the linear relaxation proves three, and its
+  // rounded plan is whole.
+  const std::vector<std::int64_t> thirds = {44, 36, 34, 33, 29, 24};
+  EXPECT_EQ(Bound(thirds), 2);
+  const Relaxation lp = Relax(thirds, 100, BestFitDiscs(thirds, 100, kNoFileLimit), 0, 1'000'000, stop);
+  EXPECT_EQ(lp.bound, 3);
+  EXPECT_TRUE(lp.complete);
+  DiscPlan rounded;
+  rounded.discs = lp.discs;
+  rounded.lowerBound = lp.bound;
+  ExpectWhole(rounded, thirds, 100, kNoFileLimit);
+}
+
+TEST(DiscPlan, PlansAreWholeAndReachTheBound) {
+  std::atomic<std::uint8_t> stop{0};
+  for (int k = 0; k < 30; ++k) {
+    std::mt19937_64 rng(k);
+    const int n = std::uniform_int_distribution<int>(10, 40)(rng);
+    const std::int64_t capacity = 1'000'000;
+    std::vector<std::int64_t> sizes(n);
+    for (auto& s : sizes) s = std::uniform_int_distribution<std::int64_t>(10'000, k % 3 ? 700'000 : 1'100'000)(rng);
+    std::sort(sizes.rbegin(), sizes.rend());
+    const int maxPerDisc = k % 5 == 0 ? 3 : k % 7 == 0 ? 1 + k % 2 : kNoFileLimit;
+    const DiscPlan plan = PlanDiscs(sizes, capacity, maxPerDisc, stop);
+    ExpectWhole(plan, sizes, capacity, maxPerDisc);
+    EXPECT_TRUE(plan.Minimum()) << k;
+  }
+  // Stopped before it starts: a whole plan all the same, said to be cut short.
+  std::mt19937_64 rng(99);
+  std::vector<std::int64_t> sizes(150);
+  for (auto& s : sizes) s = std::uniform_int_distribution<std::int64_t>(200'000, 500'000)(rng);
+  std::sort(sizes.rbegin(), sizes.rend());
+  stop = 1;
+  const DiscPlan plan = PlanDiscs(sizes, 1'000'000, kNoFileLimit, stop);
+  ExpectWhole(plan, sizes, 1'000'000, kNoFileLimit);
+  EXPECT_EQ(plan.complete, plan.Minimum());
+}
