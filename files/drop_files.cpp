@@ -9,6 +9,7 @@
 #include "files/drop_intake.h"
 #include "files/file_sets.h"
 #include "files/files_list_ctrl.h"
+#include "files/narrow_win32.h"
 #include "files/path_walk.h"
 #include "framework/app.h"
 #include "framework/dialog.h"
@@ -18,19 +19,6 @@ namespace {
 // How each folder was first reached in this run, so that a later drop through a link names the
 // same files the same way.
 FolderPaths g_folderPaths;
-
-// A dropped path in the program's code page, when it has one that names this file and no other.
-bool NarrowPath(const wchar_t* path, std::size_t length, std::string& out) {
-  BOOL replaced = FALSE;
-  const int n = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, path, static_cast<int>(length), nullptr, 0, nullptr, &replaced);
-  if (n <= 0 || replaced) return false;
-  out.assign(static_cast<std::size_t>(n), '\0');
-  WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, path, static_cast<int>(length), out.data(), n, nullptr, &replaced);
-  if (replaced) return false;
-  std::wstring back(length, L'\0');
-  return MultiByteToWideChar(CP_ACP, 0, out.data(), n, back.data(), static_cast<int>(length)) == static_cast<int>(length) &&
-         back.compare(0, length, path, length) == 0;
-}
 
 // Each path of a drop list, in order: strings ended by a zero, the list by an empty one. `end`
 // bounds the list where the size of the block is known; where it is not (memory that is not a
@@ -63,7 +51,7 @@ std::vector<std::string> DroppedPaths(HDROP drop) {
     if (files->fWide) {
       const auto* wideEnd = end ? reinterpret_cast<const wchar_t*>(end - (end - list) % sizeof(wchar_t)) : nullptr;
       ForEachDroppedPath(reinterpret_cast<const wchar_t*>(list), wideEnd, [&](const wchar_t* at, std::size_t length) {
-        if (NarrowPath(at, length, path)) paths.push_back(path);
+        if (NarrowExactly(std::wstring_view(at, length), path)) paths.push_back(path);
       });
     } else {
       ForEachDroppedPath(reinterpret_cast<const char*>(list), reinterpret_cast<const char*>(end),

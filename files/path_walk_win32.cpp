@@ -1,6 +1,7 @@
 #include <windows.h>
 
 #include "files/cp932.h"
+#include "files/narrow_win32.h"
 #include "files/path_walk.h"
 
 namespace walk {
@@ -14,18 +15,6 @@ std::wstring Wide(const std::string& text) {
   std::wstring wide(static_cast<std::size_t>(n > 0 ? n : 0), L'\0');
   if (n > 0) MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), wide.data(), n);
   return wide;
-}
-
-// The name in the program's code page, when it has one there that names this file and no
-// other: no character replaced by a look-alike or a question mark on the way.
-bool Narrow(const wchar_t* name, std::string& out) {
-  const int length = static_cast<int>(wcslen(name));
-  BOOL replaced = FALSE;
-  const int n = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, name, length, nullptr, 0, nullptr, &replaced);
-  if (n <= 0 || replaced) return false;
-  out.resize(static_cast<std::size_t>(n));
-  WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, name, length, out.data(), n, nullptr, &replaced);
-  return !replaced && Wide(out) == std::wstring(name, static_cast<std::size_t>(length));
 }
 
 std::int64_t SizeOf(DWORD high, DWORD low) { return static_cast<std::int64_t>((std::uint64_t{high} << 32) | low); }
@@ -76,7 +65,7 @@ bool List(const std::string& folder, std::vector<Entry>& entries, std::size_t li
       FindClose(h);
       return false;
     }
-    if (wideFolder.size() + wcslen(data.cFileName) > kLongestPath || !Narrow(data.cFileName, name)) continue;
+    if (wideFolder.size() + wcslen(data.cFileName) > kLongestPath || !NarrowExactly(data.cFileName, name)) continue;
     entries.push_back({name, (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0, SizeOf(data.nFileSizeHigh, data.nFileSizeLow), true,
                        (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0});
   } while (FindNextFileW(h, &data));
