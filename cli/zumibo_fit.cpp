@@ -21,6 +21,7 @@
 #include <nlohmann/json.hpp>
 #include <numeric>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <unordered_map>
 #include <vector>
@@ -84,13 +85,17 @@ std::string Plural(std::size_t n, const char* one, const char* many) { return Gr
 
 // A path from a list, as it goes on the disc: its components without "", "." and "..", so that
 // nothing can land outside the disc's folder.
-std::string ListedOnDisc(const std::string& path) {
+std::string ListedOnDisc(std::string_view path) {
   std::string disc;
+  disc.reserve(path.size());
   for (std::size_t start = 0; start <= path.size();) {
     std::size_t end = path.find('/', start);
-    if (end == std::string::npos) end = path.size();
-    const std::string part = path.substr(start, end - start);
-    if (!part.empty() && part != "." && part != "..") disc += (disc.empty() ? "" : "/") + part;
+    if (end == std::string_view::npos) end = path.size();
+    const std::string_view part = path.substr(start, end - start);
+    if (!part.empty() && part != "." && part != "..") {
+      if (!disc.empty()) disc += '/';
+      disc += part;
+    }
     start = end + 1;
   }
   return disc;
@@ -203,7 +208,7 @@ bool Collect(const Options& o, const Job& job, std::vector<Candidate>& candidate
     } else {
       // The path begins with its PATH as given: what follows goes under the PATH's name.
       const std::string& given = o.paths[found->second];
-      const std::string below = e->path.size() > given.size() ? ListedOnDisc(e->path.substr(given.size())) : std::string();
+      const std::string below = e->path.size() > given.size() ? ListedOnDisc(std::string_view(e->path).substr(given.size())) : std::string();
       const std::string& top = names[found->second];
       c.onDisc = below.empty() ? (top.empty() ? e->name : top) : top.empty() ? below : top + "/" + below;
     }
