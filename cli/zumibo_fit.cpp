@@ -70,7 +70,7 @@ struct Job {
 };
 
 struct Candidate {
-  FileEntry entry;
+  const FileEntry* entry = nullptr;  ///< in the collected file set, which outlives the candidates
   std::string onDisc;  ///< the path on the disc, relative to its root
   std::int64_t data = 0;     ///< its bytes, on the disc in whole blocks
   std::int64_t records = 0;  ///< on the disc: its own records
@@ -144,8 +144,8 @@ class TimeLimit {
 
 // Collecting: from PATHs with the window's walk, or from a list. False when a signal cut the
 // collection short or the list cannot be read; the reason is told already.
-bool Collect(const Options& o, const Job& job, std::vector<Candidate>& candidates) {
-  FileSet source, none;
+bool Collect(const Options& o, const Job& job, FileSet& source, std::vector<Candidate>& candidates) {
+  FileSet none;
   DropIntake intake(source, none);
   std::unordered_map<std::string, std::size_t> rootOf;  // path -> PATH it was found under
   const std::string list = o.listFile.empty() ? o.list0File : o.listFile;
@@ -213,8 +213,8 @@ bool Collect(const Options& o, const Job& job, std::vector<Candidate>& candidate
       c.onDisc = below.empty() ? (top.empty() ? e->name : top) : top.empty() ? below : top + "/" + below;
     }
     c.data = job.onDisc ? FileBytes(job.model, e->size) : e->size;
-    c.entry = std::move(*e);
-    c.records = job.onDisc ? FileRecordBytes(job.model, c.onDisc, c.entry.size) : 0;
+    c.entry = e;
+    c.records = job.onDisc ? FileRecordBytes(job.model, c.onDisc, e->size) : 0;
     candidates.push_back(std::move(c));
   }
   return true;
@@ -237,10 +237,10 @@ void Tally(Disc& d, const std::vector<Candidate>& c, const Job& job) {
   DiscRecords records(job.model);
   d.raw = d.total = d.folders = 0;
   for (int i : d.files) {
-    d.raw = SaturatingAdd(d.raw, c[i].entry.size);
+    d.raw = SaturatingAdd(d.raw, c[i].entry->size);
     d.total = SaturatingAdd(d.total, c[i].data);
     d.folders -= c[i].records;
-    if (job.onDisc) records.AddFile(c[i].onDisc, c[i].entry.size);
+    if (job.onDisc) records.AddFile(c[i].onDisc, c[i].entry->size);
   }
   d.records = records.Bytes();
   d.folders += d.records;
@@ -263,7 +263,7 @@ std::vector<int> ByWeight(const std::vector<Candidate>& c, bool withRecords, std
 // What the records of all candidates take: room for records that any disc fits in.
 std::int64_t AllRecords(const std::vector<Candidate>& c, const Job& job) {
   DiscRecords records(job.model);
-  for (const Candidate& k : c) records.AddFile(k.onDisc, k.entry.size);
+  for (const Candidate& k : c) records.AddFile(k.onDisc, k.entry->size);
   return records.Bytes();
 }
 
@@ -350,7 +350,7 @@ PlanRefusal FitOne(const std::vector<Candidate>& c, const Job& job, const Option
   return refusal;
 }
 
-nlohmann::json FileJson(const Candidate& f) { return {{"path", f.entry.path}, {"size", f.entry.size}, {"on_disc", f.onDisc}}; }
+nlohmann::json FileJson(const Candidate& f) { return {{"path", f.entry->path}, {"size", f.entry->size}, {"on_disc", f.onDisc}}; }
 
 nlohmann::json DiscJson(const Disc& d, const std::vector<Candidate>& c, std::size_t candidates) {
   nlohmann::json files = nlohmann::json::array();
@@ -363,7 +363,7 @@ nlohmann::json DiscJson(const Disc& d, const std::vector<Candidate>& c, std::siz
 void PrintDisc(const Disc& d, const std::vector<Candidate>& c, const Job& job, const char* heading) {
   const int width = static_cast<int>(Grouped(std::max(d.capacity, d.total)).size());
   if (heading) std::printf("%s\n", heading);
-  for (int i : d.files) std::printf("%*s  %s\n", width, Grouped(c[i].entry.size).c_str(), c[i].entry.path.c_str());
+  for (int i : d.files) std::printf("%*s  %s\n", width, Grouped(c[i].entry->size).c_str(), c[i].entry->path.c_str());
   std::printf("%*s  total, %s%s\n", width, Grouped(d.raw).c_str(), Plural(d.files.size(), "file", "files").c_str(),
               d.complete ? "" : " (search stopped: best found so far)");
   if (job.onDisc) std::printf("%*s  on the disc\n", width, Grouped(d.total).c_str());
@@ -379,7 +379,7 @@ void PrintJson(const nlohmann::json& j) {
 void WarnLargeFiles(const std::vector<Disc>& discs, const std::vector<Candidate>& c, const Job& job) {
   std::size_t large = 0;
   for (const Disc& d : discs) {
-    for (int i : d.files) large += c[i].entry.size >= kLargeFile;
+    for (int i : d.files) large += c[i].entry->size >= kLargeFile;
   }
   if (job.onDisc && large) {
     Warn(Plural(large, "chosen file is", "chosen files are") +
@@ -393,7 +393,7 @@ int Deliver(const std::vector<Disc>& discs, const std::vector<Candidate>& c, con
   std::vector<std::vector<DiscFile>> files;
   for (const Disc& d : discs) {
     files.emplace_back();
-    for (int i : d.files) files.back().push_back({c[i].entry.path, c[i].onDisc});
+    for (int i : d.files) files.back().push_back({c[i].entry->path, c[i].onDisc});
   }
   int status = 0;
   if (!o.pathLists.empty()) {
@@ -419,18 +419,18 @@ std::vector<Disc> InPathOrder(const std::vector<Candidate>& c, const Job& job, s
   std::int64_t used = 0;
   for (int i : order) {
     const std::string& path = c[i].onDisc;
-    if (c[i].data > room - DiscRecords(job.model).Adding(path, c[i].entry.size)) {
+    if (c[i].data > room - DiscRecords(job.model).Adding(path, c[i].entry->size)) {
       oversized.push_back(i);
       continue;
     }
     if (discs.empty() || static_cast<int>(discs.back().files.size()) >= job.maxFiles ||
-        used + c[i].data > room - records->Bytes() - records->Adding(path, c[i].entry.size)) {
+        used + c[i].data > room - records->Bytes() - records->Adding(path, c[i].entry->size)) {
       discs.emplace_back();
       records = std::make_unique<DiscRecords>(job.model);
       used = 0;
     }
     used += c[i].data;
-    records->AddFile(path, c[i].entry.size);
+    records->AddFile(path, c[i].entry->size);
     discs.back().files.push_back(i);
   }
   for (Disc& d : discs) Tally(d, c, job);
@@ -507,7 +507,7 @@ int RunAll(const std::vector<Candidate>& c, const Job& job, const Options& o) {
     std::printf("\n%s%s\n", count.c_str(), plan.complete ? "" : ", search for fewer stopped");
     if (!unplaced.empty()) {
       std::printf("\nunplaced (larger than the capacity): %s\n", Plural(unplaced.size(), "file", "files").c_str());
-      for (int i : unplaced) std::printf("%s  %s\n", Grouped(c[i].entry.size).c_str(), c[i].entry.path.c_str());
+      for (int i : unplaced) std::printf("%s  %s\n", Grouped(c[i].entry->size).c_str(), c[i].entry->path.c_str());
     }
   }
   return Deliver(discs, c, o);
@@ -521,7 +521,7 @@ int RunOne(const std::vector<Candidate>& c, const Job& job, const Options& o) {
   if (o.json) {
     PrintJson(DiscJson(disc, c, c.size()));
   } else if (o.null) {
-    for (int i : disc.files) std::fwrite(c[i].entry.path.c_str(), 1, c[i].entry.path.size() + 1, stdout);
+    for (int i : disc.files) std::fwrite(c[i].entry->path.c_str(), 1, c[i].entry->path.size() + 1, stdout);
   } else {
     PrintDisc(disc, c, job, nullptr);
   }
@@ -625,7 +625,8 @@ int main(int argc, char** argv) {
   action.sa_handler = OnSignal;
   for (int s : {SIGINT, SIGTERM, SIGHUP}) sigaction(s, &action, nullptr);
 
+  FileSet collected;
   std::vector<Candidate> candidates;
-  if (!Collect(o, job, candidates)) return g_signal ? 128 + g_signal : 2;
+  if (!Collect(o, job, collected, candidates)) return g_signal ? 128 + g_signal : 2;
   return o.all ? RunAll(candidates, job, o) : RunOne(candidates, job, o);
 }
