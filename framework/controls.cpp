@@ -56,10 +56,16 @@ std::string CListCtrl::GetItemText(int row, int column) const {
   }
 }
 
+// Row by row, only the rows that are selected or focused: setting the state of all rows at once
+// (index -1) visits, and notifies the parent of, every row of a long list.
 void CListCtrl::ResetSelection() const {
   LVITEMA none = {};
   none.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
-  Send(LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&none));
+  for (int row = GetNextItem(-1, LVNI_SELECTED); row != -1; row = GetNextItem(row, LVNI_SELECTED)) {
+    Send(LVM_SETITEMSTATE, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&none));
+  }
+  const int focused = GetNextItem(-1, LVNI_FOCUSED);
+  if (focused != -1) Send(LVM_SETITEMSTATE, static_cast<WPARAM>(focused), reinterpret_cast<LPARAM>(&none));
   Send(LVM_SETSELECTIONMARK, 0, -1);
   if (GetItemCount() > 0) Send(LVM_ENSUREVISIBLE, 0, FALSE);
 }
