@@ -1,11 +1,9 @@
 // GO through the real window: the checks and their messages, the worker thread and the progress
 // dialog, stopping, and the end of a computation.
 #include <windows.h>
-#include <shlobj.h>
 
 #include <atomic>
 #include <algorithm>
-#include <cstring>
 #include <random>
 #include <string>
 #include <thread>
@@ -412,11 +410,7 @@ TEST_F(ComputeTest, NothingTouchesTheFileSetsWhileASearchRuns) {
   // Another program posts a drop and every command that changes a set.
   const std::string more = m_dir.path() + "\\more";
   MakeFile(more, 3);
-  HGLOBAL drop = GlobalAlloc(GHND, sizeof(DROPFILES) + more.size() + 2);
-  auto* block = static_cast<DROPFILES*>(GlobalLock(drop));
-  block->pFiles = sizeof(DROPFILES);
-  std::memcpy(reinterpret_cast<char*>(block) + sizeof(DROPFILES), more.c_str(), more.size() + 1);
-  GlobalUnlock(drop);
+  HGLOBAL drop = MakeDropBlock(std::vector<std::string>{more});
   PostMessageA(Item(IDC_FILE_LIST), WM_DROPFILES, reinterpret_cast<WPARAM>(drop), 0);
   Select(IDC_FILE_LIST, {0, 1});
   for (int id : {IDC_MOVE_TO_RESULTS, IDC_MOVE_TO_FILES, IDC_DELETE_SELECTED, IDC_DELETE_ALL, IDC_PRESET_CD650, IDC_PRESET_CD700,

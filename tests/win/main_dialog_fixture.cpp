@@ -57,7 +57,6 @@ std::string MainDialogTest::Text(int id) const { return CWnd::WindowText(Item(id
 
 namespace {
 
-// A drop block as the shell builds it, narrow or UTF-16.
 template <typename Char>
 HGLOBAL DropBlock(const std::vector<std::basic_string<Char>>& paths) {
   std::size_t size = sizeof(DROPFILES) + sizeof(Char);
@@ -77,13 +76,16 @@ HGLOBAL DropBlock(const std::vector<std::basic_string<Char>>& paths) {
 
 }  // namespace
 
+HGLOBAL MakeDropBlock(const std::vector<std::string>& paths) { return DropBlock(paths); }
+HGLOBAL MakeDropBlock(const std::vector<std::wstring>& paths) { return DropBlock(paths); }
+
 // The program frees the drop handle (DragFinish), as every drop target must.
 void MainDialogTest::Drop(const std::vector<std::string>& paths) {
-  SendMessageA(Item(IDC_FILE_LIST), WM_DROPFILES, reinterpret_cast<WPARAM>(DropBlock(paths)), 0);
+  SendMessageA(Item(IDC_FILE_LIST), WM_DROPFILES, reinterpret_cast<WPARAM>(MakeDropBlock(paths)), 0);
 }
 
 void MainDialogTest::DropWide(const std::vector<std::wstring>& paths) {
-  SendMessageA(Item(IDC_FILE_LIST), WM_DROPFILES, reinterpret_cast<WPARAM>(DropBlock(paths)), 0);
+  SendMessageA(Item(IDC_FILE_LIST), WM_DROPFILES, reinterpret_cast<WPARAM>(MakeDropBlock(paths)), 0);
 }
 
 std::vector<Row> MainDialogTest::Rows(int list) const {

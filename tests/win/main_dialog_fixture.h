@@ -84,6 +84,11 @@ bool MainDialogTest::PumpUntil(Done done, DWORD ms) {
   }
 }
 
+/// A drop block as the shell builds it: a global block, which the receiver frees, of narrow or
+/// UTF-16 paths.
+HGLOBAL MakeDropBlock(const std::vector<std::string>& paths);
+HGLOBAL MakeDropBlock(const std::vector<std::wstring>& paths);
+
 /// A file of the given size (sparse where the size is large).
 void MakeFile(const std::string& path, std::int64_t size);
 void MakeFolder(const std::string& path);

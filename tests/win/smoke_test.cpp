@@ -2,7 +2,6 @@
 // installs it (with the shipped medias.ini and the manual) in a folder whose path has spaces and
 // Japanese characters.
 #include <windows.h>
-#include <shlobj.h>
 
 #include <algorithm>
 #include <cstdint>
@@ -13,6 +12,7 @@
 #include "files/cp932.h"
 #include "framework/app.h"
 #include "res/resource.h"
+#include "tests/win/main_dialog_fixture.h"
 #include "tests/win/screen.h"
 #include "tests/win/win_temp_dir.h"
 
@@ -87,16 +87,14 @@ TEST(Smoke, TheInstalledProgramStartsFindsItsSettingsAndEndsWithEsc) {
     // of the receiving process that is not a global block, so its size cannot be asked for.
     const std::string dropped = temp.path() + "\\落とした.txt";
     WriteWinFile(dropped, "12345");
-    std::string block(sizeof(DROPFILES), '\0');
-    reinterpret_cast<DROPFILES*>(block.data())->pFiles = sizeof(DROPFILES);
-    reinterpret_cast<DROPFILES*>(block.data())->fWide = TRUE;
     std::wstring wide(dropped.size(), L'\0');
     wide.resize(static_cast<std::size_t>(MultiByteToWideChar(CP_ACP, 0, dropped.data(), static_cast<int>(dropped.size()), wide.data(), static_cast<int>(wide.size()))));
-    wide.append(2, L'\0');
-    block.append(reinterpret_cast<const char*>(wide.data()), wide.size() * sizeof(wchar_t));
-    void* remote = VirtualAllocEx(pi.hProcess, nullptr, block.size(), MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
-    ASSERT_NE(remote, nullptr);
-    ASSERT_TRUE(WriteProcessMemory(pi.hProcess, remote, block.data(), block.size(), nullptr));
+    HGLOBAL block = MakeDropBlock(std::vector<std::wstring>{wide});
+    const SIZE_T size = GlobalSize(block);
+    void* remote = VirtualAllocEx(pi.hProcess, nullptr, size, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+    EXPECT_TRUE(remote && WriteProcessMemory(pi.hProcess, remote, GlobalLock(block), size, nullptr));
+    GlobalUnlock(block);
+    GlobalFree(block);
     PostMessageA(GetDlgItem(window, IDC_FILE_LIST), WM_DROPFILES, reinterpret_cast<WPARAM>(remote), 0);
     EXPECT_TRUE(PumpUntil([&] { return RemoteText(GetDlgItem(window, IDC_FILE_COUNT)) == "1個"; }, 10000));
     EXPECT_EQ(RemoteText(GetDlgItem(window, IDC_FILE_TOTAL)), "5バイト");
