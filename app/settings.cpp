@@ -75,9 +75,8 @@ std::string FormatSettings(const std::string (&settings)[kSettingCount]) {
 
 namespace {
 
-bool WriteWhole(const std::string& path, const std::string& text) {
-  std::FILE* f = std::fopen(path.c_str(), "wb");
-  if (!f) return false;
+// Writes the text and closes the file; false when any of it failed.
+bool WriteAndClose(std::FILE* f, const std::string& text) {
   bool written = std::fwrite(text.data(), 1, text.size(), f) == text.size();
   written = std::fflush(f) == 0 && written;
   return std::fclose(f) == 0 && written;
@@ -88,11 +87,13 @@ bool WriteWhole(const std::string& path, const std::string& text) {
 bool SaveSettings(const std::string& path, const std::string (&settings)[kSettingCount]) {
   const std::string text = FormatSettings(settings);
   const std::string temporary = TemporaryNameBeside(path);
-  std::FILE* probe = std::fopen(temporary.c_str(), "wb");
-  // A folder that forbids new files may still hold a writable file: then it is written in place.
-  if (!probe) return WriteWhole(path, text);
-  std::fclose(probe);
-  if (WriteWhole(temporary, text) && ReplaceFileWith(temporary, path)) return true;
+  std::FILE* f = std::fopen(temporary.c_str(), "wb");
+  if (!f) {
+    // A folder that forbids new files may still hold a writable file: then it is written in place.
+    std::FILE* inPlace = std::fopen(path.c_str(), "wb");
+    return inPlace && WriteAndClose(inPlace, text);
+  }
+  if (WriteAndClose(f, text) && ReplaceFileWith(temporary, path)) return true;
   std::remove(temporary.c_str());
   return false;
 }
