@@ -25,8 +25,8 @@
 #include <vector>
 
 #include "files/path_walk.h"
-#include "search/disc_model.h"
-#include "search/disc_plan.h"
+#include "discs/model.h"
+#include "discs/plan.h"
 #include "search/byte_count.h"
 
 namespace {

@@ -34,8 +34,8 @@
 #include "files/size_text.h"
 #include "search/byte_count.h"
 #include "search/disc_fit.h"
-#include "search/disc_model.h"
-#include "search/disc_plan.h"
+#include "discs/model.h"
+#include "discs/plan.h"
 #include "search/saturating.h"
 
 namespace {

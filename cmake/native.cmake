@@ -3,32 +3,26 @@ find_package(GTest REQUIRED)
 find_package(nlohmann_json REQUIRED)
 include(GoogleTest)
 
-add_executable(zumibo-fit cli/zumibo_fit.cpp cli/burn_output.cpp cli/list_input.cpp cli/quantity_text.cpp)
+file(GLOB cli_sources CONFIGURE_DEPENDS cli/*.cpp)
+add_executable(zumibo-fit ${cli_sources})
 target_link_libraries(zumibo-fit PRIVATE zumibo_core nlohmann_json::nlohmann_json pthread)
 target_compile_definitions(zumibo-fit PRIVATE ZUMIBO_VERSION="${PROJECT_VERSION}")
 zumibo_defaults(zumibo-fit)
 
-add_executable(zumibo_core_tests
-  tests/files/cp932_test.cpp
-  tests/files/file_set_test.cpp
-  tests/files/size_text_test.cpp
-  tests/files/path_walk_test.cpp
-  tests/handoff/drop_block_test.cpp
-  tests/app/settings_test.cpp
-  tests/app/shipped_settings_test.cpp
-  tests/search/planning_test.cpp
-  tests/search/disc_plan_test.cpp
-  tests/search/engine_test.cpp
-  tests/search/tail_totals_test.cpp
-  tests/search/reference_search.cpp
-  tests/temp_dir.cpp
-  tests/cli/zumibo_fit_test.cpp
-)
+set(test_sources tests/temp_dir.cpp)
+foreach(folder IN LISTS ZUMIBO_SUBSYSTEMS ITEMS cli)
+  file(GLOB found CONFIGURE_DEPENDS tests/${folder}/*.cpp)
+  list(APPEND test_sources ${found})
+endforeach()
+add_executable(zumibo_core_tests ${test_sources})
 target_link_libraries(zumibo_core_tests PRIVATE zumibo_core GTest::gtest GTest::gtest_main nlohmann_json::nlohmann_json)
 target_compile_definitions(zumibo_core_tests PRIVATE ZUMIBO_FIT_PATH="$<TARGET_FILE:zumibo-fit>" ZUMIBO_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
 add_dependencies(zumibo_core_tests zumibo-fit)
 zumibo_defaults(zumibo_core_tests)
 gtest_discover_tests(zumibo_core_tests DISCOVERY_TIMEOUT 60)
+
+add_test(NAME Layout.WindowsHeadersOnlyInWindowsCodeAndNoCirclesBetweenFolders
+         COMMAND ${PROJECT_SOURCE_DIR}/scripts/check-layout ${PROJECT_SOURCE_DIR})
 
 add_executable(zumibo-search-bench bench/search_bench.cpp bench/instances.cpp tests/search/reference_search.cpp)
 target_link_libraries(zumibo-search-bench PRIVATE zumibo_core pthread)

@@ -14,7 +14,7 @@
 #include "search/byte_count.h"
 #include "search/engine.h"
 #include "search/plan.h"
-#include "search/search_thread.h"
+#include "search/win/search_thread.h"
 #include "tests/win/failing_new.h"
 #include "tests/win/main_dialog_fixture.h"
 #include "tests/win/screen.h"

@@ -10,7 +10,7 @@
 #include <thread>
 
 #include "files/file_sets.h"
-#include "handoff/static_target.h"
+#include "handoff/win/static_target.h"
 #include "res/resource.h"
 #include "tests/win/main_dialog_fixture.h"
 #include "tests/win/screen.h"

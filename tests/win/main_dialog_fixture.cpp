@@ -5,7 +5,7 @@
 #include <cstring>
 #include <ostream>
 
-#include "app/settings_win32.h"
+#include "app/win/settings_path.h"
 #include "files/file_sets.h"
 #include "framework/message_box.h"
 #include "res/resource.h"

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "app/main_dialog.h"
+#include "app/win/main_dialog.h"
 #include "tests/win/win_temp_dir.h"
 
 struct Row {

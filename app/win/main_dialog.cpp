@@ -1,6 +1,6 @@
-#include "app/main_dialog.h"
+#include "app/win/main_dialog.h"
 
-#include "app/settings_win32.h"
+#include "app/win/settings_path.h"
 #include "files/file_sets.h"
 #include "files/size_text.h"
 #include "framework/app.h"

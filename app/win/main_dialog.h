@@ -9,11 +9,11 @@
 #include "app/settings.h"
 #include "files/file_entry.h"
 #include "files/file_set.h"
-#include "files/files_list_ctrl.h"
+#include "files/win/files_list_ctrl.h"
 #include "framework/controls.h"
 #include "framework/dialog.h"
-#include "handoff/static_target.h"
-#include "search/cancel_dialog.h"
+#include "handoff/win/static_target.h"
+#include "search/win/cancel_dialog.h"
 
 /// The program's one window: the file list, the capacity and its presets, GO, the result list
 /// and the drag-out target.

@@ -1,11 +1,11 @@
-#include "handoff/static_target.h"
+#include "handoff/win/static_target.h"
 
 #include <ole2.h>
 
 #include <cstdlib>
 
 #include "files/file_sets.h"
-#include "handoff/data_source.h"
+#include "handoff/win/data_source.h"
 #include "handoff/drop_block.h"
 
 namespace {

@@ -1,8 +1,8 @@
-#include "app/main_app.h"
+#include "app/win/main_app.h"
 
 #include <commctrl.h>
 
-#include "app/main_dialog.h"
+#include "app/win/main_dialog.h"
 
 BOOL CMainApp::InitInstance() {
   InitCommonControls();

@@ -1,6 +1,6 @@
 // ↓ and ↑ move the selected entries between the file list and the result list; the two delete
 // buttons tidy the file list.
-#include "app/main_dialog.h"
+#include "app/win/main_dialog.h"
 #include "files/file_sets.h"
 #include "framework/message_box.h"
 

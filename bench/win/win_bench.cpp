@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "app/main_dialog.h"
+#include "app/win/main_dialog.h"
 #include "files/drop_intake.h"
 #include "files/file_sets.h"
 #include "files/path_walk.h"

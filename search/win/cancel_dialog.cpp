@@ -1,7 +1,7 @@
-#include "search/cancel_dialog.h"
+#include "search/win/cancel_dialog.h"
 
 #include "res/resource.h"
-#include "search/search_thread.h"
+#include "search/win/search_thread.h"
 
 CCancelDialog::CCancelDialog(HWND parent) : CDialog(IDD_PROGRESS, parent) {}
 

@@ -1,4 +1,4 @@
-#include "handoff/data_source.h"
+#include "handoff/win/data_source.h"
 
 #include <shlobj.h>
 

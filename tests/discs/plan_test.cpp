@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "search/byte_count.h"
-#include "search/disc_plan.h"
-#include "search/disc_relaxation.h"
+#include "discs/plan.h"
+#include "discs/relaxation.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "app/settings_win32.h"
+#include "app/win/settings_path.h"
 
 #include "app/settings.h"
 #include "framework/app.h"

@@ -1,4 +1,4 @@
-#include "search/disc_plan.h"
+#include "discs/plan.h"
 
 #include <algorithm>
 #include <climits>
@@ -8,7 +8,7 @@
 
 #include "search/byte_count.h"
 #include "search/disc_fit.h"
-#include "search/disc_relaxation.h"
+#include "discs/relaxation.h"
 #include "search/engine.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "search/search_thread.h"
+#include "search/win/search_thread.h"
 
 #include <string>
 #include <vector>

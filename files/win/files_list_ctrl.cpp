@@ -1,4 +1,4 @@
-#include "files/files_list_ctrl.h"
+#include "files/win/files_list_ctrl.h"
 
 #include "files/file_sets.h"
 #include "files/size_text.h"

@@ -1,7 +1,7 @@
 // The program's entry point: the one application object does everything.
 #include <windows.h>
 
-#include "app/main_app.h"
+#include "app/win/main_app.h"
 #include "framework/ole.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "search/disc_model.h"
+#include "discs/model.h"
 
 #include <algorithm>
 

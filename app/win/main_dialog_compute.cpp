@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "app/main_dialog.h"
+#include "app/win/main_dialog.h"
 #include "files/file_sets.h"
 #include "files/size_text.h"
 #include "framework/app.h"
@@ -13,7 +13,7 @@
 #include "search/byte_count.h"
 #include "search/plan.h"
 #include "search/saturating.h"
-#include "search/search_thread.h"
+#include "search/win/search_thread.h"
 
 namespace {
 

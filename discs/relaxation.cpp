@@ -1,10 +1,10 @@
-#include "search/disc_relaxation.h"
+#include "discs/relaxation.h"
 
 #include <algorithm>
 #include <cmath>
 
 #include "search/byte_count.h"
-#include "search/disc_plan.h"
+#include "discs/plan.h"
 
 namespace {
 

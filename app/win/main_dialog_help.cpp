@@ -2,7 +2,7 @@
 #include <windows.h>
 #include <shellapi.h>
 
-#include "app/main_dialog.h"
+#include "app/win/main_dialog.h"
 #include "app/manual.h"
 #include "framework/app.h"
 #include "res/resource.h"
