@@ -1,5 +1,27 @@
 #pragma once
 // The worker side of a computation: its parameters, the stop flag, and the thread routine.
+//
+// How a computation is handed over between the two threads. No lock is taken: at each step one
+// thread owns what is shared, and the thread start and the completion's synchronous send are the
+// two points where ownership changes hands.
+//
+// 1. The user-interface thread prepares (CMainDialog::OnCompute, app/win/main_dialog_compute.cpp).
+//    It owns everything: it moves the chosen entries into g_pinnedSet, opens the progress dialog,
+//    writes the initial solution into g_resultSet and its remainder into g_bestRemainder, copies
+//    the source set into the candidate array m_candidates, disables the main window (which is
+//    enabled exactly while m_candidates is null), fills g_searchParams, clears g_stopSearch and
+//    starts the thread, whose handle it closes at once: the thread is never joined.
+// 2. The worker searches (SearchThreadProc). It alone writes g_resultSet, g_bestRemainder and
+//    g_searchParams.outOfMemory, and reads the candidates, which nobody changes meanwhile. It shows
+//    each better total in the progress dialog with SetDlgItemText, a send that the user-interface
+//    thread carries out. That thread only writes g_stopSearch (完了 and Esc in the progress
+//    dialog), refuses every command and drop that would change a file set or end the dialog
+//    (CMainDialog::Computing), and frees nothing the worker reads.
+// 3. The worker hands back: it sends ID_SEARCH_DONE to the main dialog and waits inside that send
+//    while the user-interface thread takes everything back (CMainDialog::OnSearchDone): it closes
+//    the progress dialog, adds the pinned entries to the result, takes the result files out of the
+//    source set, frees m_candidates and enables the window. When the send returns, the worker
+//    touches nothing shared any more and ends.
 
 #include <windows.h>
 
