@@ -27,6 +27,7 @@ const wchar_t* Wide(const std::string& text) {
 }  // namespace
 
 int CListCtrl::InsertItem(int row, const std::string& text) const {
+  AssertWindow();
   LVITEMW item = {};
   item.mask = LVIF_TEXT;
   item.iItem = row;
@@ -35,6 +36,7 @@ int CListCtrl::InsertItem(int row, const std::string& text) const {
 }
 
 void CListCtrl::SetItemText(int row, int column, const std::string& text) const {
+  AssertWindow();
   LVITEMW item = {};
   item.iSubItem = column;
   item.pszText = const_cast<wchar_t*>(Wide(text));
@@ -90,11 +92,14 @@ std::string HeadingOf(HWND header, int column) {
 
 ColumnCandidates::ColumnCandidates(HWND list, int columns)
     : m_list(list), m_dc(GetDC(list)), m_widest(columns, -1), m_best(columns), m_bestWidths(columns) {
-  m_oldFont = SelectObject(m_dc, reinterpret_cast<HFONT>(SendMessageA(list, WM_GETFONT, 0, 0)));
+  // Without a device context every text measures 0 wide and all stay candidates up to the
+  // limit; the list-view's own measuring still sizes the columns.
+  m_oldFont = m_dc ? SelectObject(m_dc, reinterpret_cast<HFONT>(SendMessageA(list, WM_GETFONT, 0, 0))) : nullptr;
   for (int& w : m_single) w = -1;
 }
 
 ColumnCandidates::~ColumnCandidates() {
+  if (!m_dc) return;
   SelectObject(m_dc, m_oldFont);
   ReleaseDC(m_list, m_dc);
 }

@@ -96,11 +96,11 @@ void CDialog::OnOK() {
 
 void CDialog::OnCancel() { EndDialog(IDCANCEL); }
 
-BOOL CDialog::OnCommand(WPARAM w, LPARAM l) {
+BOOL CDialog::OnCommand(UINT id, UINT code) {
   LRESULT ignored = 0;
-  if (OnMessage(WM_COMMAND, w, l, ignored)) return TRUE;
-  if (HIWORD(w) != BN_CLICKED) return FALSE;
-  switch (LOWORD(w)) {
+  if (OnMessage(WM_COMMAND, MAKEWPARAM(id, code), 0, ignored)) return TRUE;
+  if (code != BN_CLICKED) return FALSE;
+  switch (id) {
     case IDOK:
       OnOK();
       return TRUE;
@@ -127,7 +127,7 @@ INT_PTR CALLBACK CDialog::DialogProc(HWND hwnd, UINT message, WPARAM w, LPARAM l
       case WM_INITDIALOG:
         return self->OnInitDialog();
       case WM_COMMAND:
-        return self->OnCommand(w, l);
+        return self->OnCommand(LOWORD(w), HIWORD(w));
       case WM_NCDESTROY:
         SetWindowLongPtrA(hwnd, DWLP_USER, 0);
         if (self->m_hWnd == hwnd) self->m_hWnd = nullptr;

@@ -7,8 +7,7 @@
 
 #include <windows.h>
 
-#include <optional>
-
+#include "framework/message_table.h"
 #include "framework/wnd.h"
 
 class CDialog : public CWnd {
@@ -38,9 +37,11 @@ class CDialog : public CWnd {
   virtual void OnOK();
   /// The cancel operation: ends with IDCANCEL.
   virtual void OnCancel();
-  /// Every WM_COMMAND: the message table first, then IDOK and IDCANCEL.
-  virtual BOOL OnCommand(WPARAM w, LPARAM l);
-  /// The dialog's message table; true when the message was handled, with its result.
+  /// Every WM_COMMAND, as the control's or menu item's id and the notification code: the
+  /// message table first, then IDOK and IDCANCEL.
+  virtual BOOL OnCommand(UINT id, UINT code);
+  /// The dialog's message table (framework/message_table.h); true when the message was handled,
+  /// with its result.
   virtual bool OnMessage(UINT, WPARAM, LPARAM, LRESULT&) { return false; }
 
  private:
@@ -58,43 +59,3 @@ class CDialog : public CWnd {
 /// dialog's keyboard handling. True when the message was used up that way; every message loop
 /// of the program calls it before translating and dispatching.
 bool PreTranslateDialogMessage(MSG& msg);
-
-/// One entry of a message table: a window message, or a command with its notification code.
-/// A message handler returns no value to ask for the default processing.
-template <class T>
-struct MessageEntry {
-  UINT message;
-  UINT id;
-  UINT code;
-  std::optional<LRESULT> (T::*onMessage)(WPARAM, LPARAM);
-  void (T::*onCommand)();
-};
-
-template <class T>
-constexpr MessageEntry<T> OnWindowMessage(UINT message, std::optional<LRESULT> (T::*handler)(WPARAM, LPARAM)) {
-  return {message, 0, 0, handler, nullptr};
-}
-
-template <class T>
-constexpr MessageEntry<T> OnCommandId(UINT id, void (T::*handler)(), UINT code = BN_CLICKED) {
-  return {WM_COMMAND, id, code, nullptr, handler};
-}
-
-/// Looks the message up in the table, top to bottom, and calls the first matching handler.
-template <class T, std::size_t N>
-bool DispatchTable(T* self, const MessageEntry<T> (&table)[N], UINT message, WPARAM w, LPARAM l, LRESULT& result) {
-  for (const MessageEntry<T>& e : table) {
-    if (e.message != message) continue;
-    if (message == WM_COMMAND) {
-      if (e.id != LOWORD(w) || e.code != HIWORD(w)) continue;
-      (self->*e.onCommand)();
-      result = 0;
-      return true;
-    }
-    const std::optional<LRESULT> r = (self->*e.onMessage)(w, l);
-    if (!r) return false;
-    result = *r;
-    return true;
-  }
-  return false;
-}

@@ -28,6 +28,8 @@ void CWnd::SubclassWindow(HWND hwnd) {
   if (!hwnd) return;
   SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
   m_ownProc = reinterpret_cast<WNDPROC>(SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(SubclassProc)));
+  // A window that could not be subclassed keeps its own procedure and is only attached.
+  if (!m_ownProc) SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
 }
 
 void CWnd::Detach() {

@@ -3,6 +3,7 @@
 
 #include <windows.h>
 
+#include <cassert>
 #include <string>
 
 class CWnd {
@@ -16,13 +17,30 @@ class CWnd {
   HWND GetSafeHwnd() const { return m_hWnd; }
   operator HWND() const { return m_hWnd; }
 
-  LRESULT Send(UINT message, WPARAM w = 0, LPARAM l = 0) const { return SendMessageA(m_hWnd, message, w, l); }
-  HWND Item(int id) const { return GetDlgItem(m_hWnd, id); }
+  LRESULT Send(UINT message, WPARAM w = 0, LPARAM l = 0) const {
+    AssertWindow();
+    return SendMessageA(m_hWnd, message, w, l);
+  }
+  HWND Item(int id) const {
+    AssertWindow();
+    return GetDlgItem(m_hWnd, id);
+  }
   /// The whole text of the window, at any length.
-  std::string GetText() const { return WindowText(m_hWnd); }
-  void SetText(const std::string& text) const { SetWindowTextA(m_hWnd, text.c_str()); }
+  std::string GetText() const {
+    AssertWindow();
+    return WindowText(m_hWnd);
+  }
+  void SetText(const std::string& text) const {
+    AssertWindow();
+    SetWindowTextA(m_hWnd, text.c_str());
+  }
   std::string GetItemText(int id) const { return WindowText(Item(id)); }
-  void SetItemText(int id, const std::string& text) const { SetDlgItemTextA(m_hWnd, id, text.c_str()); }
+  void SetItemText(int id, const std::string& text) const {
+    AssertWindow();
+    SetDlgItemTextA(m_hWnd, id, text.c_str());
+  }
+  /// The icon of the caption (small) or of Alt+Tab (big).
+  void SetIcon(HICON icon, bool big) const { Send(WM_SETICON, big ? ICON_BIG : ICON_SMALL, reinterpret_cast<LPARAM>(icon)); }
 
   static std::string WindowText(HWND hwnd);
 
@@ -34,6 +52,8 @@ class CWnd {
   void Detach();
 
  protected:
+  /// Every wrapper that sends to its window checks first that it has one (in debug builds).
+  void AssertWindow() const { assert(m_hWnd && IsWindow(m_hWnd)); }
   /// Messages of a subclassed window; true when handled, with the result.
   virtual bool OnSubclassMessage(UINT, WPARAM, LPARAM, LRESULT&) { return false; }
   /// The window's own handling of a message (for a subclassed window).

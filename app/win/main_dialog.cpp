@@ -50,8 +50,8 @@ BOOL CMainDialog::OnInitDialog() {
       AppendMenuA(menu, MF_STRING, IDM_ABOUTBOX, about);
     }
   }
-  Send(WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon));
-  Send(WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
+  SetIcon(m_hIcon, false);
+  SetIcon(m_hIcon, true);
 
   g_sourceSet.RemoveAll();
   for (const CListCtrl* list : {static_cast<const CListCtrl*>(&m_fileList), static_cast<const CListCtrl*>(&m_resultList)}) {
@@ -67,34 +67,34 @@ BOOL CMainDialog::OnInitDialog() {
 
 bool CMainDialog::OnMessage(UINT message, WPARAM w, LPARAM l, LRESULT& result) {
   static constexpr MessageEntry<CMainDialog> kTable[] = {
-      OnWindowMessage(WM_SYSCOMMAND, &CMainDialog::OnSysCommand),
-      OnWindowMessage(WM_PAINT, &CMainDialog::OnPaint),
-      OnWindowMessage(WM_QUERYDRAGICON, &CMainDialog::OnQueryDragIcon),
-      OnCommandId(IDC_DELETE_ALL, &CMainDialog::OnDeleteAll),
-      OnCommandId(IDC_DELETE_SELECTED, &CMainDialog::OnDeleteSelected),
-      OnCommandId(IDC_PRESET_CD650, &CMainDialog::OnPresetCd650),
-      OnCommandId(IDC_PRESET_CD700, &CMainDialog::OnPresetCd700),
-      OnCommandId(IDC_PRESET_DVD, &CMainDialog::OnPresetDvd),
-      OnCommandId(IDOK, &CMainDialog::OnExit),
-      OnCommandId(IDC_PREVIOUS_VALUE, &CMainDialog::OnPreviousValue),
-      OnCommandId(IDC_COMPUTE, &CMainDialog::OnCompute),
-      OnCommandId(IDC_CAPACITY, &CMainDialog::OnCapacityChange, EN_CHANGE),
-      OnCommandId(IDC_MOVE_TO_FILES, &CMainDialog::OnMoveToFiles),
-      OnCommandId(IDC_MOVE_TO_RESULTS, &CMainDialog::OnMoveToResults),
-      OnWindowMessage(WM_GETMINMAXINFO, &CMainDialog::OnGetMinMaxInfo),
-      OnWindowMessage(WM_SIZE, &CMainDialog::OnSize),
-      OnCommandId(IDC_MANUAL, &CMainDialog::OnManual),
+      WmSysCommand<&CMainDialog::OnSysCommand>(),
+      WmPaint<&CMainDialog::OnPaint>(),
+      WmQueryDragIcon<&CMainDialog::OnQueryDragIcon>(),
+      Command<&CMainDialog::OnDeleteAll>(IDC_DELETE_ALL),
+      Command<&CMainDialog::OnDeleteSelected>(IDC_DELETE_SELECTED),
+      Command<&CMainDialog::OnPresetCd650>(IDC_PRESET_CD650),
+      Command<&CMainDialog::OnPresetCd700>(IDC_PRESET_CD700),
+      Command<&CMainDialog::OnPresetDvd>(IDC_PRESET_DVD),
+      Command<&CMainDialog::OnExit>(IDOK),
+      Command<&CMainDialog::OnPreviousValue>(IDC_PREVIOUS_VALUE),
+      Command<&CMainDialog::OnCompute>(IDC_COMPUTE),
+      Command<&CMainDialog::OnCapacityChange>(IDC_CAPACITY, EN_CHANGE),
+      Command<&CMainDialog::OnMoveToFiles>(IDC_MOVE_TO_FILES),
+      Command<&CMainDialog::OnMoveToResults>(IDC_MOVE_TO_RESULTS),
+      WmGetMinMaxInfo<&CMainDialog::OnGetMinMaxInfo>(),
+      WmSize<&CMainDialog::OnSize>(),
+      Command<&CMainDialog::OnManual>(IDC_MANUAL),
   };
-  return DispatchTable(this, kTable, message, w, l, result);
+  return DispatchTable(*this, kTable, message, w, l, result);
 }
 
-BOOL CMainDialog::OnCommand(WPARAM w, LPARAM l) {
-  if (LOWORD(w) == ID_SEARCH_DONE && Computing()) OnSearchDone();
+BOOL CMainDialog::OnCommand(UINT id, UINT code) {
+  if (id == ID_SEARCH_DONE && Computing()) OnSearchDone();
   // The running computation owns the candidate array and the result set until it has ended.
   // The disabled window keeps the user's hands off, but another program can still send
   // commands: nothing may end the dialog or touch a file set meanwhile.
-  if (Computing() && ChangesTheSets(LOWORD(w))) return TRUE;
-  return CDialog::OnCommand(w, l);
+  if (Computing() && ChangesTheSets(id)) return TRUE;
+  return CDialog::OnCommand(id, code);
 }
 
 bool CMainDialog::ChangesTheSets(int command) {
@@ -124,21 +124,20 @@ void CMainDialog::OnExit() {
 
 void CMainDialog::EnableWhenIdle() { EnableWindow(m_hWnd, m_candidates ? FALSE : TRUE); }
 
-std::optional<LRESULT> CMainDialog::OnPaint(WPARAM, LPARAM) {
-  if (!IsIconic(m_hWnd)) return std::nullopt;
+bool CMainDialog::OnPaint() {
+  if (!IsIconic(m_hWnd)) return false;
   PAINTSTRUCT ps;
   HDC dc = BeginPaint(m_hWnd, &ps);
+  if (!dc) return true;
   Send(WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(dc));
-  RECT r;
+  RECT r = {};
   GetClientRect(m_hWnd, &r);
   const int x = (r.right - r.left - GetSystemMetrics(SM_CXICON) + 1) / 2;
   const int y = (r.bottom - r.top - GetSystemMetrics(SM_CYICON) + 1) / 2;
   DrawIcon(dc, x, y, m_hIcon);
   EndPaint(m_hWnd, &ps);
-  return 0;
+  return true;
 }
-
-std::optional<LRESULT> CMainDialog::OnQueryDragIcon(WPARAM, LPARAM) { return reinterpret_cast<LRESULT>(m_hIcon); }
 
 void CMainDialog::OnPreset(int setting) { m_capacityEdit.SetText(m_settings[setting]); }
 
@@ -171,42 +170,37 @@ void CMainDialog::RefreshFileLabels() {
   SetItemText(IDC_FILE_TOTAL, FormatNumber(total, true) + "バイト");
 }
 
-std::optional<LRESULT> CMainDialog::OnGetMinMaxInfo(WPARAM, LPARAM l) {
-  if (!m_hWnd) return std::nullopt;
+void CMainDialog::OnGetMinMaxInfo(MINMAXINFO& info) {
+  if (!m_hWnd) return;
   RECT window, client;
-  GetWindowRect(m_hWnd, &window);
-  GetClientRect(m_hWnd, &client);
+  if (!GetWindowRect(m_hWnd, &window) || !GetClientRect(m_hWnd, &client)) return;
   const int dx = (window.right - window.left) - (client.right - client.left);
   const int dy = (window.bottom - window.top) - (client.bottom - client.top);
   if (dx != 0 && dy != 0) {
-    auto* info = reinterpret_cast<MINMAXINFO*>(l);
-    info->ptMinTrackSize.x = dx + kMinClientWidth;
-    info->ptMinTrackSize.y = dy + kClientHeight;
-    info->ptMaxTrackSize.y = dy + kClientHeight;
+    info.ptMinTrackSize.x = dx + kMinClientWidth;
+    info.ptMinTrackSize.y = dy + kClientHeight;
+    info.ptMaxTrackSize.y = dy + kClientHeight;
   }
-  return 0;
 }
 
-std::optional<LRESULT> CMainDialog::OnSize(WPARAM w, LPARAM l) {
-  const int cx = LOWORD(l), cy = HIWORD(l);
+void CMainDialog::OnSize(UINT type, SIZE client) {
+  const int cx = client.cx, cy = client.cy;
   // A minimised window reports 0 x 0; laying out for that would leave negative sizes behind.
-  if (w == SIZE_MINIMIZED || (cx == 0 && cy == 0)) return std::nullopt;
+  if (type == SIZE_MINIMIZED || (cx == 0 && cy == 0)) return;
   HWND fileList = Item(IDC_FILE_LIST), resultList = Item(IDC_RESULT_LIST);
-  if (!m_hWnd || !fileList || !resultList) return std::nullopt;
+  if (!m_hWnd || !fileList || !resultList) return;
   for (HWND list : {fileList, resultList}) {
     RECT r;
-    GetWindowRect(list, &r);
+    if (!GetWindowRect(list, &r)) continue;
     SetWindowPos(list, nullptr, 0, 0, cx - kListMargin, r.bottom - r.top, SWP_NOMOVE | SWP_NOZORDER);
     RedrawWindow(list, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
   }
-  if (HWND exit = Item(IDOK)) {
-    RECT r;
-    GetWindowRect(exit, &r);
+  RECT r;
+  if (HWND exit = Item(IDOK); exit && GetWindowRect(exit, &r)) {
     // The button's old picture is not copied along: the dialog's background is painted over the
     // area the window grew by after this, so the button must paint itself there afterwards.
     SetWindowPos(exit, nullptr, cx - (r.right - r.left) - kExitMargin, cy - (r.bottom - r.top) - kExitMargin, 0, 0,
                  SWP_NOSIZE | SWP_NOZORDER | SWP_NOCOPYBITS);
     InvalidateRect(exit, nullptr, TRUE);
   }
-  return 0;
 }

@@ -3,7 +3,6 @@
 #include <windows.h>
 
 #include <memory>
-#include <optional>
 #include <string>
 
 #include "app/settings.h"
@@ -37,15 +36,15 @@ class CMainDialog : public CDialog, public CFileListOwner {
  protected:
   BOOL OnInitDialog() override;
   void DoDataExchange() override;
-  BOOL OnCommand(WPARAM w, LPARAM l) override;
+  BOOL OnCommand(UINT id, UINT code) override;
   bool OnMessage(UINT message, WPARAM w, LPARAM l, LRESULT& result) override;
 
  private:
-  std::optional<LRESULT> OnSysCommand(WPARAM w, LPARAM l);
-  std::optional<LRESULT> OnPaint(WPARAM w, LPARAM l);
-  std::optional<LRESULT> OnQueryDragIcon(WPARAM w, LPARAM l);
-  std::optional<LRESULT> OnGetMinMaxInfo(WPARAM w, LPARAM l);
-  std::optional<LRESULT> OnSize(WPARAM w, LPARAM l);
+  bool OnSysCommand(UINT command);
+  bool OnPaint();
+  HICON OnQueryDragIcon() { return m_hIcon; }
+  void OnGetMinMaxInfo(MINMAXINFO& info);
+  void OnSize(UINT type, SIZE client);
   void OnDeleteAll();
   void OnDeleteSelected();
   void OnPreset(int setting);

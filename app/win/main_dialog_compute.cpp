@@ -63,7 +63,7 @@ void CMainDialog::OnCompute() {
 
   // The progress dialog, centred on the main window. Without it there would be no way to stop,
   // so a computation that cannot show it does not start.
-  RECT main;
+  RECT main = {};
   GetWindowRect(m_hWnd, &main);
   if (!m_progress.Create(IDD_PROGRESS, m_hWnd)) {
     AbandonComputation();
@@ -72,10 +72,11 @@ void CMainDialog::OnCompute() {
   ShowWindow(m_progress, SW_SHOW);
   m_progress.SetItemText(IDC_RESULT_LIMIT, Bytes(plan.remaining));
   RECT own;
-  GetWindowRect(m_progress, &own);
-  const int width = own.right - own.left, height = own.bottom - own.top;
-  SetWindowPos(m_progress, nullptr, (main.left + main.right) / 2 - width / 2, (main.top + main.bottom) / 2 - height / 2, 0, 0,
-               SWP_NOSIZE | SWP_NOZORDER);
+  if (GetWindowRect(m_progress, &own)) {
+    const int width = own.right - own.left, height = own.bottom - own.top;
+    SetWindowPos(m_progress, nullptr, (main.left + main.right) / 2 - width / 2, (main.top + main.bottom) / 2 - height / 2, 0, 0,
+                 SWP_NOSIZE | SWP_NOZORDER);
+  }
 
   g_resultSet.RemoveAll();
   RefreshResultPanel();

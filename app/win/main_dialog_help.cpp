@@ -17,11 +17,11 @@ class CAboutDlg : public CDialog {
 
 }  // namespace
 
-std::optional<LRESULT> CMainDialog::OnSysCommand(WPARAM w, LPARAM) {
-  if ((w & 0xFFF0) != IDM_ABOUTBOX) return std::nullopt;
+bool CMainDialog::OnSysCommand(UINT command) {
+  if (command != IDM_ABOUTBOX) return false;
   CAboutDlg about;
   about.DoModal();
-  return 0;
+  return true;
 }
 
 // Opens the manual with the program associated with it; nothing is reported either way.

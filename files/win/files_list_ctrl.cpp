@@ -3,6 +3,7 @@
 #include "files/file_sets.h"
 #include "files/size_text.h"
 #include "framework/app.h"
+#include "framework/message_table.h"
 #include "res/resource.h"
 
 namespace {
@@ -60,20 +61,12 @@ void CFilesListCtrl::RemoveRows(const std::vector<int>& rows) const {
   InvalidateRect(m_hWnd, nullptr, TRUE);
 }
 
-bool CFilesListCtrl::OnSubclassMessage(UINT message, WPARAM w, LPARAM, LRESULT& result) {
-  switch (message) {
-    case WM_DROPFILES:
-      OnDropFiles(reinterpret_cast<HDROP>(w));
-      result = 0;
-      return true;
-    case WM_PAINT:
-      if (g_sourceSet.GetCount() > 0) return false;
-      OnPaint();
-      result = 0;
-      return true;
-    default:
-      return false;
-  }
+bool CFilesListCtrl::OnSubclassMessage(UINT message, WPARAM w, LPARAM l, LRESULT& result) {
+  static constexpr MessageEntry<CFilesListCtrl> kTable[] = {
+      WmDropFiles<&CFilesListCtrl::OnDropFiles>(),
+      WmPaint<&CFilesListCtrl::OnPaint>(),
+  };
+  return DispatchTable(*this, kTable, message, w, l, result);
 }
 
 namespace {
@@ -93,11 +86,15 @@ void DrawEdgeLines(HDC dc, const RECT& r, HPEN topLeft, HPEN bottomRight) {
 
 // The drop prompt: a raised panel below the column headers, a sunken panel inside it filled
 // with the dotted pattern, and the request to drop files centred in the inner panel.
-void CFilesListCtrl::OnPaint() {
+bool CFilesListCtrl::OnPaint() {
+  if (g_sourceSet.GetCount() > 0) return false;
   PAINTSTRUCT ps;
   HDC dc = BeginPaint(m_hWnd, &ps);
   RECT client;
-  GetClientRect(m_hWnd, &client);
+  if (!dc || !GetClientRect(m_hWnd, &client)) {
+    if (dc) EndPaint(m_hWnd, &ps);
+    return true;
+  }
   const int w = client.right, h = client.bottom;
   const RECT outer = {16, 32, w - 16, h - 16};
   const RECT inner = {32, 48, w - 32, h - 32};
@@ -132,4 +129,5 @@ void CFilesListCtrl::OnPaint() {
   SelectObject(dc, oldFont);
   DeleteObject(font);
   EndPaint(m_hWnd, &ps);
+  return true;
 }

@@ -41,5 +41,6 @@ class CFilesListCtrl : public CListCtrl {
 
  private:
   void OnDropFiles(HDROP drop);
-  void OnPaint();
+  /// The drop prompt, while the list is empty.
+  bool OnPaint();
 };

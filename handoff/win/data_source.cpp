@@ -50,10 +50,16 @@ HRESULT FileDropSource::GetData(FORMATETC* format, STGMEDIUM* medium) {
   HGLOBAL copy = GlobalAlloc(GMEM_MOVEABLE, size);
   if (!copy) return E_OUTOFMEMORY;
   void* to = GlobalLock(copy);
-  const void* from = GlobalLock(m_block);
-  std::memcpy(to, from, size);
-  GlobalUnlock(m_block);
-  GlobalUnlock(copy);
+  const void* from = to ? GlobalLock(m_block) : nullptr;
+  if (from) {
+    std::memcpy(to, from, size);
+    GlobalUnlock(m_block);
+  }
+  if (to) GlobalUnlock(copy);
+  if (!from) {
+    GlobalFree(copy);
+    return E_OUTOFMEMORY;
+  }
   medium->tymed = TYMED_HGLOBAL;
   medium->hGlobal = copy;
   medium->pUnkForRelease = nullptr;

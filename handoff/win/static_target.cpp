@@ -5,6 +5,7 @@
 #include <cstdlib>
 
 #include "files/file_sets.h"
+#include "framework/message_table.h"
 #include "handoff/win/data_source.h"
 #include "handoff/drop_block.h"
 
@@ -35,7 +36,7 @@ const DragThreshold& Threshold() {
 // has passed (a drag), or until a button, Escape or the loss of the capture ends it (no drag).
 bool WaitForDragStart(HWND hwnd) {
   POINT start;
-  GetCursorPos(&start);
+  if (!GetCursorPos(&start)) return true;  // no pointer to follow (a locked desktop): the press starts the drag
   const DragThreshold& t = Threshold();
   const RECT square = {start.x - t.distance, start.y - t.distance, start.x + t.distance + 1, start.y + t.distance + 1};
   const DWORD began = GetTickCount();
@@ -51,8 +52,7 @@ bool WaitForDragStart(HWND hwnd) {
     if (PeekMessageA(&msg, nullptr, WM_MOUSEFIRST, WM_MOUSELAST, PM_REMOVE)) {
       if (msg.message == WM_MOUSEMOVE) {
         POINT p;
-        GetCursorPos(&p);
-        if (!PtInRect(&square, p)) {
+        if (!GetCursorPos(&p) || !PtInRect(&square, p)) {
           drag = true;
           break;
         }
@@ -79,10 +79,15 @@ bool WaitForDragStart(HWND hwnd) {
 }  // namespace
 
 bool CStaticTarget::OnSubclassMessage(UINT message, WPARAM w, LPARAM l, LRESULT& result) {
-  if (message != WM_LBUTTONDOWN) return false;
+  static constexpr MessageEntry<CStaticTarget> kTable[] = {
+      WmLButtonDown<&CStaticTarget::OnLButtonDown>(),
+  };
+  return DispatchTable(*this, kTable, message, w, l, result);
+}
+
+bool CStaticTarget::OnLButtonDown(UINT, POINT) {
   BeginResultDrag(m_hWnd);
-  result = Default(message, w, l);
-  return true;
+  return false;
 }
 
 DWORD BeginResultDrag(HWND pressed) {
@@ -91,6 +96,10 @@ DWORD BeginResultDrag(HWND pressed) {
   HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, size);
   if (!block) return DROPEFFECT_NONE;
   auto* bytes = static_cast<unsigned char*>(GlobalLock(block));
+  if (!bytes) {
+    GlobalFree(block);
+    return DROPEFFECT_NONE;
+  }
   WriteDropBlock(g_resultSet, bytes);
   GlobalUnlock(block);
   g_dataSource.source->SetBlock(block);

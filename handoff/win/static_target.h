@@ -10,6 +10,10 @@
 class CStaticTarget : public CStatic {
  protected:
   bool OnSubclassMessage(UINT message, WPARAM w, LPARAM l, LRESULT& result) override;
+
+ private:
+  /// Runs the drag; the static's own handling of the press follows.
+  bool OnLButtonDown(UINT keys, POINT at);
 };
 
 /// Builds the drop data from the result set, puts it into the data source and runs the drag.
