@@ -1,14 +1,14 @@
 #pragma once
-// Spreading files over as few discs as possible (bin packing): a proven lower bound, quick
-// plans, and an exact search for a plan that reaches the bound.
+// Spreading files over as few discs as possible (bin packing): quick plans, and an exact search
+// for a plan that reaches the lower bound (discs/bounds.h, included here for the callers).
 
 #include <atomic>
 #include <cstdint>
 #include <vector>
 
+#include "discs/bounds.h"
+#include "discs/disc_list.h"
 #include "search/span.h"
-
-using DiscList = std::vector<std::vector<int>>;  ///< item indices of each disc, ascending
 
 struct DiscPlan {
   DiscList discs;
@@ -17,12 +17,6 @@ struct DiscPlan {
   bool complete = true;        ///< false when the stop flag cut the search for fewer discs short
   bool Minimum() const { return static_cast<int>(discs.size()) <= lowerBound; }
 };
-
-/// A proven lower bound for sizes in descending order, each at most the capacity, with at most
-/// maxPerDisc items a disc: the highest of Martello and Toth's L2, Fekete and Schepers' bounds,
-/// and either of them after the reduction that pairs each item too large to share a disc with
-/// two others with the largest item that fits beside it.
-int DiscLowerBound(Span<const std::int64_t> sizes, std::int64_t capacity, int maxPerDisc);
 
 /// Best fit decreasing over sizes in descending order, each at most the capacity.
 DiscList BestFitDiscs(Span<const std::int64_t> sizes, std::int64_t capacity, int maxPerDisc);

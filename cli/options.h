@@ -1,0 +1,32 @@
+#pragma once
+// zumibo-fit's command line: the options as given, and the settings read from them.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "discs/model.h"
+#include "search/byte_count.h"
+
+/// The options as given, before they are checked.
+struct Options {
+  std::string capacityText, maxFilesText, timeLimitText, blockText, reserveText;
+  std::string listFile, list0File, pathLists, linkInto;
+  std::vector<std::string> paths;
+  bool json = false, null = false, all = false, quiet = false;
+  bool raw = false, onDisc = false, followLinks = false, copy = false;
+};
+
+/// The settings read from the options.
+struct Job {
+  std::int64_t capacity = 0;
+  int maxFiles = kNoFileLimit;
+  double timeLimit = 0;
+  bool onDisc = false;
+  DiscModel model;
+};
+
+/// Builds the options and their help, and reads argv into `o` and `job`. Returns the exit
+/// status when the program ends here: 0 after --help or --version, 2 after telling what is wrong.
+std::optional<int> ParseCommandLine(int argc, char** argv, Options& o, Job& job);
