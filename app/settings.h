@@ -6,11 +6,11 @@
 constexpr int kSettingCount = 5;
 
 enum SettingIndex {
-  kMaxCountSetting = 0,   ///< "MaxLoop Limit": maximum files in one combination, as typed
-  kCd650Setting = 1,      ///< "650MBCD-ROM": capacity text of the CD(650MB) button
-  kCd700Setting = 2,      ///< "700MBCD-ROM": capacity text of the CD(700MB) button
-  kDvdSetting = 3,        ///< "DVD": capacity text of the DVD(4.7GB) button
-  kPreviousSetting = 4,   ///< "前回入力値": capacity text when the program last ended with 終了
+  kMaxCountSetting = 0,  ///< "MaxLoop Limit": maximum files in one combination, as typed
+  kCd650Setting = 1,     ///< "650MBCD-ROM": capacity text of the CD(650MB) button
+  kCd700Setting = 2,     ///< "700MBCD-ROM": capacity text of the CD(700MB) button
+  kDvdSetting = 3,       ///< "DVD": capacity text of the DVD(4.7GB) button
+  kPreviousSetting = 4,  ///< "前回入力値": capacity text when the program last ended with 終了
 };
 
 /// The settings file beside an executable: its folder (up to and including the last backslash)

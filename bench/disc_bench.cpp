@@ -24,9 +24,9 @@
 #include <thread>
 #include <vector>
 
-#include "files/path_walk.h"
 #include "discs/model.h"
 #include "discs/plan.h"
+#include "files/path_walk.h"
 #include "search/byte_count.h"
 
 namespace {
@@ -66,22 +66,23 @@ std::vector<TypicalFile> Typical(int count, unsigned seed, const std::vector<Kin
   for (int i = 0; i < count; ++i) {
     switch (kinds[pick(0, static_cast<int>(kinds.size()) - 1)]) {
       case kPhoto:
-        std::snprintf(name, sizeof name, "Photos/%d/%02d/IMG_%d%d.JPG", pick(2015, 2024), pick(1, 12), pick(1000, 9999), i);
+        std::snprintf(name, sizeof name, "Photos/%d/%02d/IMG_%d%d.JPG", pick(2015, 2024), pick(1, 12), pick(1000, 9999),
+                      i);
         files.push_back({name, pick(1'500'000, 8'000'000)});
         break;
       case kSong:
-        std::snprintf(name, sizeof name, "Music/Artist %d/Album %d (%d)/%02d - Track title number %d.mp3", pick(1, 40), pick(1, 6),
-                      pick(1990, 2024), pick(1, 20), i);
+        std::snprintf(name, sizeof name, "Music/Artist %d/Album %d (%d)/%02d - Track title number %d.mp3", pick(1, 40),
+                      pick(1, 6), pick(1990, 2024), pick(1, 20), i);
         files.push_back({name, pick(2'000'000, 12'000'000)});
         break;
       case kVideo:
-        std::snprintf(name, sizeof name, "Videos/%s/VID_%d0%d%d_%d.mp4", pick(0, 1) ? "Holidays" : "Family", pick(2015, 2024), pick(1, 9),
-                      pick(10, 28), i);
+        std::snprintf(name, sizeof name, "Videos/%s/VID_%d0%d%d_%d.mp4", pick(0, 1) ? "Holidays" : "Family",
+                      pick(2015, 2024), pick(1, 9), pick(10, 28), i);
         files.push_back({name, pick(20'000'000, 900'000'000)});
         break;
       case kDocument:
-        std::snprintf(name, sizeof name, "Documents/%s/%d/%s %d v%d.%s", pick(0, 1) ? "Work" : "Home", pick(2019, 2024), docs[pick(0, 4)], i,
-                      pick(1, 5), types[pick(0, 4)]);
+        std::snprintf(name, sizeof name, "Documents/%s/%d/%s %d v%d.%s", pick(0, 1) ? "Work" : "Home", pick(2019, 2024),
+                      docs[pick(0, 4)], i, pick(1, 5), types[pick(0, 4)]);
         files.push_back({name, pick(1, 3'000'000)});
     }
   }
@@ -89,10 +90,13 @@ std::vector<TypicalFile> Typical(int count, unsigned seed, const std::vector<Kin
 }
 
 void Mastering(bool quick) {
-  std::printf("Mastering: typical collections as genisoimage -D -J -R and xorriso -as mkisofs -D -J -R report them (-print-size),\n"
-              "against the model (fixed part, records per file and folder, data in 2,048-byte sectors). Bytes. 100,000 files\n"
-              "are photos and documents only: an image counts its sectors in 32 bits, 8 TiB at most.\n\n");
-  std::printf("%8s %8s %16s %16s %16s %16s %12s %10s\n", "files", "folders", "raw", "genisoimage", "xorriso", "model", "model-max", "overhead");
+  std::printf(
+      "Mastering: typical collections as genisoimage -D -J -R and xorriso -as mkisofs -D -J -R report them "
+      "(-print-size),\n"
+      "against the model (fixed part, records per file and folder, data in 2,048-byte sectors). Bytes. 100,000 files\n"
+      "are photos and documents only: an image counts its sectors in 32 bits, 8 TiB at most.\n\n");
+  std::printf("%8s %8s %16s %16s %16s %16s %12s %10s\n", "files", "folders", "raw", "genisoimage", "xorriso", "model",
+              "model-max", "overhead");
   const fs::path root = fs::temp_directory_path() / ("zumibo-bench-" + std::to_string(getpid()));
   const DiscModel model;
   for (int count : {10, 100, 1000, 2000, 5000, 20000, 100000}) {
@@ -100,7 +104,8 @@ void Mastering(bool quick) {
     fs::remove_all(root);
     // An ISO image counts its sectors in 32 bits (8 TiB in all): the largest collection holds only
     // photos and documents, some 300 GB.
-    const std::vector<TypicalFile> files = count < 100000 ? Typical(count, 1000u + count) : Typical(count, 1000u + count, {kPhoto, kDocument});
+    const std::vector<TypicalFile> files =
+        count < 100000 ? Typical(count, 1000u + count) : Typical(count, 1000u + count, {kPhoto, kDocument});
     DiscRecords records(model);
     std::int64_t raw = 0, data = 0;
     for (const TypicalFile& f : files) {
@@ -112,13 +117,14 @@ void Mastering(bool quick) {
       records.AddFile(f.path, f.size);
     }
     std::size_t folders = 0;
-    for (auto it = fs::recursive_directory_iterator(root); it != fs::recursive_directory_iterator(); ++it) folders += it->is_directory();
+    for (auto it = fs::recursive_directory_iterator(root); it != fs::recursive_directory_iterator(); ++it)
+      folders += it->is_directory();
     const std::string where = " '" + root.string() + "' 2>/dev/null";
     const long long g = Number("genisoimage -quiet -D -J -R -print-size" + where) * kSectorBytes;
     const long long x = Number("xorriso -as mkisofs -D -J -R -print-size" + where) * kSectorBytes;
     const std::int64_t predicted = FixedBytes(model) + data + records.Bytes();
-    std::printf("%8d %8zu %16lld %16lld %16lld %16lld %12lld %9.3f%%\n", count, folders, static_cast<long long>(raw), g, x,
-                static_cast<long long>(predicted), static_cast<long long>(predicted) - std::max(g, x),
+    std::printf("%8d %8zu %16lld %16lld %16lld %16lld %12lld %9.3f%%\n", count, folders, static_cast<long long>(raw), g,
+                x, static_cast<long long>(predicted), static_cast<long long>(predicted) - std::max(g, x),
                 100.0 * static_cast<double>(std::max(g, x) - raw) / static_cast<double>(raw));
   }
   fs::remove_all(root);
@@ -152,11 +158,12 @@ struct RandomClass {
 };
 
 void RandomInstances() {
-  std::printf("Fewest discs: seeded random instances of 20 to 200 files, 50 a class, 1 s each at most. 'at bound': the\n"
-              "plan reaches the bound known before the search; 'minimum': it reaches a proven bound (the search may\n"
-              "prove more discs needed); 'gap': discs over the proven bounds, summed; 'room': at the bound of each\n"
-              "instance left open, the free space in all (bound discs less the total), median, share of a disc.\n"
-              "'before': at the bound with L2 and bin completion alone.\n\n");
+  std::printf(
+      "Fewest discs: seeded random instances of 20 to 200 files, 50 a class, 1 s each at most. 'at bound': the\n"
+      "plan reaches the bound known before the search; 'minimum': it reaches a proven bound (the search may\n"
+      "prove more discs needed); 'gap': discs over the proven bounds, summed; 'room': at the bound of each\n"
+      "instance left open, the free space in all (bound discs less the total), median, share of a disc.\n"
+      "'before': at the bound with L2 and bin completion alone.\n\n");
   const auto typical = [](const std::vector<Kind>& kinds) {
     return [kinds](std::mt19937_64& rng, int n) {
       std::vector<std::int64_t> out;
@@ -166,23 +173,23 @@ void RandomInstances() {
   };
   const auto shares = [](double lo, double hi) {
     return [lo, hi](std::mt19937_64& rng, int n) {
-      std::uniform_int_distribution<std::int64_t> size(static_cast<std::int64_t>(lo * 1e6), static_cast<std::int64_t>(hi * 1e6));
+      std::uniform_int_distribution<std::int64_t> size(static_cast<std::int64_t>(lo * 1e6),
+                                                       static_cast<std::int64_t>(hi * 1e6));
       std::vector<std::int64_t> out(n);
       for (auto& v : out) v = size(rng);
       return out;
     };
   };
-  const std::vector<RandomClass> classes = {
-      {"mixed files", "cd700", 737'280'000, typical(kAllKinds), ""},
-      {"mixed files", "dvd", 4'700'372'992, typical(kAllKinds), ""},
-      {"photos, songs", "cd700", 737'280'000, typical({kPhoto, kSong}), ""},
-      {"videos", "dvd", 4'700'372'992, typical({kVideo}), ""},
-      {"1% to 50%", "1e6", 1'000'000, shares(0.01, 0.5), "45"},
-      {"10% to 70%", "1e6", 1'000'000, shares(0.1, 0.7), "32"},
-      {"20% to 50%", "1e6", 1'000'000, shares(0.2, 0.5), "4"},
-      {"1% to 100%", "1e6", 1'000'000, shares(0.01, 1.0), "35"}};
-  std::printf("%-14s %6s %9s %9s %8s %5s %13s %7s %9s %9s %7s\n", "sizes", "disc", "instances", "at bound", "minimum", "gap",
-              "discs/bound", "room", "median s", "worst s", "before");
+  const std::vector<RandomClass> classes = {{"mixed files", "cd700", 737'280'000, typical(kAllKinds), ""},
+                                            {"mixed files", "dvd", 4'700'372'992, typical(kAllKinds), ""},
+                                            {"photos, songs", "cd700", 737'280'000, typical({kPhoto, kSong}), ""},
+                                            {"videos", "dvd", 4'700'372'992, typical({kVideo}), ""},
+                                            {"1% to 50%", "1e6", 1'000'000, shares(0.01, 0.5), "45"},
+                                            {"10% to 70%", "1e6", 1'000'000, shares(0.1, 0.7), "32"},
+                                            {"20% to 50%", "1e6", 1'000'000, shares(0.2, 0.5), "4"},
+                                            {"1% to 100%", "1e6", 1'000'000, shares(0.01, 1.0), "35"}};
+  std::printf("%-14s %6s %9s %9s %8s %5s %13s %7s %9s %9s %7s\n", "sizes", "disc", "instances", "at bound", "minimum",
+              "gap", "discs/bound", "room", "median s", "worst s", "before");
   int realistic = 0, realisticMinimum = 0, all = 0, allMinimum = 0;
   for (std::size_t c = 0; c < classes.size(); ++c) {
     int atBound = 0, minimum = 0, discs = 0, bounds = 0;
@@ -197,9 +204,12 @@ void RandomInstances() {
       const DiscPlan plan = Plan(sizes, classes[c].capacity, 1.0, elapsed);
       std::int64_t total = 0;
       for (std::int64_t s : sizes) total += s <= classes[c].capacity ? s : 0;
-      atBound += static_cast<int>(plan.discs.size()) <= DiscLowerBound(std::vector<std::int64_t>(sizes.begin() + plan.oversized.size(), sizes.end()), classes[c].capacity, kNoFileLimit);
+      atBound += static_cast<int>(plan.discs.size()) <=
+                 DiscLowerBound(std::vector<std::int64_t>(sizes.begin() + plan.oversized.size(), sizes.end()),
+                                classes[c].capacity, kNoFileLimit);
       minimum += plan.Minimum();
-      if (!plan.Minimum()) rooms.push_back(static_cast<double>(plan.lowerBound * classes[c].capacity - total) / classes[c].capacity);
+      if (!plan.Minimum())
+        rooms.push_back(static_cast<double>(plan.lowerBound * classes[c].capacity - total) / classes[c].capacity);
       discs += static_cast<int>(plan.discs.size());
       bounds += plan.lowerBound;
       times.push_back(elapsed);
@@ -207,8 +217,9 @@ void RandomInstances() {
     std::sort(times.begin(), times.end());
     std::sort(rooms.begin(), rooms.end());
     const std::string room = rooms.empty() ? "-" : std::to_string(rooms[rooms.size() / 2]).substr(0, 5);
-    std::printf("%-14s %6s %9d %9d %8d %5d %6d/%-6d %7s %9.4f %9.4f %7s\n", classes[c].name.c_str(), classes[c].disc, 50, atBound, minimum,
-                discs - bounds, discs, bounds, room.c_str(), times[times.size() / 2], times.back(), classes[c].before);
+    std::printf("%-14s %6s %9d %9d %8d %5d %6d/%-6d %7s %9.4f %9.4f %7s\n", classes[c].name.c_str(), classes[c].disc,
+                50, atBound, minimum, discs - bounds, discs, bounds, room.c_str(), times[times.size() / 2],
+                times.back(), classes[c].before);
     all += 50;
     allMinimum += minimum;
     if (c < 4) {
@@ -216,14 +227,16 @@ void RandomInstances() {
       realisticMinimum += minimum;
     }
   }
-  std::printf("files as people have them: %d of %d at a proven minimum (%.1f%%); all: %d of %d (%.1f%%)\n\n", realisticMinimum, realistic,
-              100.0 * realisticMinimum / realistic, allMinimum, all, 100.0 * allMinimum / all);
+  std::printf("files as people have them: %d of %d at a proven minimum (%.1f%%); all: %d of %d (%.1f%%)\n\n",
+              realisticMinimum, realistic, 100.0 * realisticMinimum / realistic, allMinimum, all,
+              100.0 * allMinimum / all);
 }
 
 // dirsplit and fpart each read a list of "SIZE PATH" lines and pack it into discs of `capacity`,
 // counting bytes as they are (no block rounding, no overhead): the same sizes as zumibo's plan.
 int Dirsplit(const std::string& list, std::int64_t capacity, const std::string& work) {
-  const std::string command = "cd '" + work + "' && rm -f vol_* && dirsplit -T '" + list + "' -s " + std::to_string(capacity) +
+  const std::string command = "cd '" + work + "' && rm -f vol_* && dirsplit -T '" + list + "' -s " +
+                              std::to_string(capacity) +
                               " -b 1 -o 0 -p vol_ >/dev/null 2>&1; ls vol_* 2>/dev/null | wc -l";
   return static_cast<int>(Number(command));
 }
@@ -235,9 +248,11 @@ int Fpart(const std::string& list, std::int64_t capacity, const std::string& wor
 }
 
 void RealTrees() {
-  std::printf("Fewest discs on real trees (sizes as they are, links skipped, hard links once), against dirsplit and fpart\n"
-              "given the same sizes:\n\n");
-  std::printf("%-22s %9s %8s %7s %7s %9s %7s %9s\n", "tree", "files", "disc", "bound", "zumibo", "seconds", "dirsplit", "fpart");
+  std::printf(
+      "Fewest discs on real trees (sizes as they are, links skipped, hard links once), against dirsplit and fpart\n"
+      "given the same sizes:\n\n");
+  std::printf("%-22s %9s %8s %7s %7s %9s %7s %9s\n", "tree", "files", "disc", "bound", "zumibo", "seconds", "dirsplit",
+              "fpart");
   const std::string work = (fs::temp_directory_path() / ("zumibo-bench-" + std::to_string(getpid()))).string();
   fs::create_directories(work);
   const std::string list = work + "/sizes.txt";
@@ -246,9 +261,9 @@ void RealTrees() {
     const char* disc;
     std::int64_t capacity;
   };
-  const Tree trees[] = {{"/usr/share/doc", "cd650", 681'984'000},   {"/usr/include", "cd650", 681'984'000},
-                        {"/usr/share", "cd700", 737'280'000},       {"/usr/lib", "dvd", 4'700'372'992},
-                        {"/usr", "cd700", 737'280'000},             {"/usr", "dvd", 4'700'372'992}};
+  const Tree trees[] = {{"/usr/share/doc", "cd650", 681'984'000}, {"/usr/include", "cd650", 681'984'000},
+                        {"/usr/share", "cd700", 737'280'000},     {"/usr/lib", "dvd", 4'700'372'992},
+                        {"/usr", "cd700", 737'280'000},           {"/usr", "dvd", 4'700'372'992}};
   for (const Tree& t : trees) {
     if (!fs::exists(t.path)) continue;
     std::vector<std::pair<std::int64_t, std::string>> files;
@@ -266,8 +281,9 @@ void RealTrees() {
     out.close();
     double elapsed = 0;
     const DiscPlan plan = Plan(sizes, t.capacity, 2.0, elapsed);
-    std::printf("%-22s %9zu %8s %7d %7zu %9.3f %7d %9d\n", (std::string(t.path) + "").c_str(), files.size(), t.disc, plan.lowerBound,
-                plan.discs.size(), elapsed, Dirsplit(list, t.capacity, work), Fpart(list, t.capacity, work));
+    std::printf("%-22s %9zu %8s %7d %7zu %9.3f %7d %9d\n", (std::string(t.path) + "").c_str(), files.size(), t.disc,
+                plan.lowerBound, plan.discs.size(), elapsed, Dirsplit(list, t.capacity, work),
+                Fpart(list, t.capacity, work));
   }
   fs::remove_all(work);
   std::printf("\n");
@@ -276,13 +292,15 @@ void RealTrees() {
 // Seconds zumibo-fit takes, its output going to `out`.
 double Run(const std::string& args, const std::string& out) {
   const auto start = Clock::now();
-  const int status = std::system((std::string(ZUMIBO_FIT_PATH) + " -q " + args + " >'" + out + "' 2>/dev/null").c_str());
+  const int status =
+      std::system((std::string(ZUMIBO_FIT_PATH) + " -q " + args + " >'" + out + "' 2>/dev/null").c_str());
   return status == 0 ? Since(start) : -1;
 }
 
 void Scale(bool quick) {
-  std::printf("Scale: zumibo-fit on lists of random sizes (1 byte to 20 MB) for DVDs, seconds. 'before' is --all as it was,\n"
-              "disc after disc with the whole list searched for each disc.\n\n");
+  std::printf(
+      "Scale: zumibo-fit on lists of random sizes (1 byte to 20 MB) for DVDs, seconds. 'before' is --all as it was,\n"
+      "disc after disc with the whole list searched for each disc.\n\n");
   std::printf("%10s %8s %10s %10s %8s %10s\n", "lines", "discs", "one disc", "--all", "ratio", "before");
   const char* before[] = {"1.12", "3.91", "713"};
   const std::string list = (fs::temp_directory_path() / ("zumibo-bench-list-" + std::to_string(getpid()))).string();
@@ -291,7 +309,8 @@ void Scale(bool quick) {
     if (quick && lines > 100'000) break;
     std::mt19937_64 rng(lines);
     std::ofstream out(list);
-    for (int i = 0; i < lines; ++i) out << std::uniform_int_distribution<int>(1, 20'000'000)(rng) << "\t/data/d" << i % 997 << "/f" << i << ".bin\n";
+    for (int i = 0; i < lines; ++i)
+      out << std::uniform_int_distribution<int>(1, 20'000'000)(rng) << "\t/data/d" << i % 997 << "/f" << i << ".bin\n";
     out.close();
     const double one = Run("-c dvd --list " + list, list + ".out");
     const double all = Run("-c dvd --all --json --list " + list, list + ".out");

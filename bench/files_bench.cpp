@@ -19,7 +19,10 @@ double CpuSeconds() { return static_cast<double>(std::clock()) / CLOCKS_PER_SEC;
 
 int main() {
   const std::vector<std::pair<const char*, std::function<std::int64_t(int, int)>>> shapes = {
-      {"random", [](int i, int) { return static_cast<std::int64_t>(std::mt19937_64(static_cast<unsigned>(i))() % 1'000'000'000); }},
+      {"random",
+       [](int i, int) {
+         return static_cast<std::int64_t>(std::mt19937_64(static_cast<unsigned>(i))() % 1'000'000'000);
+       }},
       {"sorted", [](int i, int n) { return static_cast<std::int64_t>(n - i); }},
       {"reversed", [](int i, int) { return static_cast<std::int64_t>(i); }},
       {"rise then fall", [](int i, int n) { return static_cast<std::int64_t>(i < n / 2 ? i : n - i); }},

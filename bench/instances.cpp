@@ -28,7 +28,8 @@ BenchInstance OneSizeInstance(int n, std::uint64_t seed, bool near) {
                              : std::uniform_int_distribution<std::int64_t>(50'000'000, 1'500'000'000)(rng);
   }
   std::sort(sizes.rbegin(), sizes.rend());
-  return {std::string(near ? "nearly one size" : "one size") + " 650 MB, DVD, n=" + std::to_string(n), sizes, kDvd, n <= 50};
+  return {std::string(near ? "nearly one size" : "one size") + " 650 MB, DVD, n=" + std::to_string(n), sizes, kDvd,
+          n <= 50};
 }
 
 namespace {
@@ -51,16 +52,21 @@ std::vector<BenchInstance> BenchInstances() {
   out.push_back({"songs 3-10 MB, CD 700, n=150", UniformSizes(150, 3'000'000, 10'000'000, 150), kCd700, false});
   out.push_back({"songs 3-10 MB, CD 700, n=5000", UniformSizes(5000, 3'000'000, 10'000'000, 5000), kCd700, false});
   for (int n : {2000, 20000, 200000}) {
-    out.push_back({"photos 1.5-8 MB, DVD, n=" + std::to_string(n), UniformSizes(n, 1'500'000, 8'000'000, n), kDvd, false});
+    out.push_back(
+        {"photos 1.5-8 MB, DVD, n=" + std::to_string(n), UniformSizes(n, 1'500'000, 8'000'000, n), kDvd, false});
   }
-  for (int n : {2000, 200000}) out.push_back({"mixed folder 1 KB-2 GB, DVD, n=" + std::to_string(n), MixedSizes(n, n), kDvd, false});
+  for (int n : {2000, 200000})
+    out.push_back({"mixed folder 1 KB-2 GB, DVD, n=" + std::to_string(n), MixedSizes(n, n), kDvd, false});
   for (int n : {30, 60, 100}) {
-    out.push_back({"videos 50 MB-1.5 GB, DVD, n=" + std::to_string(n), UniformSizes(n, 50'000'000, 1'500'000'000, 300 + n), kDvd, n <= 30});
+    out.push_back({"videos 50 MB-1.5 GB, DVD, n=" + std::to_string(n),
+                   UniformSizes(n, 50'000'000, 1'500'000'000, 300 + n), kDvd, n <= 30});
   }
   for (int n : {60, 80}) {
-    out.push_back({"videos 300 MB-4 GB, BD 25, n=" + std::to_string(n), UniformSizes(n, 300'000'000, 4'000'000'000, 500 + n), kBd25, false});
+    out.push_back({"videos 300 MB-4 GB, BD 25, n=" + std::to_string(n),
+                   UniformSizes(n, 300'000'000, 4'000'000'000, 500 + n), kBd25, false});
   }
-  out.push_back({"no exact fit: even songs, CD 700 + 1, n=150", UniformSizes(150, 3'000'000, 10'000'000, 151, true), kCd700 + 1, false});
+  out.push_back({"no exact fit: even songs, CD 700 + 1, n=150", UniformSizes(150, 3'000'000, 10'000'000, 151, true),
+                 kCd700 + 1, false});
   for (bool near : {false, true}) {
     for (int n : {50, 100, 1000}) out.push_back(OneSizeInstance(n, 700 + n, near));
   }

@@ -11,7 +11,7 @@ struct BenchInstance {
   std::string name;
   std::vector<std::int64_t> sizes;  ///< descending
   std::int64_t capacity;
-  bool literal = true;              ///< whether the literal enumeration can finish it in a benchmark run
+  bool literal = true;  ///< whether the literal enumeration can finish it in a benchmark run
   int maxFiles = kNoFileLimit;
 };
 

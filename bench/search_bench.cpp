@@ -35,7 +35,8 @@ void* operator new(std::size_t n) {
   if (!p) throw std::bad_alloc();
   const long long live = g_liveBytes += static_cast<long long>(malloc_usable_size(p));
   long long peak = g_peakBytes.load();
-  while (live > peak && !g_peakBytes.compare_exchange_weak(peak, live)) {}
+  while (live > peak && !g_peakBytes.compare_exchange_weak(peak, live)) {
+  }
   ++g_allocations;
   return p;
 }
@@ -67,7 +68,8 @@ class Deadline {
  public:
   Deadline(std::atomic<std::uint8_t>& flag, double seconds)
       : m_thread([this, &flag, seconds] {
-          const auto end = Clock::now() + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds));
+          const auto end =
+              Clock::now() + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds));
           while (!m_cancel.load() && Clock::now() < end) std::this_thread::sleep_for(std::chrono::milliseconds(5));
           if (!m_cancel.load()) flag.store(1, std::memory_order_relaxed);
         }) {}
@@ -117,7 +119,8 @@ struct Check {
 };
 
 // The literal enumeration on one instance within `limit` seconds, against the engine's result.
-Check AgainstLiteral(const std::vector<std::int64_t>& sizes, const SearchPlan& plan, const EngineRun& engine, double limit) {
+Check AgainstLiteral(const std::vector<std::int64_t>& sizes, const SearchPlan& plan, const EngineRun& engine,
+                     double limit) {
   std::atomic<std::uint8_t> stop{0};
   ReferenceResult ref;
   double seconds;
@@ -130,7 +133,8 @@ Check AgainstLiteral(const std::vector<std::int64_t>& sizes, const SearchPlan& p
   if (!ref.complete) return {false, false, seconds};
   const std::vector<int>& refFinal = ref.improvements.empty() ? plan.initial : ref.improvements.back().indices;
   const std::vector<int>& engineFinal = engine.got.count ? engine.got.indices : plan.initial;
-  return {true, engine.outcome.complete && refFinal == engineFinal && ref.bestRemainder == engine.outcome.bestRemainder, seconds};
+  return {true, engine.outcome.complete && refFinal == engineFinal && ref.bestRemainder == engine.outcome.bestRemainder,
+          seconds};
 }
 
 struct Options {
@@ -143,7 +147,8 @@ struct Options {
 };
 
 void PrintClasses(const Options& o) {
-  std::printf("%-46s %8s %14s %14s %10s %9s  %s\n", "class", "result", "engine", "reference", "speed-up", "same", "notes");
+  std::printf("%-46s %8s %14s %14s %10s %9s  %s\n", "class", "result", "engine", "reference", "speed-up", "same",
+              "notes");
   double logSum = 0;
   int ratios = 0;
   for (const BenchInstance& in : BenchInstances()) {
@@ -161,9 +166,10 @@ void PrintClasses(const Options& o) {
 
     char result[32];
     std::snprintf(result, sizeof result, "r=%lld", static_cast<long long>(engine.outcome.bestRemainder));
-    std::string notes = "n=" + std::to_string(in.sizes.size()) + " counts " + std::to_string(plan.lower) + ".." + std::to_string(plan.upper) +
-                        ", " + std::to_string(engine.got.count) + " improvements, peak " + std::to_string(first.peak / 1024) + " KiB in " +
-                        std::to_string(first.allocations) + " allocations";
+    std::string notes = "n=" + std::to_string(in.sizes.size()) + " counts " + std::to_string(plan.lower) + ".." +
+                        std::to_string(plan.upper) + ", " + std::to_string(engine.got.count) + " improvements, peak " +
+                        std::to_string(first.peak / 1024) + " KiB in " + std::to_string(first.allocations) +
+                        " allocations";
     if (!engine.outcome.complete) notes += ", ENGINE STOPPED";
     const Check ref = in.literal ? AgainstLiteral(in.sizes, plan, engine, o.referenceLimit) : Check{false, false, 0};
     if (ref.finished) {
@@ -172,16 +178,19 @@ void PrintClasses(const Options& o) {
       ++ratios;
       char speed[32];
       std::snprintf(speed, sizeof speed, "%.0fx", ratio);
-      std::printf("%-46s %8s %14s %14s %10s %9s  %s\n", in.name.c_str(), result, Millis(best).c_str(), Millis(ref.seconds).c_str(), speed,
-                  ref.same ? "yes" : "NO", notes.c_str());
+      std::printf("%-46s %8s %14s %14s %10s %9s  %s\n", in.name.c_str(), result, Millis(best).c_str(),
+                  Millis(ref.seconds).c_str(), speed, ref.same ? "yes" : "NO", notes.c_str());
     } else {
-      const std::string reference = in.literal ? "> " + std::to_string(static_cast<int>(o.referenceLimit)) + " s" : "not run";
-      std::printf("%-46s %8s %14s %14s %10s %9s  %s\n", in.name.c_str(), result, Millis(best).c_str(), reference.c_str(), "-", "-",
-                  notes.c_str());
+      const std::string reference =
+          in.literal ? "> " + std::to_string(static_cast<int>(o.referenceLimit)) + " s" : "not run";
+      std::printf("%-46s %8s %14s %14s %10s %9s  %s\n", in.name.c_str(), result, Millis(best).c_str(),
+                  reference.c_str(), "-", "-", notes.c_str());
     }
     std::fflush(stdout);
   }
-  if (ratios) std::printf("\ngeometric-mean speed-up over %d classes the reference finished: %.0fx\n", ratios, std::exp(logSum / ratios));
+  if (ratios)
+    std::printf("\ngeometric-mean speed-up over %d classes the reference finished: %.0fx\n", ratios,
+                std::exp(logSum / ratios));
 }
 
 // Random 31-bit sizes with half their total as the capacity, many seeds per size: median and worst.
@@ -200,8 +209,8 @@ void PrintRandomSeeds(const Options& o) {
       stopped += !run.outcome.complete;
     }
     std::sort(times.begin(), times.end());
-    std::printf("  n=%-4d median %10s   worst %10s (seed %d)   peak %lld KiB", n, Millis(times[times.size() / 2]).c_str(),
-                Millis(times.back()).c_str(), worstSeed, peak / 1024);
+    std::printf("  n=%-4d median %10s   worst %10s (seed %d)   peak %lld KiB", n,
+                Millis(times[times.size() / 2]).c_str(), Millis(times.back()).c_str(), worstSeed, peak / 1024);
     if (stopped) std::printf(", %d STOPPED", stopped);
     std::printf("\n");
     std::fflush(stdout);
@@ -223,8 +232,10 @@ void PrintDifferential(const Options& o) {
     BenchInstance (*make)(int round);
   };
   const Class classes[] = {
-      {"one size 650 MB, DVD, n=46..50", [](int round) { return OneSizeInstance(46 + round % 5, 9000 + round, false); }},
-      {"nearly one size 650 MB, DVD, n=46..55", [](int round) { return OneSizeInstance(46 + round % 10, 9100 + round, true); }},
+      {"one size 650 MB, DVD, n=46..50",
+       [](int round) { return OneSizeInstance(46 + round % 5, 9000 + round, false); }},
+      {"nearly one size 650 MB, DVD, n=46..55",
+       [](int round) { return OneSizeInstance(46 + round % 10, 9100 + round, true); }},
       {"nearly one size, DVD, n=60..100, at most 6 files",
        [](int round) { return WithLimit(OneSizeInstance(60 + round % 41, 9200 + round, true), 6); }},
       {"videos 50 MB-1.5 GB, DVD, n=46..60, at most 5 files",
@@ -233,7 +244,9 @@ void PrintDifferential(const Options& o) {
        }},
       {"random 31-bit, 2^32, n=46..55, at most 4 files",
        [](int round) {
-         return WithLimit({"", UniformSizes(46 + round % 10, 1, (std::int64_t{1} << 31) - 1, 9400 + round), std::int64_t{1} << 32}, 4);
+         return WithLimit(
+             {"", UniformSizes(46 + round % 10, 1, (std::int64_t{1} << 31) - 1, 9400 + round), std::int64_t{1} << 32},
+             4);
        }},
   };
   for (const Class& c : classes) {
@@ -249,8 +262,8 @@ void PrintDifferential(const Options& o) {
       engine += run.seconds;
       literal += check.seconds;
     }
-    std::printf("  %-52s identical on %d of %d the literal one finished (engine %s, literal %s in all)\n", c.name, same, finished,
-                Millis(engine).c_str(), Millis(literal).c_str());
+    std::printf("  %-52s identical on %d of %d the literal one finished (engine %s, literal %s in all)\n", c.name, same,
+                finished, Millis(engine).c_str(), Millis(literal).c_str());
     std::fflush(stdout);
   }
 }

@@ -92,8 +92,11 @@ int RunAll(const std::vector<Candidate>& c, const Job& job, const Options& o) {
   // for the whole disc is taken again.
   int lower = plan.lowerBound;
   if (room != DataRoom(job, 0)) {
-    const std::size_t fits = std::find_if(weights.begin(), weights.end(), [&](std::int64_t w) { return w <= DataRoom(job, 0); }) - weights.begin();
-    lower = DiscLowerBound(Span<const std::int64_t>(weights.data() + fits, weights.size() - fits), DataRoom(job, 0), job.maxFiles);
+    const std::size_t fits =
+        std::find_if(weights.begin(), weights.end(), [&](std::int64_t w) { return w <= DataRoom(job, 0); }) -
+        weights.begin();
+    lower = DiscLowerBound(Span<const std::int64_t>(weights.data() + fits, weights.size() - fits), DataRoom(job, 0),
+                           job.maxFiles);
     std::vector<int> apart;
     std::vector<Disc> inOrder = InPathOrder(c, job, apart);
     if (inOrder.size() < discs.size()) {
@@ -105,22 +108,27 @@ int RunAll(const std::vector<Candidate>& c, const Job& job, const Options& o) {
   const double elapsed = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
   std::sort(discs.begin(), discs.end(), [](const Disc& a, const Disc& b) { return a.files.front() < b.files.front(); });
   const bool minimum = static_cast<int>(discs.size()) <= lower;
-  const std::string count = Plural(discs.size(), "disc", "discs") + (minimum ? " (minimum)" : " (lower bound " + std::to_string(lower) + ")");
+  const std::string count =
+      Plural(discs.size(), "disc", "discs") + (minimum ? " (minimum)" : " (lower bound " + std::to_string(lower) + ")");
   for (Disc& d : discs) {
     d.complete = plan.complete;
     d.elapsedMs = elapsed;
   }
   WarnLargeFiles(discs, c, job);
   if (o.json) {
-    nlohmann::json all = {{"discs", nlohmann::json::array()}, {"unplaced", nlohmann::json::array()},
-                          {"disc_count", discs.size()},        {"lower_bound", lower},
-                          {"minimum", minimum},                {"complete", plan.complete}};
+    nlohmann::json all = {{"discs", nlohmann::json::array()},
+                          {"unplaced", nlohmann::json::array()},
+                          {"disc_count", discs.size()},
+                          {"lower_bound", lower},
+                          {"minimum", minimum},
+                          {"complete", plan.complete}};
     for (const Disc& d : discs) all["discs"].push_back(DiscJson(d, c, c.size()));
     for (int i : unplaced) all["unplaced"].push_back(FileJson(c[i]));
     PrintJson(all);
   } else {
     for (std::size_t i = 0; i < discs.size(); ++i) {
-      const std::string heading = (i ? "\ndisc " : "disc ") + std::to_string(i + 1) + " of " + std::to_string(discs.size());
+      const std::string heading =
+          (i ? "\ndisc " : "disc ") + std::to_string(i + 1) + " of " + std::to_string(discs.size());
       PrintDisc(discs[i], c, job, heading.c_str());
     }
     std::printf("\n%s%s\n", count.c_str(), plan.complete ? "" : ", search for fewer stopped");

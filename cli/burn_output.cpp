@@ -31,7 +31,8 @@ bool Copy(const std::string& from, const std::string& to, int& error) {
     return false;
   }
   struct stat st;
-  const int out = fstat(in, &st) == 0 ? open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, st.st_mode & 0777) : -1;
+  const int out =
+      fstat(in, &st) == 0 ? open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, st.st_mode & 0777) : -1;
   if (out < 0) {
     error = errno;
     close(in);

@@ -46,7 +46,8 @@ std::vector<std::string> RootNames(const std::vector<std::string>& roots) {
     std::string name = ListedOnDisc(root);
     name = name.substr(name.rfind('/') == std::string::npos ? 0 : name.rfind('/') + 1);
     std::string unique = name;
-    for (int n = 2; !name.empty() && std::find(names.begin(), names.end(), unique) != names.end(); ++n) unique = name + "~" + std::to_string(n);
+    for (int n = 2; !name.empty() && std::find(names.begin(), names.end(), unique) != names.end(); ++n)
+      unique = name + "~" + std::to_string(n);
     names.push_back(unique);
   }
   return names;
@@ -73,16 +74,20 @@ bool Collect(const Options& o, const Job& job, FileSet& source, std::vector<Cand
     const std::string name = list == "-" ? "stdin" : list;
     const ListReading r = ReadList(
         fd, o.listFile.empty() ? '\0' : '\n', g_signal, [&](FileEntry e) { intake.Add(std::move(e)); },
-        [&](long record, const std::string& why) { Warn(name + ":" + std::to_string(record) + ": " + why + ", skipped"); });
+        [&](long record, const std::string& why) {
+          Warn(name + ":" + std::to_string(record) + ": " + why + ", skipped");
+        });
     if (fd != STDIN_FILENO) close(fd);
     switch (r.end) {
       case ListEnd::kComplete:
         break;
       case ListEnd::kInterrupted:
-        Complain("interrupted while reading " + name + " (at record " + std::to_string(r.record) + "): the list was cut short, nothing planned");
+        Complain("interrupted while reading " + name + " (at record " + std::to_string(r.record) +
+                 "): the list was cut short, nothing planned");
         return false;
       case ListEnd::kTooLong:
-        Complain(name + ":" + std::to_string(r.record) + ": a record longer than " + Grouped(kLongestRecord) + " bytes: not a list");
+        Complain(name + ":" + std::to_string(r.record) + ": a record longer than " + Grouped(kLongestRecord) +
+                 " bytes: not a list");
         return false;
       case ListEnd::kUnreadable:
         Complain("cannot read " + name + ": " + std::strerror(r.error));
@@ -118,7 +123,8 @@ bool Collect(const Options& o, const Job& job, FileSet& source, std::vector<Cand
     } else {
       // The path begins with its PATH as given: what follows goes under the PATH's name.
       const std::string& given = o.paths[found->second];
-      const std::string below = e->path.size() > given.size() ? ListedOnDisc(std::string_view(e->path).substr(given.size())) : std::string();
+      const std::string below =
+          e->path.size() > given.size() ? ListedOnDisc(std::string_view(e->path).substr(given.size())) : std::string();
       const std::string& top = names[found->second];
       c.onDisc = below.empty() ? (top.empty() ? e->name : top) : top.empty() ? below : top + "/" + below;
     }

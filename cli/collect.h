@@ -12,9 +12,9 @@
 
 struct Candidate {
   const FileEntry* entry = nullptr;  ///< in the collected file set, which outlives the candidates
-  std::string onDisc;  ///< the path on the disc, relative to its root
-  std::int64_t data = 0;     ///< its bytes, on the disc in whole blocks
-  std::int64_t records = 0;  ///< on the disc: its own records
+  std::string onDisc;                ///< the path on the disc, relative to its root
+  std::int64_t data = 0;             ///< its bytes, on the disc in whole blocks
+  std::int64_t records = 0;          ///< on the disc: its own records
 };
 
 /// Collecting: from PATHs with the window's walk, or from a list. False when a signal cut the

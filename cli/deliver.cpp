@@ -18,6 +18,7 @@ int Deliver(const std::vector<Disc>& discs, const std::vector<Candidate>& c, con
       Complain("path lists written: master disc N with genisoimage -D -J -R -graft-points -path-list " + o.pathLists +
                "/discN.list -o discN.iso (or xorriso -as mkisofs with the same options)");
   }
-  if (!o.linkInto.empty() && LinkInto(o.linkInto, files, o.copy, [](const std::string& what) { Complain(what); }) > 0) status = 1;
+  if (!o.linkInto.empty() && LinkInto(o.linkInto, files, o.copy, [](const std::string& what) { Complain(what); }) > 0)
+    status = 1;
   return status;
 }

@@ -12,10 +12,10 @@
 struct Disc {
   std::vector<int> files;  ///< candidate indices, ascending (the standard order)
   std::int64_t capacity = 0;
-  std::int64_t raw = 0;     ///< the files' bytes
-  std::int64_t total = 0;   ///< what is compared with the capacity: raw, or on the disc
-  std::int64_t records = 0; ///< on the disc: the records of its files and folders
-  std::int64_t folders = 0; ///< of those, the folders' share
+  std::int64_t raw = 0;      ///< the files' bytes
+  std::int64_t total = 0;    ///< what is compared with the capacity: raw, or on the disc
+  std::int64_t records = 0;  ///< on the disc: the records of its files and folders
+  std::int64_t folders = 0;  ///< of those, the folders' share
   bool complete = true;
   double elapsedMs = 0;
 };

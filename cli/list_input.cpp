@@ -40,7 +40,8 @@ bool Parse(std::string_view record, char end, std::int64_t& size, std::string_vi
 
 }  // namespace
 
-ListReading ReadList(int fd, char end, const volatile std::sig_atomic_t& interrupted, const std::function<void(FileEntry)>& add,
+ListReading ReadList(int fd, char end, const volatile std::sig_atomic_t& interrupted,
+                     const std::function<void(FileEntry)>& add,
                      const std::function<void(long record, const std::string& why)>& bad) {
   ListReading reading;
   std::vector<char> buffer(kLongestRecord * 2);

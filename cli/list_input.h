@@ -28,5 +28,6 @@ struct ListReading {
 /// Reads the records of `fd`, giving each good one to `add`. A bad record (no tab, a size that
 /// is not digits or exceeds 64 bits, an empty path, a NUL byte inside a newline-ended record)
 /// is reported to `bad` with its number and skipped. Reading ends early once `interrupted` is set.
-ListReading ReadList(int fd, char end, const volatile std::sig_atomic_t& interrupted, const std::function<void(FileEntry)>& add,
+ListReading ReadList(int fd, char end, const volatile std::sig_atomic_t& interrupted,
+                     const std::function<void(FileEntry)>& add,
                      const std::function<void(long record, const std::string& why)>& bad);

@@ -1,8 +1,8 @@
 #include "cli/one_disc.h"
 
 #include <chrono>
-#include <cstdio>
 #include <cstdint>
+#include <cstdio>
 
 #include "cli/deliver.h"
 #include "cli/disc_tally.h"

@@ -19,7 +19,9 @@ std::string Grouped(std::int64_t n) { return n == 0 ? "0" : FormatNumber(n, true
 void Warn(const std::string& what) { std::fprintf(stderr, "zumibo-fit: warning: %s\n", what.c_str()); }
 void Complain(const std::string& what) { std::fprintf(stderr, "zumibo-fit: %s\n", what.c_str()); }
 
-std::string Plural(std::size_t n, const char* one, const char* many) { return Grouped(static_cast<std::int64_t>(n)) + " " + (n == 1 ? one : many); }
+std::string Plural(std::size_t n, const char* one, const char* many) {
+  return Grouped(static_cast<std::int64_t>(n)) + " " + (n == 1 ? one : many);
+}
 
 Progress::Progress(bool quiet, std::int64_t capacity)
     : m_quiet(quiet), m_tty(isatty(STDERR_FILENO) != 0), m_capacity(capacity) {}
@@ -49,13 +51,20 @@ int Refuse(PlanRefusal refusal, std::int64_t capacity) {
   return 1;
 }
 
-nlohmann::json FileJson(const Candidate& f) { return {{"path", f.entry->path}, {"size", f.entry->size}, {"on_disc", f.onDisc}}; }
+nlohmann::json FileJson(const Candidate& f) {
+  return {{"path", f.entry->path}, {"size", f.entry->size}, {"on_disc", f.onDisc}};
+}
 
 nlohmann::json DiscJson(const Disc& d, const std::vector<Candidate>& c, std::size_t candidates) {
   nlohmann::json files = nlohmann::json::array();
   for (int i : d.files) files.push_back(FileJson(c[i]));
-  return {{"capacity", d.capacity}, {"total", d.total},       {"raw_total", d.raw},       {"remainder", d.capacity - d.total},
-          {"complete", d.complete}, {"candidates", candidates}, {"elapsed_ms", std::round(d.elapsedMs * 1000) / 1000},
+  return {{"capacity", d.capacity},
+          {"total", d.total},
+          {"raw_total", d.raw},
+          {"remainder", d.capacity - d.total},
+          {"complete", d.complete},
+          {"candidates", candidates},
+          {"elapsed_ms", std::round(d.elapsedMs * 1000) / 1000},
           {"files", files}};
 }
 

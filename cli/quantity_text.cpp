@@ -5,10 +5,14 @@
 #include <cstdlib>
 
 const DiscPreset kDiscPresets[8] = {
-    {"cd650", 333'000, "CD-R 74 min"},           {"cd700", 360'000, "CD-R 80 min"},
-    {"dvd", 2'295'104, "DVD+R (DVD-R holds a little more)"}, {"dvd-dl", 4'171'712, "DVD-R DL (DVD+R DL holds a little more)"},
-    {"bd25", 12'219'392, "BD-R"},                {"bd50", 24'438'784, "BD-R DL"},
-    {"bd100", 48'878'592, "BD-R XL, three layers"}, {"bd128", 62'500'864, "BD-R XL, four layers"},
+    {"cd650", 333'000, "CD-R 74 min"},
+    {"cd700", 360'000, "CD-R 80 min"},
+    {"dvd", 2'295'104, "DVD+R (DVD-R holds a little more)"},
+    {"dvd-dl", 4'171'712, "DVD-R DL (DVD+R DL holds a little more)"},
+    {"bd25", 12'219'392, "BD-R"},
+    {"bd50", 24'438'784, "BD-R DL"},
+    {"bd100", 48'878'592, "BD-R XL, three layers"},
+    {"bd128", 62'500'864, "BD-R XL, four layers"},
 };
 
 namespace {
@@ -48,7 +52,9 @@ bool ParseCapacity(std::string_view text, std::int64_t& bytes, bool& preset, std
       return true;
     }
   }
-  why = "'" + std::string(text) + "' is not a capacity: give bytes (4,700,372,992), a number with a unit (700M, 4.7GB, 650MiB) or a preset (cd700, dvd, bd25, ...)";
+  why = "'" + std::string(text) +
+        "' is not a capacity: give bytes (4,700,372,992), a number with a unit (700M, 4.7GB, 650MiB) or a preset "
+        "(cd700, dvd, bd25, ...)";
   if (!text.empty() && text[0] == '-') {
     why = "'" + std::string(text) + "' is negative: a capacity is 0 bytes or more";
     return false;

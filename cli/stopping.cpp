@@ -26,7 +26,8 @@ TimeLimit::TimeLimit(double seconds) {
   if (seconds <= 0) return;
   m_thread = std::thread([this, seconds] {
     std::unique_lock<std::mutex> lock(m_mutex);
-    if (!m_done.wait_for(lock, std::chrono::duration<double>(seconds), [this] { return m_finished; })) g_stop.store(1, std::memory_order_relaxed);
+    if (!m_done.wait_for(lock, std::chrono::duration<double>(seconds), [this] { return m_finished; }))
+      g_stop.store(1, std::memory_order_relaxed);
   });
 }
 

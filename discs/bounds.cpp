@@ -26,12 +26,16 @@ int L2Bound(Span<const std::int64_t> sizes, std::int64_t capacity, int maxPerDis
     if (j > half && j < n && sizes[j] == sizes[j - 1]) continue;
     const std::int64_t k = j < n ? sizes[j] : 0;
     const std::size_t alone =
-        std::lower_bound(sizes.begin(), sizes.begin() + half, capacity - k, std::greater<std::int64_t>()) - sizes.begin();
-    const std::size_t end = j < n ? static_cast<std::size_t>(std::upper_bound(sizes.begin() + half, sizes.end(), k,
-                                                                               std::greater<std::int64_t>()) - sizes.begin())
-                                   : n;
+        std::lower_bound(sizes.begin(), sizes.begin() + half, capacity - k, std::greater<std::int64_t>()) -
+        sizes.begin();
+    const std::size_t end =
+        j < n
+            ? static_cast<std::size_t>(
+                  std::upper_bound(sizes.begin() + half, sizes.end(), k, std::greater<std::int64_t>()) - sizes.begin())
+            : n;
     const Wide room = Wide(half - alone) * capacity - (prefix[half] - prefix[alone]);
-    best = std::max<std::int64_t>(best, static_cast<std::int64_t>(half) + CeilDiv(prefix[end] - prefix[half] - room, capacity));
+    best = std::max<std::int64_t>(
+        best, static_cast<std::int64_t>(half) + CeilDiv(prefix[end] - prefix[half] - room, capacity));
   }
   if (maxPerDisc > 0) best = std::max<std::int64_t>(best, CeilDiv(static_cast<Wide>(n), maxPerDisc));
   return static_cast<int>(best);
@@ -83,7 +87,8 @@ int SimpleBound(Span<const std::int64_t> sizes, std::int64_t capacity, int maxPe
 // at most one other item, and the largest one leaves the least for the other discs), so some
 // plan of the fewest discs holds that disc. Taken from the largest item down, until one could
 // share with two; `rest` gets the items left, ascending.
-void Reduce(Span<const std::int64_t> sizes, std::int64_t capacity, int maxPerDisc, DiscList& fixed, std::vector<int>& rest) {
+void Reduce(Span<const std::int64_t> sizes, std::int64_t capacity, int maxPerDisc, DiscList& fixed,
+            std::vector<int>& rest) {
   const int n = static_cast<int>(sizes.size());
   std::vector<int> free(n + 1);  // the first item not taken from here on (path-halving links)
   for (int i = 0; i <= n; ++i) free[i] = i;
@@ -103,9 +108,11 @@ void Reduce(Span<const std::int64_t> sizes, std::int64_t capacity, int maxPerDis
     taken[j] = true;
     free[j] = j + 1;
     fixed.push_back({j});
-    const int beside = maxPerDisc < 2 ? n
-                                      : next(static_cast<int>(std::lower_bound(sizes.begin(), sizes.end(), capacity - sizes[j],
-                                                                               std::greater<std::int64_t>()) - sizes.begin()));
+    const int beside = maxPerDisc < 2
+                           ? n
+                           : next(static_cast<int>(std::lower_bound(sizes.begin(), sizes.end(), capacity - sizes[j],
+                                                                    std::greater<std::int64_t>()) -
+                                                   sizes.begin()));
     if (beside == n) continue;
     taken[beside] = true;
     free[beside] = beside + 1;
@@ -124,7 +131,8 @@ Reduced ReduceAndBound(Span<const std::int64_t> sizes, std::int64_t capacity, in
   r.bound = SimpleBound(sizes, capacity, maxPerDisc);
   r.restSizes.reserve(r.rest.size());
   for (int i : r.rest) r.restSizes.push_back(sizes[i]);
-  if (!r.fixed.empty()) r.bound = std::max(r.bound, static_cast<int>(r.fixed.size()) + SimpleBound(r.restSizes, capacity, maxPerDisc));
+  if (!r.fixed.empty())
+    r.bound = std::max(r.bound, static_cast<int>(r.fixed.size()) + SimpleBound(r.restSizes, capacity, maxPerDisc));
   return r;
 }
 

@@ -59,7 +59,8 @@ std::int64_t DiscRecords::Adding(std::string_view path, std::int64_t size) const
   NewFolders(path, m_seen, [&](std::string_view folder) {
     const std::size_t start = folder.rfind('/');
     const std::size_t name = start == std::string_view::npos ? folder.size() : folder.size() - start - 1;
-    bytes += kFolderExtents + RecordBytes(name) + kDotRecords + kPathTables * (kPathTableEntry + static_cast<std::int64_t>(name));
+    bytes += kFolderExtents + RecordBytes(name) + kDotRecords +
+             kPathTables * (kPathTableEntry + static_cast<std::int64_t>(name));
   });
   return bytes;
 }

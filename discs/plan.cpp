@@ -77,7 +77,8 @@ DiscList DiscByDisc(Span<const std::int64_t> sizes, std::int64_t capacity, const
   return discs;
 }
 
-DiscPlan PlanDiscs(Span<const std::int64_t> sizes, std::int64_t capacity, int maxPerDisc, const std::atomic<std::uint8_t>& stop) {
+DiscPlan PlanDiscs(Span<const std::int64_t> sizes, std::int64_t capacity, int maxPerDisc,
+                   const std::atomic<std::uint8_t>& stop) {
   DiscPlan plan;
   std::size_t first = 0;
   while (first < sizes.size() && sizes[first] > capacity) plan.oversized.push_back(static_cast<int>(first++));
@@ -116,7 +117,9 @@ DiscPlan PlanDiscs(Span<const std::int64_t> sizes, std::int64_t capacity, int ma
     // Whatever the largest items alone need, all need: where many small items make the exact
     // search too wide to prove anything, it may still prove the bound too low for the items over
     // a tenth of a disc.
-    const std::size_t large = std::find_if(restSizes.begin(), restSizes.end(), [&](std::int64_t v) { return v < capacity / 10; }) - restSizes.begin();
+    const std::size_t large =
+        std::find_if(restSizes.begin(), restSizes.end(), [&](std::int64_t v) { return v < capacity / 10; }) -
+        restSizes.begin();
     const Span<const std::int64_t> largeSizes(restSizes.data(), large);
     Packer largePacker(largeSizes, capacity, maxPerDisc, stop);
     int largeFits = 0;  // a number of discs the large items are known to fit
@@ -130,8 +133,8 @@ DiscPlan PlanDiscs(Span<const std::int64_t> sizes, std::int64_t capacity, int ma
       // items where no others are left, with a plan to start from.
       if (!relaxed && large > 0 && large <= kRelaxedItems) {
         const bool all = large == restSizes.size();
-        const Relaxation lp = Relax(largeSizes, capacity, all ? left : BestFitDiscs(largeSizes, capacity, kNoFileLimit), target(),
-                                    budget * kRelaxNodesPerMove, stop);
+        const Relaxation lp = Relax(largeSizes, capacity, all ? left : BestFitDiscs(largeSizes, capacity, kNoFileLimit),
+                                    target(), budget * kRelaxNodesPerMove, stop);
         relaxed = lp.complete;
         plan.lowerBound = std::max(plan.lowerBound, fixedCount + lp.bound);
         if (all && maxPerDisc == kNoFileLimit && lp.discs.size() < left.size()) {
@@ -151,7 +154,8 @@ DiscPlan PlanDiscs(Span<const std::int64_t> sizes, std::int64_t capacity, int ma
         improve();
       }
       if (r == Packer::kImpossible) plan.lowerBound = std::max(plan.lowerBound, fixedCount + tried + 1);
-      if (large > 0 && large < restSizes.size() && target() > largeFits && static_cast<int>(best.size()) > plan.lowerBound) {
+      if (large > 0 && large < restSizes.size() && target() > largeFits &&
+          static_cast<int>(best.size()) > plan.lowerBound) {
         const Packer::Result q = largePacker.Pack(target(), fewer, budget * kNodesPerMove);
         if (q == Packer::kImpossible) ++plan.lowerBound;
         if (q == Packer::kFound) largeFits = target();

@@ -31,4 +31,5 @@ DiscList DiscByDisc(Span<const std::int64_t> sizes, std::int64_t capacity, const
 /// higher and whose rounded solution is a start), repacking into one disc fewer and bin
 /// completion by turns, until a plan reaches the bound, bin completion proves fewer discs
 /// impossible (which raises the bound), or the stop flag is set.
-DiscPlan PlanDiscs(Span<const std::int64_t> sizes, std::int64_t capacity, int maxPerDisc, const std::atomic<std::uint8_t>& stop);
+DiscPlan PlanDiscs(Span<const std::int64_t> sizes, std::int64_t capacity, int maxPerDisc,
+                   const std::atomic<std::uint8_t>& stop);

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
-#include "search/byte_count.h"
 #include "discs/plan.h"
+#include "search/byte_count.h"
 
 namespace {
 
@@ -32,8 +32,9 @@ class Pricer {
       if (value[i] > 0) m_order.push_back(static_cast<int>(i));
     }
     // Value per byte, without dividing: a file of 0 bytes comes first.
-    std::sort(m_order.begin(), m_order.end(),
-              [&](int a, int b) { return value[a] * static_cast<double>(m_sizes[b]) > value[b] * static_cast<double>(m_sizes[a]); });
+    std::sort(m_order.begin(), m_order.end(), [&](int a, int b) {
+      return value[a] * static_cast<double>(m_sizes[b]) > value[b] * static_cast<double>(m_sizes[a]);
+    });
     m_best.clear();
     m_bestValue = 0;
     m_cut = false;
@@ -63,7 +64,8 @@ class Pricer {
       bound += value[m_order[j]];
       left -= m_sizes[m_order[j]];
     }
-    if (j < m_order.size()) bound += value[m_order[j]] * static_cast<double>(left) / static_cast<double>(m_sizes[m_order[j]]);
+    if (j < m_order.size())
+      bound += value[m_order[j]] * static_cast<double>(left) / static_cast<double>(m_sizes[m_order[j]]);
     if (bound <= m_bestValue) return;
     const int i = m_order[k];
     if (m_sizes[i] <= room) {
@@ -90,8 +92,8 @@ class Pricer {
 // the items are few (the plan's search runs it on at most a few hundred). Any duals y >= 0 prove
 // the bound sum(y) / max(y of a set that fits) (Farley), so the bound holds wherever the search
 // stops, provided the knapsack search that finds the maximum was complete.
-Relaxation Relax(Span<const std::int64_t> sizes, std::int64_t capacity, const std::vector<std::vector<int>>& start, int known,
-                 long long nodes, const std::atomic<std::uint8_t>& stop) {
+Relaxation Relax(Span<const std::int64_t> sizes, std::int64_t capacity, const std::vector<std::vector<int>>& start,
+                 int known, long long nodes, const std::atomic<std::uint8_t>& stop) {
   Relaxation out;
   const int m = static_cast<int>(sizes.size());
   if (m == 0) return out;
@@ -123,7 +125,8 @@ Relaxation Relax(Span<const std::int64_t> sizes, std::int64_t capacity, const st
     // The first set found worth well over one disc is enough to pivot on; when there is none, a
     // complete search finds the most valuable set, which proves the bound.
     bool exact = pricer.Best(positive, kEnough, entering, most);
-    if (!exact && most <= 1 + kTiny && nodes > 0 && !stop.load(std::memory_order_relaxed)) exact = pricer.Best(positive, HUGE_VAL, entering, most);
+    if (!exact && most <= 1 + kTiny && nodes > 0 && !stop.load(std::memory_order_relaxed))
+      exact = pricer.Best(positive, HUGE_VAL, entering, most);
     double duals = 0, objective = 0;
     for (int i = 0; i < m; ++i) {
       duals += positive[i];
@@ -144,7 +147,9 @@ Relaxation Relax(Span<const std::int64_t> sizes, std::int64_t capacity, const st
       d[r] = 0;
       for (int i : entering) d[r] += at(r, i);
       x[r] = std::max(x[r], 0.0);
-      if (d[r] > kTiny && (leave < 0 || x[r] * d[leave] < x[leave] * d[r] || (x[r] * d[leave] == x[leave] * d[r] && d[r] > d[leave]))) leave = r;
+      if (d[r] > kTiny &&
+          (leave < 0 || x[r] * d[leave] < x[leave] * d[r] || (x[r] * d[leave] == x[leave] * d[r] && d[r] > d[leave])))
+        leave = r;
     }
     if (leave < 0) break;
     const double pivot = d[leave];

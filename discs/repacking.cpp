@@ -49,7 +49,8 @@ void Repacker::Group(const std::vector<int>& items, long long move, Groups& g) c
 // The largest group of `count` items of at most `limit` bytes, or null.
 const struct Repacker::Group* Repacker::Largest(const Groups& g, int count, std::int64_t limit) {
   const std::vector<struct Group>& v = g.bySize[count];
-  auto it = std::upper_bound(v.begin(), v.end(), limit, [](std::int64_t r, const struct Group& x) { return r < x.size; });
+  auto it =
+      std::upper_bound(v.begin(), v.end(), limit, [](std::int64_t r, const struct Group& x) { return r < x.size; });
   return it == v.begin() ? nullptr : &*(it - 1);
 }
 
@@ -78,7 +79,8 @@ bool Repacker::Swap(long long move, bool gainOnly) {
   Group(m_pool, kEveryItem, m_poolGroups);
   std::int64_t bestGain = 0;
   int bestDisc = -1, ties = 0;
-  struct Group bestOut{}, bestIn{};
+  struct Group bestOut {
+  }, bestIn{};
   for (int d = 0; d < static_cast<int>(m_discs.size()); ++d) {
     Group(m_discs[d], move, m_discGroups);
     const int count = static_cast<int>(m_discs[d].size());
@@ -117,13 +119,16 @@ bool Repacker::Gather() {
         if (other == full || m_load[other] > m_load[full] || (m_load[other] == m_load[full] && other < full)) continue;
         Group(m_discs[full], kEveryItem, m_discGroups);
         Group(m_discs[other], kEveryItem, m_otherGroups);
-        const int fullCount = static_cast<int>(m_discs[full].size()), otherCount = static_cast<int>(m_discs[other].size());
+        const int fullCount = static_cast<int>(m_discs[full].size()),
+                  otherCount = static_cast<int>(m_discs[other].size());
         std::int64_t best = 0;
-        struct Group bestOut{}, bestIn{};
+        struct Group bestOut {
+        }, bestIn{};
         for (int outCount = 0; outCount < 3; ++outCount) {
           for (const struct Group& out : m_discGroups.bySize[outCount]) {
             for (int inCount = 0; inCount < 3; ++inCount) {
-              if (fullCount - outCount + inCount > m_maxPerDisc || otherCount - inCount + outCount > m_maxPerDisc) continue;
+              if (fullCount - outCount + inCount > m_maxPerDisc || otherCount - inCount + outCount > m_maxPerDisc)
+                continue;
               const struct Group* in = Largest(m_otherGroups, inCount, m_capacity - m_load[full] + out.size);
               if (in && in->size - out.size > best) {
                 best = in->size - out.size;

@@ -10,9 +10,7 @@ int StandardOrderComparator::Compare(const FileEntry* a, const FileEntry* b) con
   return c < 0 ? -1 : (c > 0 ? 1 : 0);
 }
 
-int PathEqualityComparator::Compare(const FileEntry* a, const FileEntry* b) const {
-  return a->path == b->path ? 0 : 1;
-}
+int PathEqualityComparator::Compare(const FileEntry* a, const FileEntry* b) const { return a->path == b->path ? 0 : 1; }
 
 FileSet::~FileSet() { RemoveAll(); }
 
@@ -91,8 +89,10 @@ std::unordered_set<std::string> PathsOf(FileSet& set) {
 }
 
 void FileSet::Unlink(FileSetNode* node) {
-  if (node->previous) node->previous->next = node->next; else m_head = node->next;
-  if (node->next) node->next->previous = node->previous; else m_tail = node->previous;
+  if (node->previous) node->previous->next = node->next;
+  else m_head = node->next;
+  if (node->next) node->next->previous = node->previous;
+  else m_tail = node->previous;
   node->next = node->previous = nullptr;
 }
 
@@ -100,8 +100,10 @@ void FileSet::Unlink(FileSetNode* node) {
 void FileSet::InsertBefore(FileSetNode* node, FileSetNode* before) {
   node->next = before;
   node->previous = before ? before->previous : m_tail;
-  if (node->previous) node->previous->next = node; else m_head = node;
-  if (before) before->previous = node; else m_tail = node;
+  if (node->previous) node->previous->next = node;
+  else m_head = node;
+  if (before) before->previous = node;
+  else m_tail = node;
 }
 
 namespace {
@@ -133,7 +135,9 @@ FileSetNode* Merge(FileSetNode* earlier, FileSetNode* later, Before before) {
 // first. The previous links are set again at the end.
 void FileSet::Sort(const FileComparator& comparator) {
   if (m_count < 2) return;
-  const auto before = [&](const FileSetNode* x, const FileSetNode* y) { return comparator.Compare(&x->entry, &y->entry) < 0; };
+  const auto before = [&](const FileSetNode* x, const FileSetNode* y) {
+    return comparator.Compare(&x->entry, &y->entry) < 0;
+  };
   FileSetNode* bins[64] = {};  // more than enough: bin k holds at least 2^k nodes
   for (FileSetNode* node = m_head; node;) {
     FileSetNode* run = node;

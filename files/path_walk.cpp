@@ -158,6 +158,7 @@ void PathWalker::WalkFolder(const std::string& root, bool rootIsLink) {
       else if (!e.shared || !SeenBefore(e.id, path)) m_found(walk::MakeEntry(std::move(path), e.size));
     }
     // Depth first, subfolders in listing order.
-    pending.insert(pending.end(), std::make_move_iterator(subfolders.rbegin()), std::make_move_iterator(subfolders.rend()));
+    pending.insert(pending.end(), std::make_move_iterator(subfolders.rbegin()),
+                   std::make_move_iterator(subfolders.rend()));
   }
 }

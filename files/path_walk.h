@@ -134,4 +134,3 @@ class PathWalker {
   std::set<FolderId> m_files;
   const std::atomic<std::uint8_t>* m_stop = nullptr;
 };
-

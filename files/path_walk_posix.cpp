@@ -50,7 +50,12 @@ bool List(const std::string& folder, std::vector<Entry>& entries, std::size_t li
     if (stat(path.c_str(), &st) != 0) entries.push_back({d->d_name, false, 0, false, link});
     else if (S_ISDIR(st.st_mode)) entries.push_back({d->d_name, true, 0, true, link});
     else if (S_ISREG(st.st_mode))
-      entries.push_back({d->d_name, false, static_cast<std::int64_t>(st.st_size), true, link, link || st.st_nlink > 1,
+      entries.push_back({d->d_name,
+                         false,
+                         static_cast<std::int64_t>(st.st_size),
+                         true,
+                         link,
+                         link || st.st_nlink > 1,
                          {static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)}});
   }
   closedir(dir);

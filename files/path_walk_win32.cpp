@@ -38,8 +38,8 @@ Kind Inspect(const std::string& path, std::int64_t& size, bool& link) {
 // The volume and file number: the same folder reached through a link or junction has the same
 // identity under another path.
 bool Identify(const std::string& folder, FolderId& id) {
-  HANDLE h = CreateFileA(folder.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                         FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  HANDLE h = CreateFileA(folder.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                         OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
   if (h == INVALID_HANDLE_VALUE) return false;
   BY_HANDLE_FILE_INFORMATION info;
   const bool ok = GetFileInformationByHandle(h, &info) != FALSE;
@@ -66,7 +66,8 @@ bool List(const std::string& folder, std::vector<Entry>& entries, std::size_t li
       return false;
     }
     if (wideFolder.size() + wcslen(data.cFileName) > kLongestPath || !NarrowExactly(data.cFileName, name)) continue;
-    entries.push_back({name, (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0, SizeOf(data.nFileSizeHigh, data.nFileSizeLow), true,
+    entries.push_back({name, (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0,
+                       SizeOf(data.nFileSizeHigh, data.nFileSizeLow), true,
                        (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0});
   } while (FindNextFileW(h, &data));
   FindClose(h);

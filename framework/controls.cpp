@@ -53,7 +53,8 @@ std::string CListCtrl::GetItemText(int row, int column) const {
     item.pszText = buffer.data();
     item.cchTextMax = static_cast<int>(buffer.size());
     const int got = static_cast<int>(Send(LVM_GETITEMTEXTA, row, reinterpret_cast<LPARAM>(&item)));
-    if (got < static_cast<int>(buffer.size()) - 2 || buffer.size() >= (1u << 20)) return std::string(buffer.data(), got > 0 ? got : 0);
+    if (got < static_cast<int>(buffer.size()) - 2 || buffer.size() >= (1u << 20))
+      return std::string(buffer.data(), got > 0 ? got : 0);
     buffer.resize(buffer.size() * 2);
   }
 }
@@ -155,7 +156,8 @@ void ColumnCandidates::Add(int column, const std::string& text) {
     widths.push_back(width);
     return;
   }
-  const std::size_t narrowest = static_cast<std::size_t>(std::min_element(widths.begin(), widths.end()) - widths.begin());
+  const std::size_t narrowest =
+      static_cast<std::size_t>(std::min_element(widths.begin(), widths.end()) - widths.begin());
   if (width <= widths[narrowest]) return;
   best[narrowest] = text;
   widths[narrowest] = width;
@@ -166,7 +168,8 @@ HWND CListCtrl::Twin() const {
   // The same kind of list with the same font and headings, never shown.
   const DWORD style = static_cast<DWORD>(GetWindowLongPtrA(m_hWnd, GWL_STYLE)) & ~WS_VISIBLE & ~WS_TABSTOP;
   const DWORD exStyle = static_cast<DWORD>(GetWindowLongPtrA(m_hWnd, GWL_EXSTYLE)) & ~WS_EX_ACCEPTFILES;
-  m_twin = CreateWindowExA(exStyle, WC_LISTVIEWA, "", style, 0, 0, 100, 100, GetParent(m_hWnd), nullptr, GetModuleHandleA(nullptr), nullptr);
+  m_twin = CreateWindowExA(exStyle, WC_LISTVIEWA, "", style, 0, 0, 100, 100, GetParent(m_hWnd), nullptr,
+                           GetModuleHandleA(nullptr), nullptr);
   if (!m_twin) return nullptr;
   SendMessageA(m_twin, WM_SETFONT, Send(WM_GETFONT), FALSE);
   HWND header = reinterpret_cast<HWND>(Send(LVM_GETHEADER));
@@ -191,8 +194,8 @@ void CListCtrl::FitColumns(const ColumnCandidates& candidates) const {
     GetClientRect(m_hWnd, &client);
     GetWindowRect(twin, &window);
     GetClientRect(twin, &twinClient);
-    SetWindowPos(twin, nullptr, 0, 0, client.right + (window.right - window.left) - twinClient.right, window.bottom - window.top,
-                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    SetWindowPos(twin, nullptr, 0, 0, client.right + (window.right - window.left) - twinClient.right,
+                 window.bottom - window.top, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     SendMessageA(twin, LVM_DELETEALLITEMS, 0, 0);
     std::size_t rows = 0;
     for (int c = 0; c < candidates.Columns(); ++c) rows = std::max(rows, candidates.Texts(c).size());
@@ -224,7 +227,8 @@ void CListCtrl::FitColumns(const ColumnCandidates& candidates) const {
       const std::string heading = HeadingOf(header, c);
       SIZE extent = {};
       GetTextExtentPoint32A(dc, heading.c_str(), static_cast<int>(heading.size()), &extent);
-      width = std::max(width, static_cast<int>(extent.cx) + 4 * GetSystemMetrics(SM_CXEDGE) + 8);  // the header's text margins
+      width = std::max(width,
+                       static_cast<int>(extent.cx) + 4 * GetSystemMetrics(SM_CXEDGE) + 8);  // the header's text margins
     }
     if (twin) SendMessageA(twin, LVM_SETCOLUMNWIDTH, c, MAKELPARAM(width, 0));
     SetColumnWidth(c, width);

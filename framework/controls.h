@@ -46,8 +46,12 @@ class CListCtrl : public CWnd {
   std::string GetItemText(int row, int column) const;
   bool DeleteAllItems() const { return Send(LVM_DELETEALLITEMS) != 0; }
   int GetItemCount() const { return static_cast<int>(Send(LVM_GETITEMCOUNT)); }
-  int GetNextItem(int start, UINT flags) const { return static_cast<int>(Send(LVM_GETNEXTITEM, static_cast<WPARAM>(start), MAKELPARAM(flags, 0))); }
-  bool SetColumnWidth(int column, int width) const { return Send(LVM_SETCOLUMNWIDTH, column, MAKELPARAM(width, 0)) != 0; }
+  int GetNextItem(int start, UINT flags) const {
+    return static_cast<int>(Send(LVM_GETNEXTITEM, static_cast<WPARAM>(start), MAKELPARAM(flags, 0)));
+  }
+  bool SetColumnWidth(int column, int width) const {
+    return Send(LVM_SETCOLUMNWIDTH, column, MAKELPARAM(width, 0)) != 0;
+  }
   /// Reserves room for a number of rows before a long insertion.
   void SetItemCountEx(int count) const { Send(LVM_SETITEMCOUNT, count, LVSICF_NOINVALIDATEALL | LVSICF_NOSCROLL); }
   void SetRedraw(bool redraw) const { Send(WM_SETREDRAW, redraw ? TRUE : FALSE); }

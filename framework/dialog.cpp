@@ -15,7 +15,8 @@ INT_PTR CDialog::DoModal() {
   m_modal = true;
   m_endModal = false;
   m_result = -1;
-  HWND self = CreateDialogParamA(AfxGetResourceHandle(), MAKEINTRESOURCEA(m_templateId), owner, DialogProc, reinterpret_cast<LPARAM>(this));
+  HWND self = CreateDialogParamA(AfxGetResourceHandle(), MAKEINTRESOURCEA(m_templateId), owner, DialogProc,
+                                 reinterpret_cast<LPARAM>(this));
   if (!self) {
     m_modal = false;
     return -1;
@@ -61,7 +62,8 @@ bool PreTranslateDialogMessage(MSG& msg) {
 bool CDialog::Create(UINT templateId, HWND parent) {
   m_templateId = templateId;
   m_modal = false;
-  return CreateDialogParamA(AfxGetResourceHandle(), MAKEINTRESOURCEA(templateId), parent, DialogProc, reinterpret_cast<LPARAM>(this)) != nullptr;
+  return CreateDialogParamA(AfxGetResourceHandle(), MAKEINTRESOURCEA(templateId), parent, DialogProc,
+                            reinterpret_cast<LPARAM>(this)) != nullptr;
 }
 
 void CDialog::DestroyWindow() {
@@ -138,7 +140,8 @@ INT_PTR CALLBACK CDialog::DialogProc(HWND hwnd, UINT message, WPARAM w, LPARAM l
     LRESULT result = 0;
     if (!self->OnMessage(message, w, l, result)) return FALSE;
     // These few messages take their result as the procedure's return value.
-    if (message == WM_QUERYDRAGICON || message == WM_CTLCOLORSTATIC || message == WM_CTLCOLORDLG) return static_cast<INT_PTR>(result);
+    if (message == WM_QUERYDRAGICON || message == WM_CTLCOLORSTATIC || message == WM_CTLCOLORDLG)
+      return static_cast<INT_PTR>(result);
     SetWindowLongPtrA(hwnd, DWLP_MSGRESULT, result);
     return TRUE;
   } catch (...) {

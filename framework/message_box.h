@@ -11,5 +11,6 @@ int AppMessageBox(HWND owner, const std::string& text, const char* caption, UINT
 
 /// Replaces the real message box (tests record the text and caption and give the answer);
 /// an empty function puts the real one back.
-using MessageBoxHandler = std::function<int(HWND owner, const std::string& text, const std::string& caption, UINT type)>;
+using MessageBoxHandler =
+    std::function<int(HWND owner, const std::string& text, const std::string& caption, UINT type)>;
 void SetMessageBoxHandler(MessageBoxHandler handler);

@@ -108,7 +108,8 @@ template <auto Handler>
 constexpr MessageEntry<HandlerClass<Handler>> WmLButtonDown() {
   return {WM_LBUTTONDOWN, 0, 0, [](HandlerClass<Handler>& self, WPARAM w, LPARAM l, LRESULT& result) {
             result = 0;
-            return (self.*Handler)(static_cast<UINT>(w), POINT{static_cast<short>(LOWORD(l)), static_cast<short>(HIWORD(l))});
+            return (self.*Handler)(static_cast<UINT>(w),
+                                   POINT{static_cast<short>(LOWORD(l)), static_cast<short>(HIWORD(l))});
           }};
 }
 

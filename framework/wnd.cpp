@@ -27,7 +27,8 @@ void CWnd::SubclassWindow(HWND hwnd) {
   Attach(hwnd);
   if (!hwnd) return;
   SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-  m_ownProc = reinterpret_cast<WNDPROC>(SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(SubclassProc)));
+  m_ownProc =
+      reinterpret_cast<WNDPROC>(SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(SubclassProc)));
   // A window that could not be subclassed keeps its own procedure and is only attached.
   if (!m_ownProc) SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
 }
@@ -42,7 +43,9 @@ void CWnd::Detach() {
   m_hWnd = nullptr;
 }
 
-LRESULT CWnd::Default(UINT message, WPARAM w, LPARAM l) const { return CallWindowProcW(m_ownProc, m_hWnd, message, w, l); }
+LRESULT CWnd::Default(UINT message, WPARAM w, LPARAM l) const {
+  return CallWindowProcW(m_ownProc, m_hWnd, message, w, l);
+}
 
 LRESULT CALLBACK CWnd::SubclassProc(HWND hwnd, UINT message, WPARAM w, LPARAM l) {
   auto* self = reinterpret_cast<CWnd*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));

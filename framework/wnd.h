@@ -40,7 +40,9 @@ class CWnd {
     SetDlgItemTextA(m_hWnd, id, text.c_str());
   }
   /// The icon of the caption (small) or of Alt+Tab (big).
-  void SetIcon(HICON icon, bool big) const { Send(WM_SETICON, big ? ICON_BIG : ICON_SMALL, reinterpret_cast<LPARAM>(icon)); }
+  void SetIcon(HICON icon, bool big) const {
+    Send(WM_SETICON, big ? ICON_BIG : ICON_SMALL, reinterpret_cast<LPARAM>(icon));
+  }
 
   static std::string WindowText(HWND hwnd);
 

@@ -10,6 +10,7 @@ std::vector<int> CountSchedule(int lower, int upper, int n) {
     const int k = std::llabs(a) > std::llabs(b) ? lower : upper;
     counts.push_back(k);
     if (lower >= upper) return counts;
-    if (k == lower) ++lower; else --upper;
+    if (k == lower) ++lower;
+    else --upper;
   }
 }

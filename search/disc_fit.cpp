@@ -15,8 +15,8 @@ struct Keeper final : SearchListener {
 
 }  // namespace
 
-DiscFit FitDisc(Span<const std::int64_t> sizes, std::int64_t capacity, int maxFiles, const std::atomic<std::uint8_t>& stop,
-                const FitProgress& progress) {
+DiscFit FitDisc(Span<const std::int64_t> sizes, std::int64_t capacity, int maxFiles,
+                const std::atomic<std::uint8_t>& stop, const FitProgress& progress) {
   DiscFit fit;
   fit.capacity = capacity;
   const SearchPlan plan = PlanSearch(sizes, capacity, 0, maxFiles);
@@ -27,7 +27,8 @@ DiscFit FitDisc(Span<const std::int64_t> sizes, std::int64_t capacity, int maxFi
   Keeper keeper;
   keeper.chosen = &fit.chosen;
   keeper.progress = &progress;
-  const SearchOutcome outcome = RunSearch(sizes, plan.remaining, plan.bestRemainder, plan.lower, plan.upper, stop, keeper);
+  const SearchOutcome outcome =
+      RunSearch(sizes, plan.remaining, plan.bestRemainder, plan.lower, plan.upper, stop, keeper);
   fit.complete = outcome.complete;
   fit.remainder = outcome.bestRemainder;
   fit.total = plan.remaining - outcome.bestRemainder;

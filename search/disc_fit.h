@@ -22,5 +22,5 @@ struct DiscFit {
 using FitProgress = std::function<void(std::int64_t total)>;
 
 /// Finds the best fit of candidates (sizes in descending order) for the capacity.
-DiscFit FitDisc(Span<const std::int64_t> sizes, std::int64_t capacity, int maxFiles, const std::atomic<std::uint8_t>& stop,
-                const FitProgress& progress = nullptr);
+DiscFit FitDisc(Span<const std::int64_t> sizes, std::int64_t capacity, int maxFiles,
+                const std::atomic<std::uint8_t>& stop, const FitProgress& progress = nullptr);

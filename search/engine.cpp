@@ -47,7 +47,8 @@ class CombinationSearch {
  public:
   // `leastRemainder` is a proven lower bound of every remainder: reaching it ends the search.
   CombinationSearch(Span<const std::int64_t> sizes, int offset, std::int64_t capacity, std::int64_t leastRemainder,
-                    std::int64_t& best, const std::atomic<std::uint8_t>& stop, SearchListener& listener, std::uint64_t budget)
+                    std::int64_t& best, const std::atomic<std::uint8_t>& stop, SearchListener& listener,
+                    std::uint64_t budget)
       : m_b(sizes.data()), m_m(static_cast<int>(sizes.size())), m_offset(offset), m_capacity(capacity),
         m_limit(capacity - leastRemainder), m_best(best), m_stop(stop), m_listener(listener), m_budget(budget),
         m_prefix(sizes.size() + 1, 0), m_nextSize(sizes.size()), m_top(m_m) {
@@ -100,7 +101,8 @@ class CombinationSearch {
     for (int i = start; i < std::min(start + 8, m_m); ++i) {
       if (m_b[i] <= limit) return i;
     }
-    return static_cast<int>(std::partition_point(m_b + start, m_b + m_m, [limit](std::int64_t s) { return s > limit; }) - m_b);
+    return static_cast<int>(
+        std::partition_point(m_b + start, m_b + m_m, [limit](std::int64_t s) { return s > limit; }) - m_b);
   }
 
   void Improve(Sum total, int depth, int i, int j);
@@ -135,9 +137,9 @@ class CombinationSearch {
   // at a depth, an equal one after it can only give the same totals later in index order, which
   // never replace the earlier ones: each depth tries one candidate of every size.
   std::vector<int> m_nextSize;
-  std::vector<int> m_index;      // the candidate chosen at each depth
+  std::vector<int> m_index;             // the candidate chosen at each depth
   std::vector<std::int64_t> m_partial;  // total of the candidates chosen above each depth, never above m_limit
-  std::vector<int> m_next;       // the candidate each depth tries next
+  std::vector<int> m_next;              // the candidate each depth tries next
   std::vector<int> m_report;
   std::uint64_t m_work = 0;
   std::uint64_t m_nextCheck = 0;
@@ -209,7 +211,8 @@ void CombinationSearch<Sum>::PairLevel(int depth, int i, Sum partial) {
     const auto room = static_cast<std::int64_t>(Sum{m_limit} - first);
     const int high = std::min(partner + 1, m_m);
     const auto* from = m_b + i + 1;
-    partner = static_cast<int>(std::partition_point(from, std::max(from, m_b + high), [room](std::int64_t s) { return s > room; }) - m_b);
+    partner = static_cast<int>(
+        std::partition_point(from, std::max(from, m_b + high), [room](std::int64_t s) { return s > room; }) - m_b);
     if (partner < m_m && first + m_b[partner] > Floor()) Improve(first + m_b[partner], depth, i, partner);
   }
 }
@@ -327,7 +330,8 @@ End BranchAndBound(Span<const std::int64_t> fitting, int offset, std::int64_t ca
     const Wide d = Wide{k} * sum - Wide{capacity} * static_cast<int>(fitting.size());
     return d < 0 ? -d : d;
   };
-  const auto densest = std::min_element(schedule.begin() + next, schedule.end(), [&](int a, int b) { return distance(a) < distance(b); });
+  const auto densest = std::min_element(schedule.begin() + next, schedule.end(),
+                                        [&](int a, int b) { return distance(a) < distance(b); });
   const bool stopped = densest != schedule.begin() + next && !search.Probe(*densest, kProbeWork);
   const End end = stopped ? End::kStopped : runCounts();
   if (end == End::kStopped) search.ReportProbe();
@@ -336,13 +340,14 @@ End BranchAndBound(Span<const std::int64_t> fitting, int offset, std::int64_t ca
 
 }  // namespace
 
-SearchOutcome RunSearch(Span<const std::int64_t> sizes, std::int64_t capacity, std::int64_t bestRemainder,
-                        int lower, int upper, const std::atomic<std::uint8_t>& stop, SearchListener& listener,
+SearchOutcome RunSearch(Span<const std::int64_t> sizes, std::int64_t capacity, std::int64_t bestRemainder, int lower,
+                        int upper, const std::atomic<std::uint8_t>& stop, SearchListener& listener,
                         SearchStrategy strategy) {
   SearchOutcome outcome{bestRemainder, true};
   if (capacity < 0) return outcome;
   // Candidates larger than the capacity open the array and can never be chosen.
-  const auto firstFitting = std::partition_point(sizes.begin(), sizes.end(), [capacity](std::int64_t s) { return s > capacity; });
+  const auto firstFitting =
+      std::partition_point(sizes.begin(), sizes.end(), [capacity](std::int64_t s) { return s > capacity; });
   const int offset = static_cast<int>(firstFitting - sizes.begin());
   const Span<const std::int64_t> fitting = sizes.subspan(offset);
   const int m = static_cast<int>(fitting.size());
@@ -360,7 +365,8 @@ SearchOutcome RunSearch(Span<const std::int64_t> sizes, std::int64_t capacity, s
   // Beyond that, branch and bound goes on after its budget with the smallest candidates' totals listed.
   const bool halves = m <= HalvesSolver::kMaxCandidates && strategy != SearchStrategy::kBranchAndBound &&
                       strategy != SearchStrategy::kBranchThenDecide;
-  const bool tail = !halves && (strategy == SearchStrategy::kAutomatic || strategy == SearchStrategy::kBranchThenDecide);
+  const bool tail =
+      !halves && (strategy == SearchStrategy::kAutomatic || strategy == SearchStrategy::kBranchThenDecide);
   const Wide sum = std::accumulate(fitting.begin(), fitting.end(), Wide{0});
   std::uint64_t budget = UINT64_MAX;
   if (strategy == SearchStrategy::kMeetInTheMiddle && halves) {
@@ -375,11 +381,14 @@ SearchOutcome RunSearch(Span<const std::int64_t> sizes, std::int64_t capacity, s
   if (budget > 0) {
     // Tests use small lists so that every part of the tail's work shows on small arrays.
     TailPlan plan{0, 0};
-    if (strategy == SearchStrategy::kBranchThenDecide) plan = {std::max(m / 2, 1), std::size_t{1} << std::max(m / 3, 2)};
+    if (strategy == SearchStrategy::kBranchThenDecide)
+      plan = {std::max(m / 2, 1), std::size_t{1} << std::max(m / 3, 2)};
     else if (tail) plan = {kMostListed, kMostTotals};
-    const End end = sum <= Wide{INT64_MAX} - capacity
-                        ? BranchAndBound<std::int64_t>(fitting, offset, capacity, floor, schedule, budget, plan, best, stop, listener)
-                        : BranchAndBound<Wide>(fitting, offset, capacity, floor, schedule, budget, plan, best, stop, listener);
+    const End end =
+        sum <= Wide{INT64_MAX} - capacity
+            ? BranchAndBound<std::int64_t>(fitting, offset, capacity, floor, schedule, budget, plan, best, stop,
+                                           listener)
+            : BranchAndBound<Wide>(fitting, offset, capacity, floor, schedule, budget, plan, best, stop, listener);
     if (end == End::kStopped) outcome.complete = false;
     if (end != End::kBudget) return outcome;
   }

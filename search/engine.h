@@ -34,6 +34,6 @@ enum class SearchStrategy { kAutomatic, kBranchAndBound, kMeetInTheMiddle, kBran
 /// for `capacity`, starting from the initial best remainder. Only a strictly smaller remainder
 /// counts as an improvement. A set stop flag (read with relaxed order, checked after a bounded
 /// amount of work) makes it return promptly with the best found so far.
-SearchOutcome RunSearch(Span<const std::int64_t> sizes, std::int64_t capacity, std::int64_t bestRemainder,
-                        int lower, int upper, const std::atomic<std::uint8_t>& stop, SearchListener& listener,
+SearchOutcome RunSearch(Span<const std::int64_t> sizes, std::int64_t capacity, std::int64_t bestRemainder, int lower,
+                        int upper, const std::atomic<std::uint8_t>& stop, SearchListener& listener,
                         SearchStrategy strategy = SearchStrategy::kAutomatic);

@@ -25,7 +25,8 @@ std::int64_t BestPair(const std::vector<std::int64_t>& low, const std::vector<st
 
 }  // namespace
 
-HalvesSolver::HalvesSolver(Span<const std::int64_t> sizes, std::int64_t capacity, int highest, const std::atomic<std::uint8_t>& stop)
+HalvesSolver::HalvesSolver(Span<const std::int64_t> sizes, std::int64_t capacity, int highest,
+                           const std::atomic<std::uint8_t>& stop)
     : m_sizes(sizes), m_capacity(capacity), m_stop(stop), m_split(static_cast<int>(sizes.size()) / 2) {
   const int m = static_cast<int>(sizes.size());
   m_low = SubsetTotals(0, m_split, highest);
@@ -87,8 +88,8 @@ std::int64_t HalvesSolver::BestTotal(int k, std::int64_t floor) const {
 // extends another's low part comes first (its next index is below every high-half index), so
 // each low part is visited after all of its extensions. `wanted` lists, per low-part size, the
 // low totals that some high part completes.
-bool HalvesSolver::FirstInLowHalf(int k, std::int64_t total, const Lists& wanted, std::vector<int>& chosen, std::int64_t sum,
-                                  int next) const {
+bool HalvesSolver::FirstInLowHalf(int k, std::int64_t total, const Lists& wanted, std::vector<int>& chosen,
+                                  std::int64_t sum, int next) const {
   const int size = static_cast<int>(chosen.size());
   if (CheckStop()) return false;
   if (size < k && size + 1 < static_cast<int>(wanted.size())) {
@@ -105,7 +106,8 @@ bool HalvesSolver::FirstInLowHalf(int k, std::int64_t total, const Lists& wanted
 }
 
 // Plain index order within the high half, trimmed by what the remaining candidates can add.
-bool HalvesSolver::FirstInHighHalf(int k, std::int64_t total, std::vector<int>& chosen, std::int64_t sum, int next) const {
+bool HalvesSolver::FirstInHighHalf(int k, std::int64_t total, std::vector<int>& chosen, std::int64_t sum,
+                                   int next) const {
   const int rest = k - static_cast<int>(chosen.size());
   if (rest == 0) return sum == total;
   if (CheckStop()) return false;

@@ -16,7 +16,8 @@ class HalvesSolver {
   /// Candidates in descending order, each at most `capacity`; at most kMaxCandidates of them.
   /// Only combination sizes up to `highest` are of interest. A set stop flag ends every
   /// operation early; Stopped() then tells that results are missing.
-  HalvesSolver(Span<const std::int64_t> sizes, std::int64_t capacity, int highest, const std::atomic<std::uint8_t>& stop);
+  HalvesSolver(Span<const std::int64_t> sizes, std::int64_t capacity, int highest,
+               const std::atomic<std::uint8_t>& stop);
 
   bool Stopped() const { return m_stopped || m_stop.load(std::memory_order_relaxed); }
 
@@ -31,7 +32,8 @@ class HalvesSolver {
  private:
   using Lists = std::vector<std::vector<std::int64_t>>;  // sorted subset totals, by subset size
   Lists SubsetTotals(int first, int count, int most) const;
-  bool FirstInLowHalf(int k, std::int64_t total, const Lists& wanted, std::vector<int>& chosen, std::int64_t sum, int next) const;
+  bool FirstInLowHalf(int k, std::int64_t total, const Lists& wanted, std::vector<int>& chosen, std::int64_t sum,
+                      int next) const;
   bool CheckStop() const;
   bool FirstInHighHalf(int k, std::int64_t total, std::vector<int>& chosen, std::int64_t sum, int next) const;
 

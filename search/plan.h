@@ -3,8 +3,8 @@
 // computation, the initial solution, and the range of combination sizes to search.
 
 #include <cstdint>
-#include "search/span.h"
 #include <vector>
+#include "search/span.h"
 
 enum class PlanRefusal {
   kNone,
@@ -23,8 +23,8 @@ struct SearchPlan {
   std::vector<int> initial;
   std::int64_t greedyTotal = 0;    ///< total of the greedy fill alone (0 when the fallback was used)
   std::int64_t bestRemainder = 0;  ///< remaining - total of the initial solution
-  int lower = 0;  ///< smallest combination size to search
-  int upper = 0;  ///< largest combination size to search
+  int lower = 0;                   ///< smallest combination size to search
+  int upper = 0;                   ///< largest combination size to search
 };
 
 /// Plans a computation over candidate sizes in descending order (the file list from its head).

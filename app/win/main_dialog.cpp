@@ -17,15 +17,15 @@ constexpr int kExitMargin = 12;
 // The lists are this much narrower than the client area.
 constexpr int kListMargin = 24;
 
-const int kResultPanel[] = {IDC_RESULT_CAPTION, IDC_RESULT_LIMIT_CAPTION, IDC_RESULT_TOTAL, IDC_RESULT_LIMIT, IDC_DRAG_TARGET, IDC_DRAG_HINT};
+const int kResultPanel[] = {IDC_RESULT_CAPTION, IDC_RESULT_LIMIT_CAPTION, IDC_RESULT_TOTAL,
+                            IDC_RESULT_LIMIT,   IDC_DRAG_TARGET,          IDC_DRAG_HINT};
 
 const char* const kColumns[] = {"ファイル名", "ファイルの場所", "サイズ"};
 
 }  // namespace
 
 CMainDialog::CMainDialog(HWND parent)
-    : CDialog(IDD_MAIN, parent),
-      m_hIcon(LoadIconA(AfxGetResourceHandle(), MAKEINTRESOURCEA(IDR_MAINFRAME))),
+    : CDialog(IDD_MAIN, parent), m_hIcon(LoadIconA(AfxGetResourceHandle(), MAKEINTRESOURCEA(IDR_MAINFRAME))),
       m_progress(nullptr) {
   LoadSettings(GetSettingsPath(), m_settings);
 }
@@ -54,7 +54,8 @@ BOOL CMainDialog::OnInitDialog() {
   SetIcon(m_hIcon, true);
 
   g_sourceSet.RemoveAll();
-  for (const CListCtrl* list : {static_cast<const CListCtrl*>(&m_fileList), static_cast<const CListCtrl*>(&m_resultList)}) {
+  for (const CListCtrl* list :
+       {static_cast<const CListCtrl*>(&m_fileList), static_cast<const CListCtrl*>(&m_resultList)}) {
     for (int c = 0; c < 3; ++c) list->InsertColumn(c, kColumns[c]);
   }
   m_fileList.Refill();  // the empty list's columns as wide as their headings, not squeezed to nothing

@@ -21,7 +21,8 @@ std::string Bytes(std::int64_t n) { return FormatNumber(n, true) + "バイト"; 
 
 // The entries set aside at GO join the result at its end.
 void AppendPinnedEntries() {
-  for (g_pinnedSet.ResetCursor(true); const FileEntry* e = g_pinnedSet.GetCurrent(); g_pinnedSet.MoveNext()) g_resultSet.Add(*e);
+  for (g_pinnedSet.ResetCursor(true); const FileEntry* e = g_pinnedSet.GetCurrent(); g_pinnedSet.MoveNext())
+    g_resultSet.Add(*e);
 }
 
 }  // namespace
@@ -43,7 +44,8 @@ void CMainDialog::OnCompute() {
 
   std::vector<std::int64_t> sizes;
   sizes.reserve(static_cast<std::size_t>(g_sourceSet.GetCount()));
-  for (g_sourceSet.ResetCursor(true); const FileEntry* e = g_sourceSet.GetCurrent(); g_sourceSet.MoveNext()) sizes.push_back(e->size);
+  for (g_sourceSet.ResetCursor(true); const FileEntry* e = g_sourceSet.GetCurrent(); g_sourceSet.MoveNext())
+    sizes.push_back(e->size);
   const std::string maxCountText = GetItemText(IDC_MAX_COUNT);
   const SearchPlan plan = PlanSearch(sizes, capacity, pinnedTotal, ParseMaxFileCount(maxCountText));
 
@@ -74,8 +76,8 @@ void CMainDialog::OnCompute() {
   RECT own;
   if (GetWindowRect(m_progress, &own)) {
     const int width = own.right - own.left, height = own.bottom - own.top;
-    SetWindowPos(m_progress, nullptr, (main.left + main.right) / 2 - width / 2, (main.top + main.bottom) / 2 - height / 2, 0, 0,
-                 SWP_NOSIZE | SWP_NOZORDER);
+    SetWindowPos(m_progress, nullptr, (main.left + main.right) / 2 - width / 2,
+                 (main.top + main.bottom) / 2 - height / 2, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
   }
 
   g_resultSet.RemoveAll();
@@ -105,9 +107,11 @@ void CMainDialog::OnCompute() {
   }
   EnableWhenIdle();
   index = 0;
-  for (g_sourceSet.ResetCursor(true); const FileEntry* e = g_sourceSet.GetCurrent(); g_sourceSet.MoveNext()) m_candidates[index++] = *e;
+  for (g_sourceSet.ResetCursor(true); const FileEntry* e = g_sourceSet.GetCurrent(); g_sourceSet.MoveNext())
+    m_candidates[index++] = *e;
 
-  g_searchParams = {plan.lower, plan.upper, plan.remaining, &g_bestRemainder, m_candidates.get(), n, m_hWnd, m_progress, false};
+  g_searchParams = {plan.lower, plan.upper, plan.remaining, &g_bestRemainder, m_candidates.get(), n,
+                    m_hWnd,     m_progress, false};
   g_stopSearch.store(0, std::memory_order_relaxed);
   HANDLE thread = StartSearchThread(&g_searchParams);
   if (!thread) {

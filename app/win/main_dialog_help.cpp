@@ -2,8 +2,8 @@
 #include <windows.h>
 #include <shellapi.h>
 
-#include "app/win/main_dialog.h"
 #include "app/manual.h"
+#include "app/win/main_dialog.h"
 #include "framework/app.h"
 #include "res/resource.h"
 

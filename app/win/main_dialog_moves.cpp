@@ -59,7 +59,9 @@ void CMainDialog::OnDeleteSelected() {
 }
 
 void CMainDialog::OnDeleteAll() {
-  if (AppMessageBox(m_hWnd, "すべてのファイルをリストから削除します\nよろしいですか？", "リストから削除", MB_YESNO) == IDNO) return;
+  if (AppMessageBox(m_hWnd, "すべてのファイルをリストから削除します\nよろしいですか？", "リストから削除", MB_YESNO) ==
+      IDNO)
+    return;
   m_fileList.DeleteAllItems();
   g_sourceSet.RemoveAll();
   RefreshFileLabels();

@@ -119,14 +119,16 @@ double Best(int runs, const std::function<void()>& f) {
 }  // namespace
 
 int main() {
-  SetMessageBoxHandler([](HWND, const std::string&, const std::string&, UINT type) { return (type & 0xF) == MB_YESNO ? IDYES : IDOK; });
+  SetMessageBoxHandler(
+      [](HWND, const std::string&, const std::string&, UINT type) { return (type & 0xF) == MB_YESNO ? IDYES : IDOK; });
   WinTempDir dir;
   std::printf("creating 10,000 files in 100 folders...\n");
   std::fflush(stdout);
   for (int f = 0; f < 100; ++f) {
     const std::string folder = dir.path() + "\\フォルダ" + std::to_string(f);
     CreateDirectoryA(folder.c_str(), nullptr);
-    for (int i = 0; i < 100; ++i) MakeSizedFile(folder + "\\写真" + std::to_string(i) + ".jpg", 1'500'000 + (f * 100 + i) * 331);
+    for (int i = 0; i < 100; ++i)
+      MakeSizedFile(folder + "\\写真" + std::to_string(i) + ".jpg", 1'500'000 + (f * 100 + i) * 331);
   }
 
   {
@@ -135,8 +137,9 @@ int main() {
     HWND list = GetDlgItem(dialog, IDC_FILE_LIST);
     const double walk = Best(3, [&] { BareWalk(dir.path()); });
     const double drop = TimeDrop(list, {dir.path()});
-    std::printf("drop of a 10,000-file tree:         %8.1f ms  (bare FindFirstFileA/FindNextFileA walk %.1f ms, ratio %.2f)\n", drop * 1000,
-                walk * 1000, drop / walk);
+    std::printf(
+        "drop of a 10,000-file tree:         %8.1f ms  (bare FindFirstFileA/FindNextFileA walk %.1f ms, ratio %.2f)\n",
+        drop * 1000, walk * 1000, drop / walk);
     std::printf("  files listed: %d rows\n", static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0)));
     const double collect = Best(3, [&] {
       FileSet source, result;
@@ -152,7 +155,8 @@ int main() {
       PathWalker walker([&](FileEntry) { ++n; });
       walker.AddPath(dir.path());
     });
-    std::printf("  of which the walk itself (folders are identified only once a link shows up): %.1f ms\n", walkOnly * 1000);
+    std::printf("  of which the walk itself (folders are identified only once a link shows up): %.1f ms\n",
+                walkOnly * 1000);
     const double ids = Best(3, [&] {
       FolderId id;
       for (int f = 0; f < 100; ++f) walk::Identify(dir.path() + "\\フォルダ" + std::to_string(f), id);
@@ -186,7 +190,8 @@ int main() {
     HWND list = GetDlgItem(dialog, IDC_FILE_LIST);
     const double folder = TimeDrop(list, {flat});
     const double each = TimeDrop(list, paths);
-    std::printf("drop of 20,000 files as a list:     %8.1f ms  (their folder %.1f ms, ratio %.2f)\n", each * 1000, folder * 1000, each / folder);
+    std::printf("drop of 20,000 files as a list:     %8.1f ms  (their folder %.1f ms, ratio %.2f)\n", each * 1000,
+                folder * 1000, each / folder);
     std::printf("  files listed: %d rows\n", static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0)));
   }
 
@@ -194,7 +199,9 @@ int main() {
   for (int n : {10000, 20000}) {
     CMainDialog dialog;
     dialog.Create(IDD_MAIN, nullptr);
-    for (int i = 0; i < n; ++i) g_sourceSet.Add(MakeFileEntry("C:\\写真\\フォルダ" + std::to_string(i % 100) + "\\IMG_" + std::to_string(i) + ".jpg", 1'500'000 + i));
+    for (int i = 0; i < n; ++i)
+      g_sourceSet.Add(MakeFileEntry(
+          "C:\\写真\\フォルダ" + std::to_string(i % 100) + "\\IMG_" + std::to_string(i) + ".jpg", 1'500'000 + i));
     g_sourceSet.Sort(StandardOrderComparator());
     CFilesListCtrl refiller;
     refiller.Attach(GetDlgItem(dialog, IDC_FILE_LIST));
@@ -212,7 +219,8 @@ int main() {
     dialog.Create(IDD_MAIN, nullptr);
     std::mt19937_64 rng(7);
     std::uniform_int_distribution<std::int64_t> pick(1'000'000, 1'000'100);
-    for (int i = 0; i < 20000; ++i) g_sourceSet.Add(MakeFileEntry("C:\\音楽\\曲" + std::to_string(i) + ".mp3", 3 * pick(rng) + 1));
+    for (int i = 0; i < 20000; ++i)
+      g_sourceSet.Add(MakeFileEntry("C:\\音楽\\曲" + std::to_string(i) + ".mp3", 3 * pick(rng) + 1));
     g_sourceSet.Sort(StandardOrderComparator());
     CFilesListCtrl refiller;
     refiller.Attach(GetDlgItem(dialog, IDC_FILE_LIST));
@@ -220,17 +228,21 @@ int main() {
     refiller.Detach();
     SetDlgItemTextA(dialog, IDC_CAPACITY, "60,003,000");
     SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDC_COMPUTE, BN_CLICKED), 0);
-    PumpUntil(dialog, [] { return false; }, 1.0);
+    PumpUntil(
+        dialog, [] { return false; }, 1.0);
     HWND progress = FindWindowA(nullptr, "最適解算出完了");
     if (!progress || !dialog.Computing()) {
       std::printf("完了: the computation ended before it could be stopped\n");
     } else {
       const double pressed = Now();
       SendMessageA(progress, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
-      PumpUntil(dialog, [&] { return !dialog.Computing(); }, 30.0);
+      PumpUntil(
+          dialog, [&] { return !dialog.Computing(); }, 30.0);
       const double answered = Now() - pressed;
-      std::printf("完了 during a search over 20,000 files: window enabled and refreshed %.1f ms after the press\n", answered * 1000);
-      std::printf("  result: %d files, %s\n", static_cast<int>(SendMessageA(GetDlgItem(dialog, IDC_RESULT_LIST), LVM_GETITEMCOUNT, 0, 0)),
+      std::printf("完了 during a search over 20,000 files: window enabled and refreshed %.1f ms after the press\n",
+                  answered * 1000);
+      std::printf("  result: %d files, %s\n",
+                  static_cast<int>(SendMessageA(GetDlgItem(dialog, IDC_RESULT_LIST), LVM_GETITEMCOUNT, 0, 0)),
                   CWnd::WindowText(GetDlgItem(dialog, IDC_RESULT_TOTAL)).c_str());
     }
   }

@@ -11,7 +11,8 @@ namespace {
 // Walks the set with each row's three texts; the size text carries the unit.
 template <typename Visit>
 void ForEachRow(FileSet& set, const char* unit, Visit visit) {
-  for (set.ResetCursor(true); const FileEntry* e = set.GetCurrent(); set.MoveNext()) visit(*e, FormatNumber(e->size, true) + unit);
+  for (set.ResetCursor(true); const FileEntry* e = set.GetCurrent(); set.MoveNext())
+    visit(*e, FormatNumber(e->size, true) + unit);
 }
 
 void Fit(const CListCtrl& list, FileSet& set, const char* unit) {
@@ -52,7 +53,8 @@ std::int64_t FillRows(const CListCtrl& list, FileSet& set, const char* unit) {
 void CFilesListCtrl::Refill() const { FillRows(*this, g_sourceSet, "バイト"); }
 
 void CFilesListCtrl::RemoveRows(const std::vector<int>& rows) const {
-  if (GetItemCount() != g_sourceSet.GetCount() + static_cast<int>(rows.size())) return Refill();  // out of step: rebuild
+  if (GetItemCount() != g_sourceSet.GetCount() + static_cast<int>(rows.size()))
+    return Refill();  // out of step: rebuild
   SetRedraw(false);
   for (auto it = rows.rbegin(); it != rows.rend(); ++it) DeleteItem(*it);
   ResetSelection();
@@ -121,11 +123,12 @@ bool CFilesListCtrl::OnPaint() {
   DeleteObject(shadow);
 
   SetBkMode(dc, TRANSPARENT);
-  HFONT font = CreateFontA(20, 0, 0, 0, 1000, FALSE, FALSE, FALSE, SHIFTJIS_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
-                           DEFAULT_QUALITY, DEFAULT_PITCH, "MS UI GOTHIC");
+  HFONT font = CreateFontA(20, 0, 0, 0, 1000, FALSE, FALSE, FALSE, SHIFTJIS_CHARSET, OUT_DEFAULT_PRECIS,
+                           CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH, "MS UI GOTHIC");
   HGDIOBJ oldFont = SelectObject(dc, font);
   RECT text = inner;
-  DrawTextA(dc, "この部分にファイルかフォルダをドロップしてください", -1, &text, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
+  DrawTextA(dc, "この部分にファイルかフォルダをドロップしてください", -1, &text,
+            DT_CENTER | DT_VCENTER | DT_SINGLELINE);
   SelectObject(dc, oldFont);
   DeleteObject(font);
   EndPaint(m_hWnd, &ps);

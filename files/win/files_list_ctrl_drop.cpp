@@ -8,9 +8,9 @@
 
 #include "files/drop_intake.h"
 #include "files/file_sets.h"
-#include "files/win/files_list_ctrl.h"
 #include "files/narrow_win32.h"
 #include "files/path_walk.h"
+#include "files/win/files_list_ctrl.h"
 #include "framework/app.h"
 #include "framework/dialog.h"
 

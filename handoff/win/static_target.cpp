@@ -6,8 +6,8 @@
 
 #include "files/file_sets.h"
 #include "framework/message_table.h"
-#include "handoff/win/data_source.h"
 #include "handoff/drop_block.h"
+#include "handoff/win/data_source.h"
 
 namespace {
 
@@ -58,7 +58,9 @@ bool WaitForDragStart(HWND hwnd) {
         }
         continue;
       }
-      if (msg.message == WM_LBUTTONUP || msg.message == WM_RBUTTONUP || msg.message == WM_LBUTTONDOWN || msg.message == WM_RBUTTONDOWN) break;
+      if (msg.message == WM_LBUTTONUP || msg.message == WM_RBUTTONUP || msg.message == WM_LBUTTONDOWN ||
+          msg.message == WM_RBUTTONDOWN)
+        break;
       continue;
     }
     if (PeekMessageA(&msg, nullptr, WM_KEYFIRST, WM_KEYLAST, PM_REMOVE)) {
@@ -68,7 +70,8 @@ bool WaitForDragStart(HWND hwnd) {
     MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
     // Other messages (painting, timers) go on as usual while waiting.
     if (PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE) && (msg.message < WM_MOUSEFIRST || msg.message > WM_MOUSELAST) &&
-        (msg.message < WM_KEYFIRST || msg.message > WM_KEYLAST) && PeekMessageA(&msg, nullptr, msg.message, msg.message, PM_REMOVE)) {
+        (msg.message < WM_KEYFIRST || msg.message > WM_KEYLAST) &&
+        PeekMessageA(&msg, nullptr, msg.message, msg.message, PM_REMOVE)) {
       DispatchMessageA(&msg);
     }
   }

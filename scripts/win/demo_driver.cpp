@@ -62,10 +62,12 @@ int main(int argc, char** argv) {
   si.cb = sizeof si;
   PROCESS_INFORMATION pi = {};
   std::string commandLine = "\"" + exe + "\"";
-  if (!CreateProcessA(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, dir.c_str(), &si, &pi)) return Fail("cannot start Zumibo.exe");
+  if (!CreateProcessA(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, dir.c_str(), &si, &pi))
+    return Fail("cannot start Zumibo.exe");
   g_pid = pi.dwProcessId;
   HWND main = nullptr;
-  if (!WaitFor([&] { return (main = FindOwnWindow("Zumibo Ver1.00")) != nullptr; }, 30000)) return Fail("the window did not appear");
+  if (!WaitFor([&] { return (main = FindOwnWindow("Zumibo Ver1.00")) != nullptr; }, 30000))
+    return Fail("the window did not appear");
   HWND list = GetDlgItem(main, IDC_FILE_LIST);
   Sleep(500);
   if (!stages.empty()) {
@@ -91,9 +93,11 @@ int main(int argc, char** argv) {
   block += folder;
   block.append(2, '\0');
   void* remote = VirtualAllocEx(pi.hProcess, nullptr, block.size(), MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
-  if (!remote || !WriteProcessMemory(pi.hProcess, remote, block.data(), block.size(), nullptr)) return Fail("cannot prepare the drop");
+  if (!remote || !WriteProcessMemory(pi.hProcess, remote, block.data(), block.size(), nullptr))
+    return Fail("cannot prepare the drop");
   PostMessageA(list, WM_DROPFILES, reinterpret_cast<WPARAM>(remote), 0);
-  if (!WaitFor([&] { return SendMessageA(list, LVM_GETITEMCOUNT, 0, 0) > 0; }, 30000)) return Fail("the drop did not arrive");
+  if (!WaitFor([&] { return SendMessageA(list, LVM_GETITEMCOUNT, 0, 0) > 0; }, 30000))
+    return Fail("the drop did not arrive");
   Sleep(300);
   const int dropped = static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
   if (!stages.empty()) SaveWindowPicture(main, stages + "\\files.bmp");
@@ -101,13 +105,18 @@ int main(int argc, char** argv) {
   PostMessageA(main, WM_COMMAND, MAKEWPARAM(IDC_PRESET_DVD, BN_CLICKED), 0);
   PostMessageA(main, WM_COMMAND, MAKEWPARAM(IDC_COMPUTE, BN_CLICKED), 0);
   HWND question = nullptr;
-  if (!WaitFor([&] { return (question = FindOwnWindow("計算するぞ～")) != nullptr; }, 10000)) return Fail("GO asked nothing");
+  if (!WaitFor([&] { return (question = FindOwnWindow("計算するぞ～")) != nullptr; }, 10000))
+    return Fail("GO asked nothing");
   PostMessageA(question, WM_COMMAND, MAKEWPARAM(IDYES, BN_CLICKED), 0);
 
   // The search ends by itself once the fit is proven best; 完了 stops it after a minute otherwise.
-  const auto idle = [&] { return IsWindowEnabled(main) && !FindOwnWindow("最適解算出完了") && IsWindowVisible(GetDlgItem(main, IDC_RESULT_TOTAL)); };
+  const auto idle = [&] {
+    return IsWindowEnabled(main) && !FindOwnWindow("最適解算出完了") &&
+           IsWindowVisible(GetDlgItem(main, IDC_RESULT_TOTAL));
+  };
   if (!WaitFor(idle, 60000)) {
-    if (HWND progress = FindOwnWindow("最適解算出完了")) PostMessageA(progress, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+    if (HWND progress = FindOwnWindow("最適解算出完了"))
+      PostMessageA(progress, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
     if (!WaitFor(idle, 10000)) return Fail("the computation did not end");
   }
   Sleep(500);

@@ -76,7 +76,8 @@ TEST(Settings, MalformedFilesReadByLineNumber) {
     // Of a line longer than 255 bytes the first 255 are read and the rest is passed over, so the
     // settings after it keep their lines; a double-byte character cut in two goes as a whole.
     const std::string longValue(300, '9');
-    WriteFileBytes(path, longValue + "\tMaxLoop Limit\r\nnext\r\n" + std::string(254, 'x') + "\x83\x5C\tDVD\r\nlast\r\n");
+    WriteFileBytes(path,
+                   longValue + "\tMaxLoop Limit\r\nnext\r\n" + std::string(254, 'x') + "\x83\x5C\tDVD\r\nlast\r\n");
     Settings s;
     LoadSettings(path, s);
     EXPECT_EQ(s[0], std::string(255, '9'));
@@ -104,7 +105,9 @@ TEST(Settings, MalformedFilesReadByLineNumber) {
 TEST(Settings, AFailedWriteKeepsTheOldFile) {
   TempDir dir;
   const std::string path = dir / "medias.ini";
-  const std::string old = "9\tMaxLoop Limit\r\n\t650MBCD-ROM\r\n\t700MBCD-ROM\r\n\tDVD\r\nold\t\x91\x4F\x89\xF1\x93\xFC\x97\xCD\x92\x6C\r\n";
+  const std::string old =
+      "9\tMaxLoop "
+      "Limit\r\n\t650MBCD-ROM\r\n\t700MBCD-ROM\r\n\tDVD\r\nold\t\x91\x4F\x89\xF1\x93\xFC\x97\xCD\x92\x6C\r\n";
   WriteFileBytes(path, old);
   Settings s = {"1", "2", "3", "4", "5"};
 

@@ -13,9 +13,9 @@ TEST(ShippedSettings, PresetsAndFormat) {
   std::string s[kSettingCount] = {"x", "x", "x", "x", "x"};
   LoadSettings(path, s);
   EXPECT_EQ(ParseMaxFileCount(s[kMaxCountSetting]), 9999);
-  EXPECT_EQ(ParseByteCount(s[kCd650Setting]), 672'972'800);    // CD 74 min: 333,000 sectors of 2,048 bytes
-  EXPECT_EQ(ParseByteCount(s[kCd700Setting]), 728'268'800);    // CD 80 min: 360,000 sectors
-  EXPECT_EQ(ParseByteCount(s[kDvdSetting]), 4'691'361'792);    // DVD+R: 2,295,104 sectors, less than DVD-R
+  EXPECT_EQ(ParseByteCount(s[kCd650Setting]), 672'972'800);  // CD 74 min: 333,000 sectors of 2,048 bytes
+  EXPECT_EQ(ParseByteCount(s[kCd700Setting]), 728'268'800);  // CD 80 min: 360,000 sectors
+  EXPECT_EQ(ParseByteCount(s[kDvdSetting]), 4'691'361'792);  // DVD+R: 2,295,104 sectors, less than DVD-R
   EXPECT_EQ(s[kPreviousSetting], "");
   EXPECT_EQ(ReadFileBytes(path), FormatSettings(s));
 }

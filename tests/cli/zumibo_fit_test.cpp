@@ -39,8 +39,8 @@ bool Catches(pid_t pid, int signal) {
   return false;
 }
 
-ToolRun Fit(std::vector<std::string> args, const std::string& cwd, const std::string& input = "", int interruptAfterMs = 0,
-            int signal = SIGINT, bool holdInput = false) {
+ToolRun Fit(std::vector<std::string> args, const std::string& cwd, const std::string& input = "",
+            int interruptAfterMs = 0, int signal = SIGINT, bool holdInput = false) {
   int in[2], out[2], err[2];
   if (pipe(in) || pipe(out) || pipe(err)) return {};
   const pid_t pid = fork();
@@ -109,8 +109,10 @@ TEST(ZumiboFit, TextOutputWalksFoldersOnceAndSkipsDotNames) {
   const ToolRun r = Fit({"-c", "7,000", "-q", "-L", "music"}, dir.path());
   EXPECT_EQ(r.exit, 0);
   // b.mp3 and c.mp3 are reachable as sub/ and again/ (the same folder): listed once.
-  EXPECT_TRUE(r.out == "5,000  music/a.mp3\n2,000  music/again/c.mp3\n7,000  total, 2 files\n7,000  capacity\n    0  remainder\n" ||
-              r.out == "5,000  music/a.mp3\n2,000  music/sub/c.mp3\n7,000  total, 2 files\n7,000  capacity\n    0  remainder\n")
+  EXPECT_TRUE(
+      r.out ==
+          "5,000  music/a.mp3\n2,000  music/again/c.mp3\n7,000  total, 2 files\n7,000  capacity\n    0  remainder\n" ||
+      r.out == "5,000  music/a.mp3\n2,000  music/sub/c.mp3\n7,000  total, 2 files\n7,000  capacity\n    0  remainder\n")
       << r.out;
   EXPECT_NE(r.err.find("warning: cannot read music/broken"), std::string::npos) << r.err;
 }
@@ -144,7 +146,8 @@ TEST(ZumiboFit, JsonNullAndPresets) {
 
 TEST(ZumiboFit, ListInputOrdersAndMergesLikeADrop) {
   TempDir dir;
-  const ToolRun r = Fit({"-c", "26", "-q", "--list", "-"}, dir.path(), "10\t/x/a\n20\t/x/b\r\nnot a line\n5\t/x/a\n1,000\t/x/huge\n\n");
+  const ToolRun r = Fit({"-c", "26", "-q", "--list", "-"}, dir.path(),
+                        "10\t/x/a\n20\t/x/b\r\nnot a line\n5\t/x/a\n1,000\t/x/huge\n\n");
   EXPECT_EQ(r.exit, 0);
   EXPECT_EQ(r.out, "20  /x/b\n 5  /x/a\n25  total, 2 files\n26  capacity\n 1  remainder\n");
   EXPECT_NE(r.err.find("stdin:3: not a \"SIZE<TAB>PATH\" line"), std::string::npos) << r.err;
@@ -179,8 +182,11 @@ TEST(ZumiboFit, RefusalsAndUsageErrors) {
   r = Fit({"-c", "-100", "one"}, dir.path());
   EXPECT_EQ(r.exit, 2);
   EXPECT_NE(r.err.find("negative"), std::string::npos);
-  for (const auto& args : std::vector<std::vector<std::string>>{
-           {"one"}, {"-c", "100"}, {"-c", "1", "--bogus", "one"}, {"-c", "1", "--json", "-0", "one"}, {"-c", "1", "--list", "-", "one"}}) {
+  for (const auto& args : std::vector<std::vector<std::string>>{{"one"},
+                                                                {"-c", "100"},
+                                                                {"-c", "1", "--bogus", "one"},
+                                                                {"-c", "1", "--json", "-0", "one"},
+                                                                {"-c", "1", "--list", "-", "one"}}) {
     r = Fit(args, dir.path());
     EXPECT_EQ(r.exit, 2) << args.back();
     EXPECT_NE(r.err.find("Try 'zumibo-fit --help'"), std::string::npos) << r.err;
@@ -219,7 +225,8 @@ TEST(ZumiboFit, TimeLimitAndInterruptKeepTheBestSoFar) {
   const ToolRun interrupted = Fit({"-c", capacity, "--list", "-"}, dir.path(), list, 300);
   EXPECT_EQ(interrupted.exit, 0);
   EXPECT_NE(interrupted.out.find("remainder"), std::string::npos) << interrupted.out;
-  if (interrupted.out.find("  0  remainder") == std::string::npos && interrupted.out.find(" 0  remainder") == std::string::npos) {
+  if (interrupted.out.find("  0  remainder") == std::string::npos &&
+      interrupted.out.find(" 0  remainder") == std::string::npos) {
     EXPECT_NE(interrupted.out.find("search stopped"), std::string::npos) << interrupted.out;
   }
   EXPECT_NE(interrupted.err.find("best so far"), std::string::npos);
@@ -238,9 +245,16 @@ TEST(ZumiboFit, CapacitiesCountsAndTimesMeanWhatTheySay) {
   EXPECT_EQ(capacity("650MiB"), 681'574'400);
   EXPECT_EQ(capacity("4,700,372,992"), 4'700'372'992);
   EXPECT_EQ(capacity("bd100"), 100'103'356'416);
-  for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
-           {"-c", "abc"}, {"-c", "-5"}, {"-c", "99999999999999999999"}, {"-c", "1.5"}, {"-c", "1,5G"}, {"-c", "4.7X"},
-           {"-c", "1", "--max-files", "abc"}, {"-c", "1", "--time-limit", "0"}, {"-c", "1", "--raw", "--block", "512"}}) {
+  for (const std::vector<std::string>& args :
+       std::vector<std::vector<std::string>>{{"-c", "abc"},
+                                             {"-c", "-5"},
+                                             {"-c", "99999999999999999999"},
+                                             {"-c", "1.5"},
+                                             {"-c", "1,5G"},
+                                             {"-c", "4.7X"},
+                                             {"-c", "1", "--max-files", "abc"},
+                                             {"-c", "1", "--time-limit", "0"},
+                                             {"-c", "1", "--raw", "--block", "512"}}) {
     std::vector<std::string> full = args;
     full.insert(full.end(), {"--list", "-"});
     const ToolRun r = Fit(full, dir.path(), list);
@@ -258,7 +272,8 @@ TEST(ZumiboFit, ChosenFilesMasterWithinTheDisc) {
   std::mt19937_64 rng(11);
   for (int i = 0; i < 300; ++i) {
     const std::string folder = "tree/" + std::string(i % 3 ? "Photos/" : "Music/Album ") + std::to_string(i % 17) + "/";
-    Sparse(dir / (folder + "file number " + std::to_string(i) + ".dat"), std::uniform_int_distribution<int>(1, 200'000)(rng));
+    Sparse(dir / (folder + "file number " + std::to_string(i) + ".dat"),
+           std::uniform_int_distribution<int>(1, 200'000)(rng));
   }
   const ToolRun r = Fit({"-c", "24,000,000", "--on-disc", "--json", "-q", "--path-lists", "lists", "tree"}, dir.path());
   ASSERT_EQ(r.exit, 0) << r.err;
@@ -266,7 +281,8 @@ TEST(ZumiboFit, ChosenFilesMasterWithinTheDisc) {
   EXPECT_GT(doc["files"].size(), 150u);
   EXPECT_LT(doc["raw_total"].get<std::int64_t>(), doc["total"].get<std::int64_t>());
   for (const std::string tool : {"genisoimage -quiet", "xorriso -as mkisofs"}) {
-    const std::string command = "cd '" + dir.path() + "' && " + tool + " -D -J -R -graft-points -path-list lists/disc1.list -print-size 2>/dev/null";
+    const std::string command = "cd '" + dir.path() + "' && " + tool +
+                                " -D -J -R -graft-points -path-list lists/disc1.list -print-size 2>/dev/null";
     std::FILE* p = popen(command.c_str(), "r");
     ASSERT_TRUE(p);
     long long sectors = 0;
@@ -315,7 +331,8 @@ TEST(ZumiboFit, AllUsesTheFewestDiscs) {
   }
   EXPECT_EQ(placed, 276);
   // Two discs would have to hold the 200 bytes exactly: the search proves a third needed.
-  const ToolRun tight = Fit({"-c", "100", "--all", "-q", "--list", "-"}, dir.path(), "61\t/a\n50\t/b\n30\t/c\n30\t/d\n17\t/e\n12\t/f\n");
+  const ToolRun tight =
+      Fit({"-c", "100", "--all", "-q", "--list", "-"}, dir.path(), "61\t/a\n50\t/b\n30\t/c\n30\t/d\n17\t/e\n12\t/f\n");
   EXPECT_NE(tight.out.find("3 discs (minimum)"), std::string::npos) << tight.out;
 }
 
@@ -354,7 +371,8 @@ TEST(ZumiboFit, SignalsStopTheSearchOrSayTheListWasCutShort) {
   EXPECT_EQ(r.out, "");
   EXPECT_NE(r.err.find("cut short"), std::string::npos) << r.err;
   // --all stops its search too and still prints a whole plan.
-  r = Fit({"-c", std::to_string(total / 7), "--all", "--time-limit", "600", "--json", "-q", "--list", "-"}, dir.path(), list, 300);
+  r = Fit({"-c", std::to_string(total / 7), "--all", "--time-limit", "600", "--json", "-q", "--list", "-"}, dir.path(),
+          list, 300);
   ASSERT_EQ(r.exit, 0) << r.err;
   const auto doc = nlohmann::json::parse(r.out);
   std::int64_t placed = 0;

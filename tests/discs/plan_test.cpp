@@ -5,9 +5,9 @@
 #include <random>
 #include <vector>
 
-#include "search/byte_count.h"
 #include "discs/plan.h"
 #include "discs/relaxation.h"
+#include "search/byte_count.h"
 
 namespace {
 
@@ -30,7 +30,9 @@ void ExpectWhole(const DiscPlan& plan, const std::vector<std::int64_t>& sizes, s
   EXPECT_GE(static_cast<int>(plan.discs.size()), plan.lowerBound);
 }
 
-int Bound(const std::vector<std::int64_t>& sizes, int maxPerDisc = kNoFileLimit) { return DiscLowerBound(sizes, 100, maxPerDisc); }
+int Bound(const std::vector<std::int64_t>& sizes, int maxPerDisc = kNoFileLimit) {
+  return DiscLowerBound(sizes, 100, maxPerDisc);
+}
 
 }  // namespace
 

@@ -203,7 +203,8 @@ TEST(FileSetSort, AgreesWithStdSortOnRandomSets) {
       entries.push_back(e);
     }
     set.Sort(cmp);
-    std::sort(entries.begin(), entries.end(), [&](const FileEntry& a, const FileEntry& b) { return cmp.Compare(&a, &b) < 0; });
+    std::sort(entries.begin(), entries.end(),
+              [&](const FileEntry& a, const FileEntry& b) { return cmp.Compare(&a, &b) < 0; });
     std::vector<std::string> expected;
     for (const FileEntry& e : entries) expected.push_back(e.path);
     ASSERT_EQ(CheckedOrder(set), expected) << "round " << round;
@@ -261,7 +262,8 @@ TEST(FileSetSort, NoInputNeedsMoreThanNLogNComparisons) {
     Counting counting;
     set.Sort(counting);
     EXPECT_LE(counting.calls, 27L * n) << "shape " << shape;  // twice n log2 n: log2(10000) is about 13.3
-    std::sort(entries.begin(), entries.end(), [&](const FileEntry& a, const FileEntry& b) { return counting.Compare(&a, &b) < 0; });
+    std::sort(entries.begin(), entries.end(),
+              [&](const FileEntry& a, const FileEntry& b) { return counting.Compare(&a, &b) < 0; });
     std::vector<std::string> expected;
     for (const FileEntry& e : entries) expected.push_back(e.path);
     EXPECT_EQ(CheckedOrder(set), expected) << "shape " << shape;

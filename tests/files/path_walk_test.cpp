@@ -9,9 +9,14 @@
 
 namespace {
 
-std::vector<std::string> Walk(const std::vector<std::string>& paths, FolderPaths* known, std::vector<std::string>* skipped = nullptr) {
+std::vector<std::string> Walk(const std::vector<std::string>& paths, FolderPaths* known,
+                              std::vector<std::string>* skipped = nullptr) {
   std::vector<std::string> found;
-  PathWalker walker([&](FileEntry e) { found.push_back(e.path); }, [&](const std::string& p) { if (skipped) skipped->push_back(p); }, known);
+  PathWalker walker([&](FileEntry e) { found.push_back(e.path); },
+                    [&](const std::string& p) {
+                      if (skipped) skipped->push_back(p);
+                    },
+                    known);
   for (const auto& p : paths) walker.AddPath(p);
   std::sort(found.begin(), found.end());
   return found;
@@ -91,7 +96,8 @@ TEST(PathWalker, ManyPathsOfOneFolderAreReadFromOneListing) {
   Touch(dir / "many/sub/inside", 4);
   for (const char* extra : {"many/.hidden", "many/sub", "many/missing"}) paths.push_back(dir / extra);
   std::vector<std::string> one, each, skipped;
-  PathWalker bulk([&](FileEntry e) { one.push_back(e.path + " " + std::to_string(e.size)); }, [&](const std::string& p) { skipped.push_back(p); });
+  PathWalker bulk([&](FileEntry e) { one.push_back(e.path + " " + std::to_string(e.size)); },
+                  [&](const std::string& p) { skipped.push_back(p); });
   bulk.AddPaths(paths);
   PathWalker single([&](FileEntry e) { each.push_back(e.path + " " + std::to_string(e.size)); });
   for (const std::string& p : paths) single.AddPath(p);
@@ -122,6 +128,7 @@ TEST(DropIntake, OneEntryPerPathInStandardOrderWithoutResults) {
     intake.Finish();
   }
   order.clear();
-  for (source.ResetCursor(true); const FileEntry* e = source.GetCurrent(); source.MoveNext()) order.push_back(e->path + ":" + std::to_string(e->size));
+  for (source.ResetCursor(true); const FileEntry* e = source.GetCurrent(); source.MoveNext())
+    order.push_back(e->path + ":" + std::to_string(e->size));
   EXPECT_EQ(order, (std::vector<std::string>{"C:\\a:100", "C:\\big:9", "C:\\b:5"}));
 }

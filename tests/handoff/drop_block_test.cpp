@@ -21,13 +21,13 @@ const std::string kHeader("\x14\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0", 20);  //
 
 TEST(DropBlock, HeaderPathsAndDoubleZeroEnd) {
   FileSet set;
-  set.Add(MakeFileEntry("C:\\a\\12345", 1));                            // 10 bytes
-  set.Add(MakeFileEntry("C:\\dir\\file-0000000000.x", 2));              // 24 bytes
-  set.Add(MakeFileEntry("C:\\" + std::string(27, 'z'), 3));             // 30 bytes
+  set.Add(MakeFileEntry("C:\\a\\12345", 1));                 // 10 bytes
+  set.Add(MakeFileEntry("C:\\dir\\file-0000000000.x", 2));   // 24 bytes
+  set.Add(MakeFileEntry("C:\\" + std::string(27, 'z'), 3));  // 30 bytes
   const std::string block = Block(set);
   EXPECT_EQ(block.size(), 20u + 11 + 25 + 31 + 1);
-  EXPECT_EQ(block, kHeader + "C:\\a\\12345" + std::string(1, '\0') + "C:\\dir\\file-0000000000.x" + std::string(1, '\0') + "C:\\" +
-                       std::string(27, 'z') + std::string(2, '\0'));
+  EXPECT_EQ(block, kHeader + "C:\\a\\12345" + std::string(1, '\0') + "C:\\dir\\file-0000000000.x" +
+                       std::string(1, '\0') + "C:\\" + std::string(27, 'z') + std::string(2, '\0'));
 
   // Paths of 10, 20 and 30 bytes make a block of 84 bytes.
   FileSet example;

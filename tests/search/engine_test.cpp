@@ -62,8 +62,10 @@ void ExpectSameResult(const Instance& in, SearchStrategy strategy, const char* l
 
   std::atomic<std::uint8_t> stop{0};
   Recorder got;
-  const SearchOutcome out = RunSearch(sizes, plan.remaining, plan.bestRemainder, plan.lower, plan.upper, stop, got, strategy);
-  SCOPED_TRACE(::testing::Message() << label << " n=" << sizes.size() << " capacity=" << in.capacity << " max=" << in.maxFiles);
+  const SearchOutcome out =
+      RunSearch(sizes, plan.remaining, plan.bestRemainder, plan.lower, plan.upper, stop, got, strategy);
+  SCOPED_TRACE(::testing::Message() << label << " n=" << sizes.size() << " capacity=" << in.capacity
+                                    << " max=" << in.maxFiles);
   ASSERT_TRUE(out.complete);
   ASSERT_EQ(out.bestRemainder, ref.bestRemainder);
   ASSERT_EQ(got.improvements.empty(), ref.improvements.empty());
@@ -74,25 +76,45 @@ void ExpectSameResult(const Instance& in, SearchStrategy strategy, const char* l
 }
 
 Instance RandomInstance(std::mt19937_64& rng, int round) {
-  auto pick = [&](std::int64_t lo, std::int64_t hi) { return std::uniform_int_distribution<std::int64_t>(lo, hi)(rng); };
+  auto pick = [&](std::int64_t lo, std::int64_t hi) {
+    return std::uniform_int_distribution<std::int64_t>(lo, hi)(rng);
+  };
   Instance in;
   const int n = static_cast<int>(pick(1, round % 5 == 0 ? 18 : 11));
   const int kind = static_cast<int>(pick(0, 4));
   for (int i = 0; i < n; ++i) {
     switch (kind) {
-      case 0: in.sizes.push_back(pick(0, 6)); break;                   // many equal sizes and zeros
-      case 1: in.sizes.push_back(pick(1, 1000)); break;
-      case 2: in.sizes.push_back(pick(0, 1) ? pick(1, 40) * 2 : 0); break;  // even sizes: no exact fit for odd capacities
-      case 3: in.sizes.push_back(pick(1, 1'000'000'000'000)); break;    // beyond 32 bits
-      default: in.sizes.push_back(pick(0, 3) == 0 ? pick(500, 5000) : pick(1, 300)); break;  // some larger than the capacity
+      case 0:
+        in.sizes.push_back(pick(0, 6));
+        break;  // many equal sizes and zeros
+      case 1:
+        in.sizes.push_back(pick(1, 1000));
+        break;
+      case 2:
+        in.sizes.push_back(pick(0, 1) ? pick(1, 40) * 2 : 0);
+        break;  // even sizes: no exact fit for odd capacities
+      case 3:
+        in.sizes.push_back(pick(1, 1'000'000'000'000));
+        break;  // beyond 32 bits
+      default:
+        in.sizes.push_back(pick(0, 3) == 0 ? pick(500, 5000) : pick(1, 300));
+        break;  // some larger than the capacity
     }
   }
   const std::int64_t total = std::accumulate(in.sizes.begin(), in.sizes.end(), std::int64_t{0});
   switch (pick(0, 5)) {
-    case 0: in.capacity = pick(0, 2); break;
-    case 1: in.capacity = total + pick(0, 5); break;
-    case 2: in.capacity = pick(0, total) | 1; break;
-    default: in.capacity = pick(0, total > 0 ? total : 1); break;
+    case 0:
+      in.capacity = pick(0, 2);
+      break;
+    case 1:
+      in.capacity = total + pick(0, 5);
+      break;
+    case 2:
+      in.capacity = pick(0, total) | 1;
+      break;
+    default:
+      in.capacity = pick(0, total > 0 ? total : 1);
+      break;
   }
   in.maxFiles = pick(0, 3) == 0 ? static_cast<int>(pick(1, n)) : kNoFileLimit;
   return in;
@@ -160,7 +182,8 @@ TEST(Engine, MatchesTheLiteralEnumerationOnLargerDenseInstances) {
   for (int round = 0; round < 60; ++round) {
     Instance in;
     const int n = 16 + round % 7;
-    for (int i = 0; i < n; ++i) in.sizes.push_back(std::uniform_int_distribution<std::int64_t>(3, 40)(rng) * 1000 + (round % 3 == 0 ? 0 : i % 7));
+    for (int i = 0; i < n; ++i)
+      in.sizes.push_back(std::uniform_int_distribution<std::int64_t>(3, 40)(rng) * 1000 + (round % 3 == 0 ? 0 : i % 7));
     const std::int64_t total = std::accumulate(in.sizes.begin(), in.sizes.end(), std::int64_t{0});
     in.capacity = std::uniform_int_distribution<std::int64_t>(total / 4, total * 3 / 4)(rng);
     in.maxFiles = round % 4 == 0 ? 5 : kNoFileLimit;
@@ -177,7 +200,9 @@ TEST(Engine, MatchesTheLiteralEnumerationOnRepeatedSizes) {
   // Split volumes, disc images, clips of one length: most files share one size, or nearly (a few
   // hundred bytes apart), beside a few others.
   std::mt19937_64 rng(29);
-  const auto pick = [&](std::int64_t lo, std::int64_t hi) { return std::uniform_int_distribution<std::int64_t>(lo, hi)(rng); };
+  const auto pick = [&](std::int64_t lo, std::int64_t hi) {
+    return std::uniform_int_distribution<std::int64_t>(lo, hi)(rng);
+  };
   for (int round = 0; round < 120; ++round) {
     Instance in;
     const int n = 12 + round % 11;
@@ -188,7 +213,8 @@ TEST(Engine, MatchesTheLiteralEnumerationOnRepeatedSizes) {
     const std::int64_t total = std::accumulate(in.sizes.begin(), in.sizes.end(), std::int64_t{0});
     in.capacity = round % 3 == 0 ? 4'700'372'992 : pick(total / 5, total * 4 / 5);
     in.maxFiles = round % 4 == 0 ? static_cast<int>(pick(2, n / 2)) : kNoFileLimit;
-    for (SearchStrategy strategy : {SearchStrategy::kBranchAndBound, SearchStrategy::kMeetInTheMiddle, SearchStrategy::kBranchThenDecide}) {
+    for (SearchStrategy strategy :
+         {SearchStrategy::kBranchAndBound, SearchStrategy::kMeetInTheMiddle, SearchStrategy::kBranchThenDecide}) {
       ExpectSameResult(in, strategy, near ? "nearly one size" : "one size");
     }
     if (::testing::Test::HasFatalFailure()) return;
@@ -266,14 +292,17 @@ TEST(Engine, StopsPromptlyWithTheBestSoFar) {
       std::this_thread::sleep_for(std::chrono::milliseconds(delay));
       stop.store(1, std::memory_order_relaxed);
     });
-    const SearchOutcome out = RunSearch(in, planned.remaining, planned.bestRemainder, planned.lower, planned.upper, stop, got);
+    const SearchOutcome out =
+        RunSearch(in, planned.remaining, planned.bestRemainder, planned.lower, planned.upper, stop, got);
     stopper.join();
     SCOPED_TRACE(delay);
     ExpectValidImprovements(in, planned, got);
-    EXPECT_EQ(got.improvements.empty() ? planned.bestRemainder : planned.remaining - got.improvements.back().total, out.bestRemainder);
+    EXPECT_EQ(got.improvements.empty() ? planned.bestRemainder : planned.remaining - got.improvements.back().total,
+              out.bestRemainder);
     return out;
   };
-  EXPECT_GE(stopAfter(sizes, plan, 200).bestRemainder, 1);  // sizes are multiples of 6: the capacity can never be filled exactly
+  EXPECT_GE(stopAfter(sizes, plan, 200).bestRemainder,
+            1);  // sizes are multiples of 6: the capacity can never be filled exactly
 
   // 100 random 31-bit sizes whose search takes seconds. Stopped in branch and bound, or once the
   // smallest files' totals are listed and a look at the densest count has found a better total
@@ -282,6 +311,7 @@ TEST(Engine, StopsPromptlyWithTheBestSoFar) {
   std::vector<std::int64_t> hard(100);
   for (auto& s : hard) s = std::uniform_int_distribution<std::int64_t>(1, (std::int64_t{1} << 31) - 1)(random);
   std::sort(hard.rbegin(), hard.rend());
-  const SearchPlan hardPlan = PlanSearch(hard, std::accumulate(hard.begin(), hard.end(), std::int64_t{0}) / 2, 0, kNoFileLimit);
+  const SearchPlan hardPlan =
+      PlanSearch(hard, std::accumulate(hard.begin(), hard.end(), std::int64_t{0}) / 2, 0, kNoFileLimit);
   for (int delay : {20, 300}) EXPECT_FALSE(stopAfter(hard, hardPlan, delay).complete);
 }

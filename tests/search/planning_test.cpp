@@ -49,7 +49,8 @@ TEST(CountSchedule, FromTheExtremesInwardWithTiesToTheLargerCount) {
 
 namespace {
 
-SearchPlan Plan(std::vector<std::int64_t> sizes, std::int64_t capacity, std::int64_t pinned = 0, int maxFiles = kNoFileLimit) {
+SearchPlan Plan(std::vector<std::int64_t> sizes, std::int64_t capacity, std::int64_t pinned = 0,
+                int maxFiles = kNoFileLimit) {
   return PlanSearch(sizes, capacity, pinned, maxFiles);
 }
 

@@ -44,7 +44,8 @@ ReferenceResult ReferenceSearch(Span<const std::int64_t> sizes, std::int64_t cap
     const int k = std::abs(a) > std::abs(b) ? lower : upper;
     r.Search(k, 0, 0, 0);
     if (lower >= upper) break;
-    if (k == lower) ++lower, --a; else --upper, ++b;
+    if (k == lower) ++lower, --a;
+    else --upper, ++b;
     if (r.Stopped()) break;
   }
   result.bestRemainder = r.best;

@@ -5,8 +5,8 @@
 
 #include <atomic>
 #include <cstdint>
-#include "search/span.h"
 #include <vector>
+#include "search/span.h"
 
 struct ReferenceImprovement {
   std::int64_t total;

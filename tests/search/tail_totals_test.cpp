@@ -14,11 +14,14 @@
 // nearly repeated; lists allowed few totals, so that they cover only some candidates.
 TEST(TailTotals, AgreeWithEverySubset) {
   std::mt19937_64 rng(5);
-  const auto pick = [&](std::int64_t lo, std::int64_t hi) { return std::uniform_int_distribution<std::int64_t>(lo, hi)(rng); };
+  const auto pick = [&](std::int64_t lo, std::int64_t hi) {
+    return std::uniform_int_distribution<std::int64_t>(lo, hi)(rng);
+  };
   const std::atomic<std::uint8_t> stop{0};
   for (int round = 0; round < 300; ++round) {
     std::vector<std::int64_t> sizes(pick(1, 14));
-    for (auto& s : sizes) s = round % 3 == 0 ? pick(1, 4) * 100 : round % 3 == 1 ? 1000 + pick(0, 5) : pick(1, 1'000'000);
+    for (auto& s : sizes)
+      s = round % 3 == 0 ? pick(1, 4) * 100 : round % 3 == 1 ? 1000 + pick(0, 5) : pick(1, 1'000'000);
     std::sort(sizes.rbegin(), sizes.rend());
     const std::int64_t limit = pick(sizes.front(), std::accumulate(sizes.begin(), sizes.end(), std::int64_t{0}));
     const int m = static_cast<int>(sizes.size());

@@ -2,8 +2,8 @@
 // dialog, stopping, and the end of a computation.
 #include <windows.h>
 
-#include <atomic>
 #include <algorithm>
+#include <atomic>
 #include <random>
 #include <string>
 #include <thread>
@@ -78,7 +78,9 @@ TEST_F(ComputeTest, WorkedExamples) {
   EXPECT_EQ(Text(IDC_RESULT_LIMIT), "7バイト");
   EXPECT_EQ(Text(IDC_FILE_COUNT), "1個");
   EXPECT_EQ(Text(IDC_FILE_TOTAL), "5バイト");
-  for (int id : {IDC_RESULT_CAPTION, IDC_RESULT_LIMIT_CAPTION, IDC_RESULT_TOTAL, IDC_RESULT_LIMIT, IDC_DRAG_TARGET, IDC_DRAG_HINT}) EXPECT_TRUE(Visible(id)) << id;
+  for (int id : {IDC_RESULT_CAPTION, IDC_RESULT_LIMIT_CAPTION, IDC_RESULT_TOTAL, IDC_RESULT_LIMIT, IDC_DRAG_TARGET,
+                 IDC_DRAG_HINT})
+    EXPECT_TRUE(Visible(id)) << id;
   EXPECT_TRUE(IsWindowEnabled(Dlg()));
   EXPECT_EQ(Progress(), nullptr);
   EXPECT_EQ(Rows(IDC_RESULT_LIST)[0].size, "4");  // the result list shows bare numbers
@@ -229,7 +231,8 @@ TEST_F(ComputeTest, AStopBeforeAnyImprovementKeepsTheInitialSolution) {
   const HWND progress = Progress();
   ASSERT_NE(progress, nullptr);
   // 完了 only asks for the stop: the dialog stays until the search has ended.
-  SendMessageA(progress, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(progress, IDCANCEL)));
+  SendMessageA(progress, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED),
+               reinterpret_cast<LPARAM>(GetDlgItem(progress, IDCANCEL)));
   SendMessageA(progress, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
   EXPECT_TRUE(IsWindow(progress));
   EXPECT_EQ(g_stopSearch.load(), 1);
@@ -280,7 +283,8 @@ TEST_F(ComputeTest, AStopInALongRunKeepsTheBestSoFar) {
   std::int64_t sum = 0;
   for (const Row& r : results) {
     std::string digits;
-    for (char c : r.size) if (c != ',') digits += c;
+    for (char c : r.size)
+      if (c != ',') digits += c;
     sum += std::stoll(digits);
   }
   EXPECT_LE(sum, capacity);
@@ -413,8 +417,8 @@ TEST_F(ComputeTest, NothingTouchesTheFileSetsWhileASearchRuns) {
   HGLOBAL drop = MakeDropBlock(std::vector<std::string>{more});
   PostMessageA(Item(IDC_FILE_LIST), WM_DROPFILES, reinterpret_cast<WPARAM>(drop), 0);
   Select(IDC_FILE_LIST, {0, 1});
-  for (int id : {IDC_MOVE_TO_RESULTS, IDC_MOVE_TO_FILES, IDC_DELETE_SELECTED, IDC_DELETE_ALL, IDC_PRESET_CD650, IDC_PRESET_CD700,
-                 IDC_PRESET_DVD, IDC_PREVIOUS_VALUE}) {
+  for (int id : {IDC_MOVE_TO_RESULTS, IDC_MOVE_TO_FILES, IDC_DELETE_SELECTED, IDC_DELETE_ALL, IDC_PRESET_CD650,
+                 IDC_PRESET_CD700, IDC_PRESET_DVD, IDC_PREVIOUS_VALUE}) {
     PostMessageA(Dlg(), WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(Item(id)));
   }
   PostMessageA(Dlg(), WM_COMMAND, MAKEWPARAM(IDC_CAPACITY, EN_CHANGE), reinterpret_cast<LPARAM>(Item(IDC_CAPACITY)));
@@ -435,7 +439,8 @@ TEST_F(ComputeTest, AWorkerOutOfMemoryKeepsTheLastCompleteResult) {
   Open(nullptr);
   const std::vector<std::int64_t> sizes = {50, 41, 33, 27, 20, 16, 9, 4};
   std::vector<std::string> names;
-  for (std::int64_t s : sizes) names.push_back("s" + std::string(4 - std::to_string(s).size(), '0') + std::to_string(s));
+  for (std::int64_t s : sizes)
+    names.push_back("s" + std::string(4 - std::to_string(s).size(), '0') + std::to_string(s));
   DropSizes({50, 41, 33, 27, 20, 16, 9, 4});
   SetText(IDC_CAPACITY, "88");
 
@@ -472,7 +477,8 @@ TEST_F(ComputeTest, AWorkerOutOfMemoryKeepsTheLastCompleteResult) {
     g_failingThread = 0;
     failed = m_boxes.size() > boxes && m_boxes.back().text == "メモリが不足しています。";
     const std::vector<std::string> result = Names(IDC_RESULT_LIST);
-    EXPECT_NE(std::find(valid.begin(), valid.end(), result), valid.end()) << "after " << allowed << " allocations: " << ::testing::PrintToString(result);
+    EXPECT_NE(std::find(valid.begin(), valid.end(), result), valid.end())
+        << "after " << allowed << " allocations: " << ::testing::PrintToString(result);
     if (!failed) {
       EXPECT_EQ(result, valid.back());
     }

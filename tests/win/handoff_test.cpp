@@ -76,7 +76,9 @@ TEST_F(HandoffTest, MovingSelectedEntriesBetweenTheLists) {
   EXPECT_EQ(Text(IDC_FILE_COUNT), "2個");
   EXPECT_EQ(Text(IDC_FILE_TOTAL), "600バイト");
   EXPECT_EQ(SendMessageA(Item(IDC_FILE_LIST), LVM_GETSELECTEDCOUNT, 0, 0), 0);
-  for (int id : {IDC_RESULT_CAPTION, IDC_RESULT_LIMIT_CAPTION, IDC_RESULT_TOTAL, IDC_RESULT_LIMIT, IDC_DRAG_TARGET, IDC_DRAG_HINT}) EXPECT_TRUE(Visible(id)) << id;
+  for (int id : {IDC_RESULT_CAPTION, IDC_RESULT_LIMIT_CAPTION, IDC_RESULT_TOTAL, IDC_RESULT_LIMIT, IDC_DRAG_TARGET,
+                 IDC_DRAG_HINT})
+    EXPECT_TRUE(Visible(id)) << id;
 
   // Result rows have no effect on the delete commands.
   Select(IDC_RESULT_LIST, {0});
@@ -156,8 +158,8 @@ TEST_F(HandoffTest, TheDragDataHoldsEveryResultPathByteForByte) {
   Press(IDC_MOVE_TO_FILES);
   BeginResultDrag(nullptr);
   EXPECT_EQ(ResultDataSource(), data);
-  EXPECT_EQ(BlockBytes(data), std::string("\x14\0\0\0", 4) + std::string(16, '\0') + paths[0] + std::string(1, '\0') + paths[2] +
-                                  std::string(2, '\0'));
+  EXPECT_EQ(BlockBytes(data), std::string("\x14\0\0\0", 4) + std::string(16, '\0') + paths[0] + std::string(1, '\0') +
+                                  paths[2] + std::string(2, '\0'));
   EXPECT_EQ(Rows(IDC_RESULT_LIST).size(), 2u);
 }
 
@@ -212,8 +214,8 @@ HWND MakeReceiverWindow() {
   wc.lpszClassName = "ZumiboTestReceiver";
   wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
   RegisterClassA(&wc);
-  return CreateWindowExA(WS_EX_TOPMOST, "ZumiboTestReceiver", "受け取り", WS_POPUP | WS_VISIBLE | WS_BORDER, 650, 100, 250, 200, nullptr, nullptr,
-                         wc.hInstance, nullptr);
+  return CreateWindowExA(WS_EX_TOPMOST, "ZumiboTestReceiver", "受け取り", WS_POPUP | WS_VISIBLE | WS_BORDER, 650, 100,
+                         250, 200, nullptr, nullptr, wc.hInstance, nullptr);
 }
 
 POINT CentreOf(HWND w) {
@@ -287,7 +289,8 @@ TEST_F(HandoffTest, DraggingTheTargetDropsTheFilesOnAnotherWindow) {
     PumpUntil([&] { return done.load() && receiver.dropped.size() > static_cast<std::size_t>(round); }, 8000);
     hand.join();
     ASSERT_TRUE(IsWindow(Dlg())) << "round " << round << ": the press closed the window";
-    ASSERT_EQ(receiver.dropped.size(), static_cast<std::size_t>(round + 1)) << "round " << round << ", drag entered the receiver " << receiver.entered << " times";
+    ASSERT_EQ(receiver.dropped.size(), static_cast<std::size_t>(round + 1))
+        << "round " << round << ", drag entered the receiver " << receiver.entered << " times";
     EXPECT_EQ(receiver.dropped[round], expected);
     // Copy or link: never a move, which would take the files away from both lists' paths.
     EXPECT_EQ(receiver.offered, static_cast<DWORD>(DROPEFFECT_COPY | DROPEFFECT_LINK));

@@ -10,7 +10,9 @@
 #include "framework/message_box.h"
 #include "res/resource.h"
 
-std::ostream& operator<<(std::ostream& out, const Row& r) { return out << "{" << r.name << " | " << r.folder << " | " << r.size << "}"; }
+std::ostream& operator<<(std::ostream& out, const Row& r) {
+  return out << "{" << r.name << " | " << r.folder << " | " << r.size << "}";
+}
 
 void MainDialogTest::SetUp() {
   m_settingsPath = GetSettingsPath();

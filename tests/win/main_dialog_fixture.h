@@ -55,9 +55,13 @@ class MainDialogTest : public ::testing::Test {
   /// Processes messages, with the dialog's own keyboard handling, until done() or the timeout.
   template <typename Done>
   bool PumpUntil(Done done, DWORD ms = 20000);
-  void Pump(DWORD ms = 30) { PumpUntil([] { return false; }, ms); }
+  void Pump(DWORD ms = 30) {
+    PumpUntil([] { return false; }, ms);
+  }
   /// Waits until a computation has ended and the dialog is enabled again.
-  bool WaitForCompletion(DWORD ms = 30000) { return PumpUntil([&] { return !m_dialog->Computing(); }, ms); }
+  bool WaitForCompletion(DWORD ms = 30000) {
+    return PumpUntil([&] { return !m_dialog->Computing(); }, ms);
+  }
 
   std::unique_ptr<CMainDialog> m_dialog;
   std::vector<ShownBox> m_boxes;

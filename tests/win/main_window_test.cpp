@@ -9,19 +9,21 @@
 
 #include "app/manual.h"
 #include "app/settings.h"
+#include "files/cp932.h"
 #include "framework/app.h"
 #include "framework/ole.h"
 #include "res/resource.h"
 #include "tests/win/main_dialog_fixture.h"
-#include "files/cp932.h"
 #include "tests/win/screen.h"
 
 namespace {
 
 const char kSettings[] =
-    "20\tMaxLoop Limit\r\n681,984,000\t650MBCD-ROM\r\n737,280,000\t700MBCD-ROM\r\n4,700,372,992\tDVD\r\n1,000\t前回入力値\r\n";
+    "20\tMaxLoop "
+    "Limit\r\n681,984,000\t650MBCD-ROM\r\n737,280,000\t700MBCD-ROM\r\n4,700,372,992\tDVD\r\n1,000\t前回入力値\r\n";
 
-const int kPanel[] = {IDC_RESULT_CAPTION, IDC_RESULT_LIMIT_CAPTION, IDC_RESULT_TOTAL, IDC_RESULT_LIMIT, IDC_DRAG_TARGET, IDC_DRAG_HINT};
+const int kPanel[] = {IDC_RESULT_CAPTION, IDC_RESULT_LIMIT_CAPTION, IDC_RESULT_TOTAL,
+                      IDC_RESULT_LIMIT,   IDC_DRAG_TARGET,          IDC_DRAG_HINT};
 
 std::string ColumnHeading(HWND list, int column) {
   char text[64] = "";
@@ -108,7 +110,8 @@ TEST_F(MainDialogTest, SettingsFillTheEditsAndTheyAreSavedOnExit) {
   Press(IDOK);
   EXPECT_FALSE(IsWindow(Dlg()));
   EXPECT_EQ(CloseAndReadSettings(),
-            "\tMaxLoop Limit\r\n681,984,000\t650MBCD-ROM\r\n737,280,000\t700MBCD-ROM\r\n4,700,372,992\tDVD\r\n12,345 バイト\t前回入力値\r\n");
+            "\tMaxLoop Limit\r\n681,984,000\t650MBCD-ROM\r\n737,280,000\t700MBCD-ROM\r\n4,700,372,992\tDVD\r\n12,345 "
+            "バイト\t前回入力値\r\n");
 }
 
 TEST_F(MainDialogTest, EscSavesWithoutTakingTheEdits) {
@@ -144,14 +147,12 @@ TEST_F(MainDialogTest, DropsFilesAndFoldersLargestFirst) {
   MakeFile(d + "\\データ.dat", 500);
   SetFileAttributesA((d + "\\データ.dat").c_str(), FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
 
-  Drop({d + "\\音楽", d + "\\表", d + "\\empty", d + "\\zero.bin", d + "\\big.iso", d + "\\データ.dat", d + "\\表\\a.txt", d + "\\missing"});
+  Drop({d + "\\音楽", d + "\\表", d + "\\empty", d + "\\zero.bin", d + "\\big.iso", d + "\\データ.dat",
+        d + "\\表\\a.txt", d + "\\missing"});
   const std::vector<Row> expected = {
-      {"big.iso", d + "\\", "5,368,709,120バイト"},
-      {"ソ", d + "\\音楽\\", "1,234,567バイト"},
-      {"データ.dat", d + "\\", "500バイト"},
-      {"a.txt", d + "\\表\\", "10バイト"},
-      {"b.txt", d + "\\表\\深い\\", "10バイト"},
-      {"zero.bin", d + "\\", "バイト"},
+      {"big.iso", d + "\\", "5,368,709,120バイト"}, {"ソ", d + "\\音楽\\", "1,234,567バイト"},
+      {"データ.dat", d + "\\", "500バイト"},        {"a.txt", d + "\\表\\", "10バイト"},
+      {"b.txt", d + "\\表\\深い\\", "10バイト"},    {"zero.bin", d + "\\", "バイト"},
   };
   EXPECT_EQ(Rows(IDC_FILE_LIST), expected);
   EXPECT_EQ(Text(IDC_FILE_COUNT), "6個");
@@ -296,7 +297,8 @@ TEST_F(MainDialogTest, TheEmptyListPaintsTheDropPrompt) {
   // Black text somewhere on the middle line of the inner panel.
   bool text = false;
   for (int x = 32; x < client.right - 32 && !text; ++x) {
-    for (int y = (48 + client.bottom - 32) / 2 - 3; y <= (48 + client.bottom - 32) / 2 + 3; ++y) text = text || GetPixel(dc, x, y) == RGB(0, 0, 0);
+    for (int y = (48 + client.bottom - 32) / 2 - 3; y <= (48 + client.bottom - 32) / 2 + 3; ++y)
+      text = text || GetPixel(dc, x, y) == RGB(0, 0, 0);
   }
   EXPECT_TRUE(text);
   ReleaseDC(list, dc);
@@ -347,22 +349,27 @@ TEST_F(MainDialogTest, HelpOpensTheManualWithItsAssociatedProgram) {
   if (madeManual) WriteWinFile(manual, "<html></html>");
   DeleteFileA(log.c_str());
   HKEY key;
-  ASSERT_EQ(RegCreateKeyExA(HKEY_CLASSES_ROOT, ".html", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr), ERROR_SUCCESS);
+  ASSERT_EQ(RegCreateKeyExA(HKEY_CLASSES_ROOT, ".html", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
+            ERROR_SUCCESS);
   char previous[256] = "";
   DWORD previousSize = sizeof previous;
-  const bool hadPrevious = RegQueryValueExA(key, nullptr, nullptr, nullptr, reinterpret_cast<BYTE*>(previous), &previousSize) == ERROR_SUCCESS;
+  const bool hadPrevious = RegQueryValueExA(key, nullptr, nullptr, nullptr, reinterpret_cast<BYTE*>(previous),
+                                            &previousSize) == ERROR_SUCCESS;
   RegSetValueExA(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>("ZumiboTestViewer"), 17);
   RegCloseKey(key);
   const std::string command = "\"" + viewer + "\" \"%1\"";
-  RegSetValueA(HKEY_CLASSES_ROOT, "ZumiboTestViewer\\shell\\open\\command", REG_SZ, command.c_str(), static_cast<DWORD>(command.size()));
+  RegSetValueA(HKEY_CLASSES_ROOT, "ZumiboTestViewer\\shell\\open\\command", REG_SZ, command.c_str(),
+               static_cast<DWORD>(command.size()));
 
   Open(kSettings);
   Press(IDC_MANUAL);
   Press(IDC_MANUAL);
-  const bool both = PumpUntil([&] {
-    const std::string text = ReadWinFile(log);
-    return std::count(text.begin(), text.end(), '\n') >= 2;
-  }, 15000);
+  const bool both = PumpUntil(
+      [&] {
+        const std::string text = ReadWinFile(log);
+        return std::count(text.begin(), text.end(), '\n') >= 2;
+      },
+      15000);
 
   if (RegOpenKeyExA(HKEY_CLASSES_ROOT, ".html", 0, KEY_ALL_ACCESS, &key) == ERROR_SUCCESS) {
     if (hadPrevious) RegSetValueExA(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(previous), previousSize);
@@ -404,7 +411,9 @@ TEST_F(MainDialogTest, ColumnsFitTheirWidestTextAfterManyOfNearlyTheSameWidth) {
   // Twenty names of one width (the same letters in other orders), then, last in the list, one a
   // pixel or three wider: the column must fit that one, as the list's own sizing does.
   HWND list = Item(IDC_FILE_LIST);
-  const auto width = [&](const std::string& text) { return static_cast<int>(SendMessageA(list, LVM_GETSTRINGWIDTHA, 0, reinterpret_cast<LPARAM>(text.c_str()))); };
+  const auto width = [&](const std::string& text) {
+    return static_cast<int>(SendMessageA(list, LVM_GETSTRINGWIDTHA, 0, reinterpret_cast<LPARAM>(text.c_str())));
+  };
   std::string base = "abcdefghijklmnopqrstu";
   std::string wider;
   for (char c = 'a'; c <= 'z' && wider.empty(); ++c) {
@@ -436,6 +445,7 @@ TEST_F(MainDialogTest, AnOleMessageFilterRetriesABusyDropTarget) {
   EXPECT_EQ(filter->RetryRejectedCall(nullptr, 0, SERVERCALL_RETRYLATER), kOleRetryDelay);
   EXPECT_EQ(filter->RetryRejectedCall(nullptr, kOleBusyTimeout, SERVERCALL_RETRYLATER), static_cast<DWORD>(-1));
   EXPECT_EQ(filter->RetryRejectedCall(nullptr, 0, SERVERCALL_REJECTED), static_cast<DWORD>(-1));
-  EXPECT_EQ(filter->HandleInComingCall(CALLTYPE_TOPLEVEL, nullptr, 0, nullptr), static_cast<DWORD>(SERVERCALL_ISHANDLED));
+  EXPECT_EQ(filter->HandleInComingCall(CALLTYPE_TOPLEVEL, nullptr, 0, nullptr),
+            static_cast<DWORD>(SERVERCALL_ISHANDLED));
   CoRegisterMessageFilter(filter, nullptr);
 }

@@ -17,7 +17,8 @@ TEST(Platform, RunsInCodePage932) {
   EXPECT_TRUE(IsDBCSLeadByteEx(932, 0x83));
   EXPECT_FALSE(IsDBCSLeadByteEx(932, 0x5C));
   for (int b = 0; b < 256; ++b) {
-    EXPECT_EQ(cp932::IsLeadByte(static_cast<unsigned char>(b)), IsDBCSLeadByteEx(932, static_cast<BYTE>(b)) != FALSE) << b;
+    EXPECT_EQ(cp932::IsLeadByte(static_cast<unsigned char>(b)), IsDBCSLeadByteEx(932, static_cast<BYTE>(b)) != FALSE)
+        << b;
   }
 }
 
@@ -59,5 +60,6 @@ TEST(Platform, SettingsFileReplacesAnExistingFile) {
   const std::string blocked = dir.path() + "\\blocked.ini";
   ASSERT_TRUE(CreateDirectoryA(blocked.c_str(), nullptr));
   EXPECT_FALSE(SaveSettings(blocked, first));
-  EXPECT_EQ(GetFileAttributesA((blocked + "." + std::to_string(GetCurrentProcessId()) + ".tmp").c_str()), INVALID_FILE_ATTRIBUTES);
+  EXPECT_EQ(GetFileAttributesA((blocked + "." + std::to_string(GetCurrentProcessId()) + ".tmp").c_str()),
+            INVALID_FILE_ATTRIBUTES);
 }

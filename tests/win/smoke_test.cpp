@@ -27,14 +27,16 @@ std::string SourcePath(const std::string& relative) {
 
 HWND WaitForWindow(const char* caption, DWORD pid, DWORD ms) {
   HWND found = nullptr;
-  PumpUntil([&] {
-    for (HWND w = FindWindowA(nullptr, caption); w; w = FindWindowExA(nullptr, w, nullptr, caption)) {
-      DWORD owner = 0;
-      GetWindowThreadProcessId(w, &owner);
-      if (owner == pid && IsWindowVisible(w)) found = w;
-    }
-    return found != nullptr;
-  }, ms);
+  PumpUntil(
+      [&] {
+        for (HWND w = FindWindowA(nullptr, caption); w; w = FindWindowExA(nullptr, w, nullptr, caption)) {
+          DWORD owner = 0;
+          GetWindowThreadProcessId(w, &owner);
+          if (owner == pid && IsWindowVisible(w)) found = w;
+        }
+        return found != nullptr;
+      },
+      ms);
   return found;
 }
 
@@ -62,7 +64,8 @@ TEST(Smoke, TheInstalledProgramStartsFindsItsSettingsAndEndsWithEsc) {
     return (std::uint64_t{data.ftLastWriteTime.dwHighDateTime} << 32) | data.ftLastWriteTime.dwLowDateTime;
   };
   {
-    HANDLE h = CreateFileA((dir + "\\medias.ini").c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    HANDLE h =
+        CreateFileA((dir + "\\medias.ini").c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     FILETIME old = {0x12345678, 0x01D00000};  // early 2014
     SetFileTime(h, nullptr, nullptr, &old);
     CloseHandle(h);
@@ -73,7 +76,8 @@ TEST(Smoke, TheInstalledProgramStartsFindsItsSettingsAndEndsWithEsc) {
   si.cb = sizeof si;
   PROCESS_INFORMATION pi = {};
   std::string commandLine = "\"" + exe + "\"";
-  ASSERT_TRUE(CreateProcessA(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, temp.path().c_str(), &si, &pi));
+  ASSERT_TRUE(CreateProcessA(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, temp.path().c_str(),
+                             &si, &pi));
   HWND window = WaitForWindow("Zumibo Ver1.00", pi.dwProcessId, 15000);
   EXPECT_NE(window, nullptr);
   if (window) {
@@ -88,7 +92,8 @@ TEST(Smoke, TheInstalledProgramStartsFindsItsSettingsAndEndsWithEsc) {
     const std::string dropped = temp.path() + "\\落とした.txt";
     WriteWinFile(dropped, "12345");
     std::wstring wide(dropped.size(), L'\0');
-    wide.resize(static_cast<std::size_t>(MultiByteToWideChar(CP_ACP, 0, dropped.data(), static_cast<int>(dropped.size()), wide.data(), static_cast<int>(wide.size()))));
+    wide.resize(static_cast<std::size_t>(MultiByteToWideChar(
+        CP_ACP, 0, dropped.data(), static_cast<int>(dropped.size()), wide.data(), static_cast<int>(wide.size()))));
     HGLOBAL block = MakeDropBlock(std::vector<std::wstring>{wide});
     const SIZE_T size = GlobalSize(block);
     void* remote = VirtualAllocEx(pi.hProcess, nullptr, size, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);

@@ -10,7 +10,8 @@ WinTempDir::WinTempDir() {
   if (n == 0 || n >= MAX_PATH) throw std::runtime_error("GetTempPathA failed");
   static unsigned counter = 0;
   for (int attempt = 0; attempt < 1000; ++attempt) {
-    std::string candidate = std::string(base) + "ズミボ試験" + std::to_string(GetCurrentProcessId()) + "_" + std::to_string(++counter);
+    std::string candidate =
+        std::string(base) + "ズミボ試験" + std::to_string(GetCurrentProcessId()) + "_" + std::to_string(++counter);
     if (CreateDirectoryA(candidate.c_str(), nullptr)) {
       m_path = candidate;
       return;
