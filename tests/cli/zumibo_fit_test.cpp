@@ -12,82 +12,10 @@
 #include <string>
 #include <vector>
 
+#include "tests/cli/tool_run.h"
 #include "tests/temp_dir.h"
 
 namespace {
-
-struct ToolRun {
-  int exit = -1;
-  std::string out, err;
-};
-
-std::string Drain(int fd) {
-  std::string s;
-  char buf[4096];
-  for (ssize_t n; (n = read(fd, buf, sizeof buf)) > 0;) s.append(buf, static_cast<std::size_t>(n));
-  return s;
-}
-
-// Runs zumibo-fit with the arguments in `cwd`, feeding `input` on stdin. With interruptAfterMs
-// the process gets `signal` after that long; with holdInput its stdin stays open until then.
-// Whether the process has a handler for the signal (its caught-signals mask in /proc).
-bool Catches(pid_t pid, int signal) {
-  std::ifstream status("/proc/" + std::to_string(pid) + "/status");
-  for (std::string line; std::getline(status, line);) {
-    if (line.rfind("SigCgt:", 0) == 0) return (std::stoull(line.substr(7), nullptr, 16) >> (signal - 1)) & 1;
-  }
-  return false;
-}
-
-ToolRun Fit(std::vector<std::string> args, const std::string& cwd, const std::string& input = "",
-            int interruptAfterMs = 0, int signal = SIGINT, bool holdInput = false) {
-  int in[2], out[2], err[2];
-  if (pipe(in) || pipe(out) || pipe(err)) return {};
-  const pid_t pid = fork();
-  if (pid == 0) {
-    dup2(in[0], 0);
-    dup2(out[1], 1);
-    dup2(err[1], 2);
-    for (int fd : {in[0], in[1], out[0], out[1], err[0], err[1]}) close(fd);
-    if (chdir(cwd.c_str()) != 0) _exit(126);
-    std::vector<char*> argv{const_cast<char*>(ZUMIBO_FIT_PATH)};
-    for (auto& a : args) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    execv(ZUMIBO_FIT_PATH, argv.data());
-    _exit(127);
-  }
-  close(in[0]);
-  close(out[1]);
-  close(err[1]);
-  // A tool that refuses its options exits without reading its input: the write then fails with
-  // EPIPE instead of ending the test with SIGPIPE.
-  ::signal(SIGPIPE, SIG_IGN);
-  if (!input.empty() && write(in[1], input.data(), input.size()) < 0 && errno != EPIPE) ADD_FAILURE() << "write";
-  if (!holdInput) close(in[1]);
-  if (interruptAfterMs) {
-    // The delay counts from when the tool catches the signal: a slow start (sanitizers, a busy
-    // machine) would otherwise meet the default action instead.
-    for (int i = 0; i < 1000 && !Catches(pid, signal); ++i) usleep(10'000);
-    usleep(interruptAfterMs * 1000);
-    kill(pid, signal);
-  }
-  if (holdInput) close(in[1]);
-  ToolRun r;
-  r.err = Drain(err[0]);  // the progress output is small; read it first, then the result
-  r.out = Drain(out[0]);
-  close(out[0]);
-  close(err[0]);
-  int status = 0;
-  waitpid(pid, &status, 0);
-  r.exit = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-  return r;
-}
-
-void Sparse(const std::string& path, std::uintmax_t size) {
-  std::filesystem::create_directories(std::filesystem::path(path).parent_path());
-  WriteFileBytes(path, "");
-  std::filesystem::resize_file(path, size);
-}
 
 // A folder of music with the traps a walk must get past.
 void MakeMusic(const TempDir& dir) {
