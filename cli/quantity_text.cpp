@@ -27,21 +27,27 @@ bool Lower(std::string_view a, std::string_view b) {
   return true;
 }
 
-// Digits with commas only between them; false for anything else. Saturates past INT64_MAX.
-bool Grouped(std::string_view text, std::int64_t& value, bool& overflow) {
+}  // namespace
+
+bool ReadDigits(std::string_view text, std::int64_t& value, bool& overflow) {
   value = 0;
   overflow = false;
-  if (text.empty() || !Digit(text.front()) || !Digit(text.back())) return false;
-  for (char c : text) {
-    if (c == ',') continue;
+  if (text.empty()) return false;
+  // Commas group the digits in threes from the right: "4,700,372,992", never "1,5" or ",".
+  const std::size_t first = text.find(',');
+  if (first != std::string_view::npos && (first == 0 || first > 3 || (text.size() - first) % 4 != 0)) return false;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    if (first != std::string_view::npos && i >= first && (i - first) % 4 == 0) {
+      if (c != ',') return false;
+      continue;
+    }
     if (!Digit(c)) return false;
     if (value > (INT64_MAX - (c - '0')) / 10) overflow = true;
     else value = value * 10 + (c - '0');
   }
   return true;
 }
-
-}  // namespace
 
 bool ParseCapacity(std::string_view text, std::int64_t& bytes, bool& preset, std::string& why) {
   preset = false;
@@ -63,7 +69,7 @@ bool ParseCapacity(std::string_view text, std::int64_t& bytes, bool& preset, std
   while (digits < text.size() && (Digit(text[digits]) || text[digits] == ',')) ++digits;
   bool overflow = false;
   std::int64_t whole = 0;
-  if (!Grouped(text.substr(0, digits), whole, overflow)) return false;
+  if (!ReadDigits(text.substr(0, digits), whole, overflow)) return false;
   std::string_view rest = text.substr(digits);
   if (!rest.empty() && text.substr(0, digits).find(',') != std::string_view::npos) return false;  // "1,5G"
   std::string_view fraction;
@@ -101,6 +107,8 @@ bool ParseCapacity(std::string_view text, std::int64_t& bytes, bool& preset, std
   }
   if (!fraction.empty() && (static_cast<__int128>(part) * unit) % scale != 0) {
     why = "'" + std::string(text) + "' is not a whole number of bytes";
+    // A fraction without a unit is most likely gigabytes left out: "-c 4.7".
+    if (unit == 1 && whole < 1000) why += ": give a unit, as in " + std::string(text) + "G, or a preset such as dvd";
     return false;
   }
   const __int128 value = static_cast<__int128>(whole) * unit + static_cast<__int128>(part) * unit / scale;
@@ -114,7 +122,7 @@ bool ParseCapacity(std::string_view text, std::int64_t& bytes, bool& preset, std
 
 bool ParseCount(std::string_view text, std::int64_t largest, std::int64_t& value, std::string& why) {
   bool overflow = false;
-  if (!Grouped(text, value, overflow)) {
+  if (!ReadDigits(text, value, overflow)) {
     why = "'" + std::string(text) + "' is not a whole number";
     return false;
   }

@@ -15,6 +15,10 @@ struct DiscPreset {
 /// The recordable media, smallest first.
 extern const DiscPreset kDiscPresets[8];
 
+/// Digits, grouped in threes by commas or not at all ("4,700,372,992", "4700372992"); false
+/// for anything else. `overflow` tells a value past INT64_MAX, which is not read.
+bool ReadDigits(std::string_view text, std::int64_t& value, bool& overflow);
+
 /// A preset name, a byte count with optional comma grouping ("4,700,372,992"), or a number
 /// with a unit: k, M, G, T (powers of 1,000, with or without a B) or KiB, MiB, GiB, TiB (powers
 /// of 1,024), such as "700M", "4.7GB", "650MiB". `preset` tells whether a preset was named.
