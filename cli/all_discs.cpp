@@ -8,6 +8,8 @@
 #include <nlohmann/json.hpp>
 #include <numeric>
 #include <string>
+#include <string_view>
+#include <unordered_map>
 #include <utility>
 
 #include "cli/deliver.h"
@@ -16,126 +18,253 @@
 #include "cli/stopping.h"
 #include "discs/model.h"
 #include "discs/plan.h"
-#include "search/disc_fit.h"
+#include "search/saturating.h"
 
 namespace {
 
 // What --all allows the search for fewer discs when no time limit is given.
 constexpr double kPlanSeconds = 2;
 
-// Files in the order of their paths on the disc, each disc filled until the next file does not
+// The items that some disc holds, and those no disc holds (each is told apart, with what it
+// takes on an empty disc, its own records and folders counted).
+Items ItemsThatFit(const Items& all, Collection& c, const Job& job, std::vector<std::uint32_t>& larger) {
+  Items kept;
+  for (std::size_t i = 0; i < all.Count(); ++i) {
+    const Candidate& first = c[all.files[all.start[i]]];
+    const bool single = all.start[i + 1] - all.start[i] == 1 && first.nameCount == 1;
+    std::int64_t alone = 0;
+    if (!job.onDisc) all.ForEachFile(i, [&](std::uint32_t f) { alone = SaturatingAdd(alone, c[f].size); });
+    else if (single)
+      alone = FixedBytes(job.model) + first.data + DiscRecords(job.model).Adding(c.OnDisc(first), first.size);
+    else alone = AloneOnADisc(all, i, c, job);
+    if (alone > job.capacity) {
+      all.ForEachFile(i, [&](std::uint32_t f) {
+        larger.push_back(f);
+        c.leftOut.push_back(
+            {std::string(c.Source(c[f])), c[f].size,
+             "larger than a disc: " + Grouped(alone) + " bytes on one, " + Grouped(job.capacity) + " bytes in all"});
+      });
+      continue;
+    }
+    all.ForEachFile(i, [&](std::uint32_t f) { kept.files.push_back(f); });
+    kept.start.push_back(static_cast<std::uint32_t>(kept.files.size()));
+  }
+  return kept;
+}
+
+// Files in the order of their paths on the disc, each disc filled until the next item does not
 // fit. Files of a folder stay together, so few folders take room on several discs: where folders
 // are many and files small, this needs fewer discs than packing by size.
-std::vector<Disc> InPathOrder(const std::vector<Candidate>& c, const Job& job, std::vector<int>& oversized) {
-  std::vector<int> order(c.size());
+std::vector<Disc> InPathOrder(const Items& items, const Collection& c, const Job& job) {
+  // Folders in path order, and the items of each folder by name: sorting the few folders instead
+  // of every path keeps this quick for millions of files.
+  const auto pathOf = [&](std::uint32_t item) { return c.OnDisc(c[items.files[items.start[item]]]); };
+  const auto folderOf = [&](std::string_view path) { return path.substr(0, path.rfind('/') + 1); };
+  std::unordered_map<std::string_view, std::uint32_t> folderIds;
+  std::vector<std::uint32_t> folderOfItem(items.Count());
+  for (std::uint32_t i = 0; i < items.Count(); ++i)
+    folderOfItem[i] =
+        folderIds.emplace(folderOf(pathOf(i)), static_cast<std::uint32_t>(folderIds.size())).first->second;
+  std::vector<std::string_view> folders(folderIds.size());
+  for (const auto& [path, id] : folderIds) folders[id] = path;
+  std::vector<std::uint32_t> folderRank(folders.size());
+  {
+    std::vector<std::uint32_t> byPath(folders.size());
+    std::iota(byPath.begin(), byPath.end(), 0);
+    std::sort(byPath.begin(), byPath.end(), [&](std::uint32_t a, std::uint32_t b) { return folders[a] < folders[b]; });
+    for (std::uint32_t r = 0; r < byPath.size(); ++r) folderRank[byPath[r]] = r;
+  }
+  std::vector<std::uint32_t> order(items.Count());
   std::iota(order.begin(), order.end(), 0);
-  std::sort(order.begin(), order.end(), [&](int a, int b) { return c[a].onDisc < c[b].onDisc; });
+  std::sort(order.begin(), order.end(), [&](std::uint32_t a, std::uint32_t b) {
+    const std::uint32_t fa = folderRank[folderOfItem[a]], fb = folderRank[folderOfItem[b]];
+    return fa != fb ? fa < fb : pathOf(a) < pathOf(b);
+  });
   const std::int64_t room = DataRoom(job, 0);
   std::vector<Disc> discs;
   std::unique_ptr<DiscRecords> records;
   std::int64_t used = 0;
-  for (int i : order) {
-    const std::string& path = c[i].onDisc;
-    if (c[i].data > room - DiscRecords(job.model).Adding(path, c[i].entry->size)) {
-      oversized.push_back(i);
-      continue;
+  for (std::uint32_t item : order) {
+    std::int64_t data = 0, recordsAfter = 0;
+    std::size_t count = 0;
+    items.ForEachFile(item, [&](std::uint32_t f) {
+      data += c[f].data;
+      ++count;
+    });
+    if (records) {
+      const Candidate& first = c[items.files[items.start[item]]];
+      if (count == 1 && first.nameCount == 1) {
+        recordsAfter = records->Bytes() + records->Adding(c.OnDisc(first), first.size);
+      } else {
+        DiscRecords trial = *records;
+        items.ForEachFile(item, [&](std::uint32_t f) {
+          for (std::uint32_t k = 0; k < c[f].nameCount; ++k) trial.AddFile(c.OnDisc(c[f], k), c[f].size);
+        });
+        recordsAfter = trial.Bytes();
+      }
     }
-    if (discs.empty() || static_cast<int>(discs.back().files.size()) >= job.maxFiles ||
-        used + c[i].data > room - records->Bytes() - records->Adding(path, c[i].entry->size)) {
+    if (!records || static_cast<int>(discs.back().files.size() + count) > job.maxFiles ||
+        used + data > room - recordsAfter) {
       discs.emplace_back();
       records = std::make_unique<DiscRecords>(job.model);
       used = 0;
     }
-    used += c[i].data;
-    records->AddFile(path, c[i].entry->size);
-    discs.back().files.push_back(i);
+    used += data;
+    items.ForEachFile(item, [&](std::uint32_t f) {
+      discs.back().files.push_back(f);
+      for (std::uint32_t k = 0; k < c[f].nameCount; ++k) records->AddFile(c.OnDisc(c[f], k), c[f].size);
+    });
   }
   for (Disc& d : discs) Tally(d, c, job);
-  std::sort(oversized.begin(), oversized.end());
   return discs;
+}
+
+// A plan cut short by a signal before its discs were checked: a disc over the capacity gives up
+// its smallest items, about as many bytes as it is over, until it fits; those go on new discs,
+// filled one after another (each holds any one of them).
+void Repair(std::vector<Disc>& discs, const Items& items, const std::vector<int>& itemOf, const Collection& c,
+            const Job& job) {
+  std::vector<std::uint32_t> moved;  // items
+  for (Disc& d : discs) {
+    while (!d.Fits() && !d.files.empty()) {
+      std::int64_t over = d.total - d.capacity;
+      while (over > 0 && !d.files.empty()) {
+        const std::uint32_t item = static_cast<std::uint32_t>(itemOf[d.files.back()]);
+        items.ForEachFile(item, [&](std::uint32_t f) {
+          d.files.erase(std::find(d.files.begin(), d.files.end(), f));
+          over -= c[f].data + c[f].records;
+        });
+        moved.push_back(item);
+      }
+      Tally(d, c, job);
+    }
+  }
+  discs.erase(std::remove_if(discs.begin(), discs.end(), [](const Disc& d) { return d.files.empty(); }), discs.end());
+  const std::size_t firstNew = discs.size();
+  std::unique_ptr<DiscRecords> records;
+  std::int64_t data = 0;
+  for (std::uint32_t item : moved) {
+    std::int64_t adding = 0, itemData = 0;
+    std::size_t count = 0;
+    DiscRecords trial = records ? *records : DiscRecords(job.model);
+    items.ForEachFile(item, [&](std::uint32_t f) {
+      itemData += c[f].data;
+      ++count;
+      for (std::uint32_t k = 0; job.onDisc && k < c[f].nameCount; ++k) trial.AddFile(c.OnDisc(c[f], k), c[f].size);
+    });
+    adding = trial.Bytes();
+    const std::int64_t fixed = job.onDisc ? FixedBytes(job.model) : 0;
+    if (!records || static_cast<int>(discs.back().files.size() + count) > job.maxFiles ||
+        fixed + data + itemData + adding > job.capacity) {
+      discs.emplace_back();
+      records = std::make_unique<DiscRecords>(job.model);
+      data = 0;
+    }
+    data += itemData;
+    items.ForEachFile(item, [&](std::uint32_t f) {
+      discs.back().files.push_back(f);
+      for (std::uint32_t k = 0; job.onDisc && k < c[f].nameCount; ++k) records->AddFile(c.OnDisc(c[f], k), c[f].size);
+    });
+  }
+  for (std::size_t d = firstNew; d < discs.size(); ++d) Tally(discs[d], c, job);
+}
+
+void PrintAllJson(const std::vector<Disc>& discs, const Collection& c, const Job& job, int lower, bool minimum,
+                  bool complete, const std::vector<std::uint32_t>& larger) {
+  // Disc by disc, so that a plan of a million files never stands in memory as one document.
+  std::printf("{\"accounting\":%s,\"complete\":%s,\"disc_count\":%zu,\"discs\":[",
+              JsonText(Accounting(job, true)).c_str(), complete ? "true" : "false", discs.size());
+  for (std::size_t d = 0; d < discs.size(); ++d)
+    std::printf("%s%s", d ? "," : "", JsonText(DiscJson(discs[d], c, c.Count())).c_str());
+  nlohmann::json unplaced = nlohmann::json::array();
+  for (std::uint32_t f : larger) unplaced.push_back(FileJson(c, c[f]));
+  std::printf("],\"interrupted\":%s,\"lower_bound\":%d,\"minimum\":%s,\"not_on_any_disc\":%s,\"unplaced\":%s}\n",
+              Interrupted() ? "true" : "false", lower, minimum ? "true" : "false",
+              JsonText(LeftOutJson(c.leftOut)).c_str(), JsonText(unplaced).c_str());
 }
 
 }  // namespace
 
-int RunAll(const std::vector<Candidate>& c, const Job& job, const Options& o) {
-  if (c.empty()) return Refuse(PlanRefusal::kNoFiles, job.capacity);
+int RunAll(Collection& c, const Job& job, const Options& o) {
+  if (c.Count() == 0) return Refuse(PlanRefusal::kNoFiles, job.capacity);
+  if (DataRoom(job, 0) < 0) return Refuse(PlanRefusal::kPinnedOverCapacity, job.capacity);
+  std::vector<std::uint32_t> larger;
+  const Items items = ItemsThatFit(MakeItems(c, job), c, job, larger);
+  if (items.Count() == 0) return Refuse(PlanRefusal::kNothingFits, job.capacity);
+  std::vector<int> itemOf(c.Count(), -1);
+  for (std::size_t i = 0; i < items.Count(); ++i)
+    items.ForEachFile(i, [&](std::uint32_t f) { itemOf[f] = static_cast<int>(i); });
+
   // The files' own records go with their data here, so that the lower bound counts them; only
-  // the folders need room set aside.
+  // the folders need room set aside. Every item fits an empty disc, so the bound over the whole
+  // disc's room holds whatever room the plans set aside.
   std::vector<std::int64_t> weights;
-  const std::vector<int> order = ByWeight(c, true, weights);
+  const std::vector<int> order = ByWeight(items, c, true, weights);
   DiscPlan plan;
   std::vector<Disc> discs;
   std::int64_t room = 0;
   const auto start = std::chrono::steady_clock::now();
-  const bool planned = WithRecordRoom(c, job, [&](std::int64_t dataRoom, std::int64_t& needed) {
-    if (dataRoom < 0) return false;
+  WithRecordRoom(c, job, [&](std::int64_t dataRoom, std::int64_t& needed) {
     room = dataRoom;
     if (!g_signal) g_stop.store(0, std::memory_order_relaxed);
     {
       TimeLimit limit(job.timeLimit > 0 ? job.timeLimit : kPlanSeconds);
       plan = PlanDiscs(weights, room, job.maxFiles, g_stop);
     }
-    discs.assign(plan.discs.size(), Disc());
+    discs.clear();
+    for (const std::vector<int>& planned : plan.discs) {
+      discs.emplace_back();
+      for (int i : planned) items.ForEachFile(order[i], [&](std::uint32_t f) { discs.back().files.push_back(f); });
+    }
+    // An item that fits an empty disc but not the room kept for folders has a disc of its own.
+    for (int i : plan.oversized) {
+      discs.emplace_back();
+      items.ForEachFile(order[i], [&](std::uint32_t f) { discs.back().files.push_back(f); });
+    }
     needed = 0;
-    for (std::size_t d = 0; d < discs.size(); ++d) {
-      for (int i : plan.discs[d]) discs[d].files.push_back(order[i]);
-      Tally(discs[d], c, job);
-      needed = std::max(needed, discs[d].folders);
+    for (Disc& d : discs) {
+      Tally(d, c, job);
+      needed = std::max(needed, d.folders);
+    }
+    if (Interrupted()) {
+      if (std::any_of(discs.begin(), discs.end(), [](const Disc& d) { return !d.Fits(); }))
+        Repair(discs, items, itemOf, c, job);
+      needed = 0;  // no other round: the plan is mended instead
     }
     return true;
   });
-  if (!planned) return Refuse(PlanRefusal::kPinnedOverCapacity, job.capacity);
-  std::vector<int> unplaced;
-  for (int i : plan.oversized) unplaced.push_back(order[i]);
-  std::sort(unplaced.begin(), unplaced.end());
-  // With room set aside for folders, the search's bound holds for less than a disc: the bound
-  // for the whole disc is taken again.
-  int lower = plan.lowerBound;
-  if (room != DataRoom(job, 0)) {
-    const std::size_t fits =
-        std::find_if(weights.begin(), weights.end(), [&](std::int64_t w) { return w <= DataRoom(job, 0); }) -
-        weights.begin();
-    lower = DiscLowerBound(Span<const std::int64_t>(weights.data() + fits, weights.size() - fits), DataRoom(job, 0),
-                           job.maxFiles);
-    std::vector<int> apart;
-    std::vector<Disc> inOrder = InPathOrder(c, job, apart);
-    if (inOrder.size() < discs.size()) {
-      discs = std::move(inOrder);
-      unplaced = std::move(apart);
-    }
+  const int lower =
+      room == DataRoom(job, 0) ? plan.lowerBound : DiscLowerBound(weights, DataRoom(job, 0), job.maxFiles);
+  // Only a plan above the bound can do better, and only where room was kept for folders.
+  if (room != DataRoom(job, 0) && static_cast<int>(discs.size()) > lower && !Interrupted()) {
+    std::vector<Disc> inOrder = InPathOrder(items, c, job);
+    if (inOrder.size() < discs.size()) discs = std::move(inOrder);
   }
-  if (discs.empty()) return Refuse(PlanRefusal::kNothingFits, job.capacity);
   const double elapsed = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
   std::sort(discs.begin(), discs.end(), [](const Disc& a, const Disc& b) { return a.files.front() < b.files.front(); });
   const bool minimum = static_cast<int>(discs.size()) <= lower;
-  const std::string count =
-      Plural(discs.size(), "disc", "discs") + (minimum ? " (minimum)" : " (lower bound " + std::to_string(lower) + ")");
   for (Disc& d : discs) {
     d.complete = plan.complete;
     d.elapsedMs = elapsed;
   }
   WarnLargeFiles(discs, c, job);
   if (o.json) {
-    nlohmann::json all = {{"discs", nlohmann::json::array()},
-                          {"unplaced", nlohmann::json::array()},
-                          {"disc_count", discs.size()},
-                          {"lower_bound", lower},
-                          {"minimum", minimum},
-                          {"complete", plan.complete}};
-    for (const Disc& d : discs) all["discs"].push_back(DiscJson(d, c, c.size()));
-    for (int i : unplaced) all["unplaced"].push_back(FileJson(c[i]));
-    PrintJson(all);
+    PrintAllJson(discs, c, job, lower, minimum, plan.complete, larger);
   } else {
     for (std::size_t i = 0; i < discs.size(); ++i) {
       const std::string heading =
           (i ? "\ndisc " : "disc ") + std::to_string(i + 1) + " of " + std::to_string(discs.size());
       PrintDisc(discs[i], c, job, heading.c_str());
     }
-    std::printf("\n%s%s\n", count.c_str(), plan.complete ? "" : ", search for fewer stopped");
-    if (!unplaced.empty()) {
-      std::printf("\nunplaced (larger than the capacity): %s\n", Plural(unplaced.size(), "file", "files").c_str());
-      for (int i : unplaced) std::printf("%s  %s\n", Grouped(c[i].entry->size).c_str(), c[i].entry->path.c_str());
-    }
+    const std::string count = Plural(discs.size(), "disc", "discs") +
+                              (minimum ? " (minimum)" : " (lower bound " + std::to_string(lower) + ")");
+    std::printf("\n%s%s, counted %s\n", count.c_str(),
+                plan.complete   ? ""
+                : Interrupted() ? ", interrupted"
+                                : ", search for fewer stopped",
+                Accounting(job, false).c_str());
+    PrintLeftOut(c.leftOut);
   }
-  return Deliver(discs, c, o);
+  std::fflush(stdout);
+  return Finished(Deliver(discs, c, job, o), c);
 }

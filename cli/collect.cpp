@@ -7,16 +7,17 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <string>
 #include <string_view>
 #include <unordered_map>
-#include <utility>
+#include <unordered_set>
 
+#include "cli/burn_output.h"
 #include "cli/list_input.h"
 #include "cli/output.h"
 #include "cli/stopping.h"
+#include "cli/walk.h"
 #include "discs/model.h"
-#include "files/drop_intake.h"
-#include "files/path_walk.h"
 
 namespace {
 
@@ -53,85 +54,167 @@ std::vector<std::string> RootNames(const std::vector<std::string>& roots) {
   return names;
 }
 
-}  // namespace
-
-bool Collect(const Options& o, const Job& job, FileSet& source, std::vector<Candidate>& candidates) {
-  FileSet none;
-  DropIntake intake(source, none);
-  std::unordered_map<std::string, std::size_t> rootOf;  // path -> PATH it was found under
+bool ReadListed(const Options& o, const Job& job, Collection& files) {
   const std::string list = o.listFile.empty() ? o.list0File : o.listFile;
-  if (!list.empty()) {
-    const int fd = list == "-" ? STDIN_FILENO : open(list.c_str(), O_RDONLY | O_CLOEXEC);
-    struct stat st;
-    if (fd < 0 || fstat(fd, &st) != 0) {
-      Complain("cannot read the list " + list + ": " + std::strerror(errno));
-      return false;
-    }
-    if (S_ISDIR(st.st_mode)) {
-      Complain("the list " + list + " is a folder: give a file of \"SIZE<TAB>PATH\" lines, or the folder as a PATH");
-      return false;
-    }
-    const std::string name = list == "-" ? "stdin" : list;
-    const ListReading r = ReadList(
-        fd, o.listFile.empty() ? '\0' : '\n', g_signal, [&](FileEntry e) { intake.Add(std::move(e)); },
-        [&](long record, const std::string& why) {
-          Warn(name + ":" + std::to_string(record) + ": " + why + ", skipped");
-        });
-    if (fd != STDIN_FILENO) close(fd);
-    switch (r.end) {
-      case ListEnd::kComplete:
-        break;
-      case ListEnd::kInterrupted:
-        Complain("interrupted while reading " + name + " (at record " + std::to_string(r.record) +
-                 "): the list was cut short, nothing planned");
-        return false;
-      case ListEnd::kTooLong:
-        Complain(name + ":" + std::to_string(r.record) + ": a record longer than " + Grouped(kLongestRecord) +
-                 " bytes: not a list");
-        return false;
-      case ListEnd::kUnreadable:
-        Complain("cannot read " + name + ": " + std::strerror(r.error));
-        return false;
-    }
+  const int fd = list == "-" ? STDIN_FILENO : open(list.c_str(), O_RDONLY | O_CLOEXEC);
+  struct stat st;
+  if (fd < 0 || fstat(fd, &st) != 0) {
+    Complain("cannot read the list " + list + ": " + std::strerror(errno));
+    return false;
   }
-  std::size_t links = 0, again = 0, root = 0;
-  PathWalker walker(
-      [&](FileEntry e) {
-        rootOf.emplace(e.path, root);
-        intake.Add(std::move(e));
+  if (S_ISDIR(st.st_mode)) {
+    Complain("the list " + list + " is a folder: give a file of \"SIZE<TAB>PATH\" lines, or the folder as a PATH");
+    return false;
+  }
+  const std::string name = list == "-" ? "stdin" : list;
+  std::size_t excluded = 0;
+  const ListReading r = ReadList(
+      fd, o.listFile.empty() ? '\0' : '\n', g_signal,
+      [&](std::int64_t size, std::string_view path, long record) {
+        const std::string onDisc = ListedOnDisc(path);
+        if (!job.excludes.Empty() && job.excludes.Excluded(onDisc, false)) {
+          ++excluded;
+          return;
+        }
+        // What is written must be there to master: a listed folder or a path to nothing is not.
+        if (job.delivering) {
+          const std::string source(path);
+          struct stat file;
+          const bool exists = stat(source.c_str(), &file) == 0;
+          if (!exists || !S_ISREG(file.st_mode)) {
+            const std::string why = exists ? "not a regular file" : std::strerror(errno);
+            Warn(name + ":" + std::to_string(record) + ": " + source + ": " + why + ", skipped");
+            files.leftOut.push_back({source, size, why + " (line " + std::to_string(record) + ")"});
+            return;
+          }
+        }
+        files.Add(path, onDisc, size);
       },
-      [](const std::string& path) { Warn("cannot read " + path + ": " + std::strerror(errno) + ", skipped"); });
-  if (!o.followLinks) walker.SkipLinks([&](const std::string&) { ++links; });
-  walker.ListFilesOnce([&](const std::string&) { ++again; });
-  walker.StopWhen(&g_stop);
-  for (; root < o.paths.size(); ++root) walker.AddPath(o.paths[root]);
+      [&](long record, const std::string& why) {
+        Warn(name + ":" + std::to_string(record) + ": " + why + ", skipped");
+      });
+  if (fd != STDIN_FILENO) close(fd);
+  switch (r.end) {
+    case ListEnd::kComplete:
+      break;
+    case ListEnd::kInterrupted:
+      Complain("interrupted while reading " + name + " (at record " + std::to_string(r.record) +
+               "): the list was cut short, nothing planned");
+      return false;
+    case ListEnd::kTooLong:
+      Complain(name + ":" + std::to_string(r.record) + ": a record longer than " + Grouped(kLongestRecord) +
+               " bytes: not a list");
+      return false;
+    case ListEnd::kUnreadable:
+      Complain("cannot read " + name + ": " + std::strerror(r.error));
+      return false;
+  }
+  if (excluded && !o.quiet) Complain(Plural(excluded, "listed file", "listed files") + " left out by --exclude");
+  return true;
+}
+
+// The folders results are written to, where they exist: a PATH that holds them must not collect
+// an earlier run's results.
+std::vector<Identity> ResultFolders(const Options& o) {
+  std::vector<Identity> folders;
+  for (const std::string* dir : {&o.linkInto, &o.pathLists}) {
+    struct stat st;
+    if (!dir->empty() && stat(dir->c_str(), &st) == 0 && S_ISDIR(st.st_mode))
+      folders.push_back({static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)});
+  }
+  return folders;
+}
+
+bool WalkPaths(const Options& o, const Job& job, Collection& files) {
+  WalkRules rules;
+  rules.hidden = o.hidden;
+  rules.followLinks = o.followLinks;
+  rules.excludes = job.excludes.Empty() ? nullptr : &job.excludes;
+  rules.skipFolders = ResultFolders(o);
+  rules.stop = &g_stop;
+  FitWalker walker(files, rules);
+  const std::vector<std::string> names = RootNames(o.paths);
+  for (std::size_t root = 0; root < o.paths.size() && !walker.Stopped(); ++root)
+    walker.AddRoot(o.paths[root], names[root]);
   if (walker.Stopped() || g_signal) {
     Complain("interrupted while collecting files: the list was cut short, nothing planned");
     return false;
   }
-  if (links) Complain(Plural(links, "symbolic link", "symbolic links") + " skipped (-L follows them)");
-  if (again) Complain(Plural(again, "file", "files") + " reached again by another hard link or link, counted once");
-  intake.Finish();
+  const WalkCounts& n = walker.Counts();
+  if (n.hiddenFiles)
+    Complain(Plural(n.hiddenFiles, "file", "files") + " (" + Grouped(n.hiddenBytes) +
+             " bytes) under names beginning with '.' skipped (--hidden takes them)");
+  if (n.links) Complain(Plural(n.links, "symbolic link", "symbolic links") + " skipped (-L follows them)");
+  if (n.loops) Complain(Plural(n.loops, "link", "links") + " back into a folder above them not followed");
+  if (n.special) Complain(Plural(n.special, "device, pipe or socket", "devices, pipes and sockets") + " skipped");
+  if (n.excluded && !o.quiet)
+    Complain(Plural(n.excluded, "file or folder", "files and folders") + " left out by --exclude");
+  return true;
+}
 
-  const std::vector<std::string> names = RootNames(o.paths);
-  candidates.reserve(source.GetCount());
-  for (source.ResetCursor(true); FileEntry* e = source.GetCurrent(); source.MoveNext()) {
-    Candidate c;
-    const auto found = rootOf.find(e->path);
-    if (found == rootOf.end()) {
-      c.onDisc = ListedOnDisc(e->path);
-    } else {
-      // The path begins with its PATH as given: what follows goes under the PATH's name.
-      const std::string& given = o.paths[found->second];
-      const std::string below =
-          e->path.size() > given.size() ? ListedOnDisc(std::string_view(e->path).substr(given.size())) : std::string();
-      const std::string& top = names[found->second];
-      c.onDisc = below.empty() ? (top.empty() ? e->name : top) : top.empty() ? below : top + "/" + below;
+// With --whole, each file inside a folder that deep below its PATH (for a list, below the disc's
+// root) belongs to that folder's group.
+void GroupFolders(const Options& o, const Job& job, Collection& files) {
+  if (job.wholeDepth < 0) return;
+  std::unordered_set<std::string> tops;
+  for (const std::string& top : RootNames(o.paths)) {
+    if (!top.empty()) tops.insert(top);
+  }
+  std::unordered_map<std::string, std::uint32_t> groups;
+  for (std::size_t i = 0; i < files.Count(); ++i) {
+    const std::string_view path = files.OnDisc(files[i]);
+    const std::size_t slash = path.find('/');
+    const bool underTop = !tops.empty() && tops.count(std::string(path.substr(0, slash)));
+    const int keep = job.wholeDepth + (underTop ? 1 : 0);
+    std::size_t end = 0, at = 0;
+    int found = 0;
+    for (; found < keep && (at = path.find('/', at)) != std::string_view::npos; ++found, ++at) end = at;
+    if (found < keep) continue;  // a file above that depth goes by itself
+    const std::string folder(path.substr(0, end));
+    const auto [it, added] = groups.emplace(folder, static_cast<std::uint32_t>(files.groups.size()));
+    if (added) files.groups.push_back(folder);
+    files[i].group = it->second;
+  }
+}
+
+}  // namespace
+
+bool Collect(const Options& o, const Job& job, Collection& files) {
+  if (!(o.paths.empty() ? ReadListed(o, job, files) : WalkPaths(o, job, files))) return false;
+  // PATHs have names of their own on the disc; a list's paths may come to the same one.
+  const std::size_t renamed = files.Finish(o.paths.empty());
+  if (g_signal) {
+    Complain("interrupted while collecting files: nothing planned");
+    return false;
+  }
+  if (renamed)
+    Warn(Plural(renamed, "path comes", "paths come") + " to the disc again: numbered (a~2.jpg) to keep each file");
+  for (std::size_t i = 0; i < files.Count(); ++i) {
+    Candidate& c = files[i];
+    c.data = job.onDisc ? FileBytes(job.model, c.size) : c.size;
+    c.records = 0;
+    for (std::uint32_t k = 0; job.onDisc && k < c.nameCount; ++k)
+      c.records += FileRecordBytes(job.model, files.OnDisc(c, k), c.size);
+  }
+  std::size_t named = 0;
+  for (const Candidate& c : files.Files()) named += c.nameCount > 1;
+  if (named)
+    Complain(Plural(named, "file has", "files have") +
+             " several names (hard links, or paths along links): the data counted once, every name on the disc");
+  GroupFolders(o, job, files);
+  // A name no path list can hold never reaches a disc that is mastered from one.
+  if (!o.pathLists.empty()) {
+    std::vector<bool> apart(files.Count(), false);
+    std::size_t count = 0;
+    std::string line;
+    for (std::size_t i = 0; i < files.Count(); ++i) {
+      for (std::uint32_t k = 0; k < files[i].nameCount; ++k) {
+        const std::string source(files.Source(files[i], k)), onDisc(files.OnDisc(files[i], k));
+        if (!GraftLine({source, onDisc}, line)) apart[i] = true;
+      }
+      count += apart[i];
     }
-    c.data = job.onDisc ? FileBytes(job.model, e->size) : e->size;
-    c.entry = e;
-    c.records = job.onDisc ? FileRecordBytes(job.model, c.onDisc, e->size) : 0;
-    candidates.push_back(std::move(c));
+    if (count) files.SetApart(apart, "a path list cannot hold its name (use --link-into)");
   }
   return true;
 }

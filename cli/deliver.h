@@ -4,9 +4,10 @@
 
 #include <vector>
 
-#include "cli/collect.h"
+#include "cli/collection.h"
 #include "cli/disc_tally.h"
 #include "cli/options.h"
 
-/// Path lists and linked folders, when asked for. Returns the exit status so far.
-int Deliver(const std::vector<Disc>& discs, const std::vector<Candidate>& c, const Options& o);
+/// Path lists and linked folders, when asked for, with every name of each file. Nothing is
+/// written after a signal. Returns 1 when something could not be written, else 0.
+int Deliver(const std::vector<Disc>& discs, const Collection& c, const Job& job, const Options& o);

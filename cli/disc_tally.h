@@ -1,16 +1,17 @@
 #pragma once
 // A disc's files and what they take, shared by the one-disc search and the plan of all discs;
-// and the room set aside on each disc for the records of files and folders.
+// what the searches place (a file, or a folder kept whole); and the room set aside on each disc
+// for the records of files and folders.
 
 #include <algorithm>
 #include <cstdint>
 #include <vector>
 
-#include "cli/collect.h"
+#include "cli/collection.h"
 #include "cli/options.h"
 
 struct Disc {
-  std::vector<int> files;  ///< candidate indices, ascending (the standard order)
+  std::vector<std::uint32_t> files;  ///< candidate indices, ascending (the standard order)
   std::int64_t capacity = 0;
   std::int64_t raw = 0;      ///< the files' bytes
   std::int64_t total = 0;    ///< what is compared with the capacity: raw, or on the disc
@@ -18,17 +19,44 @@ struct Disc {
   std::int64_t folders = 0;  ///< of those, the folders' share
   bool complete = true;
   double elapsedMs = 0;
+  bool Fits() const { return total <= capacity; }
 };
 
-/// The records of a disc's files and folders, and the total the capacity is held against.
-void Tally(Disc& d, const std::vector<Candidate>& c, const Job& job);
+/// The records of a disc's files (every name of each) and folders, and the total the capacity
+/// is held against.
+void Tally(Disc& d, const Collection& c, const Job& job);
 
-/// Candidate indices by weight, largest first, as the searches want them (with raw sizes, the
-/// standard order itself), and the weights in that order.
-std::vector<int> ByWeight(const std::vector<Candidate>& c, bool withRecords, std::vector<std::int64_t>& weights);
+/// What the searches place: each file by itself, or a folder kept whole (--whole) with all its
+/// files, ascending.
+struct Items {
+  std::vector<std::uint32_t> start{0};  ///< item i is files[start[i]] up to files[start[i + 1]]
+  std::vector<std::uint32_t> files;
+  std::size_t Count() const { return start.size() - 1; }
+  template <typename Visit>
+  void ForEachFile(std::size_t item, Visit visit) const {
+    for (std::uint32_t k = start[item]; k < start[item + 1]; ++k) visit(files[k]);
+  }
+};
+
+/// The items of the collection, in the order of their first files. A folder kept whole that is
+/// larger than a disc becomes its files, each by itself, and is told.
+Items MakeItems(const Collection& c, const Job& job);
+
+/// Item indices by weight, largest first, as the searches want them (with raw sizes, the
+/// standard order itself), and the weights in that order: the data, and with `withRecords` the
+/// files' own records.
+std::vector<int> ByWeight(const Items& items, const Collection& c, bool withRecords,
+                          std::vector<std::int64_t>& weights);
+
+/// What an item takes on an empty disc, everything counted: more than the capacity means that
+/// no disc holds it.
+std::int64_t AloneOnADisc(const Items& items, std::size_t item, const Collection& c, const Job& job);
+
+/// A disc of the given files, tallied.
+Disc MakeDisc(std::vector<std::uint32_t> files, const Collection& c, const Job& job);
 
 /// What the records of all candidates take: room for records that any disc fits in.
-std::int64_t AllRecords(const std::vector<Candidate>& c, const Job& job);
+std::int64_t AllRecords(const Collection& c, const Job& job);
 
 /// The room left for the files' data once the fixed part and `records` are set aside.
 std::int64_t DataRoom(const Job& job, std::int64_t records);
@@ -39,7 +67,7 @@ std::int64_t DataRoom(const Job& job, std::int64_t records);
 /// with that much (and a little more) set aside, and in the end with room for every record of
 /// every candidate, which always holds.
 template <typename Search>
-bool WithRecordRoom(const std::vector<Candidate>& c, const Job& job, Search search) {
+bool WithRecordRoom(const Collection& c, const Job& job, Search search) {
   std::int64_t records = 0;
   for (int round = 0;; ++round) {
     std::int64_t needed = 0;

@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "cli/quantity_text.h"
+
 namespace {
 
 // One record without its end: a size, a tab, a path.
@@ -17,18 +19,14 @@ bool Parse(std::string_view record, char end, std::int64_t& size, std::string_vi
     return false;
   }
   const std::string_view digits = record.substr(0, tab);
-  size = 0;
-  for (char c : digits) {
-    if (c == ',') continue;
-    if (c < '0' || c > '9' || digits.front() == ',') {
-      why = "not a \"SIZE<TAB>PATH\" line";
-      return false;
-    }
-    if (size > (INT64_MAX - (c - '0')) / 10) {
-      why = "the size " + std::string(digits) + " is too large";
-      return false;
-    }
-    size = size * 10 + (c - '0');
+  bool overflow = false;
+  if (!ReadDigits(digits, size, overflow)) {
+    why = "not a \"SIZE<TAB>PATH\" line";
+    return false;
+  }
+  if (overflow) {
+    why = "the size " + std::string(digits) + " is too large";
+    return false;
   }
   path = record.substr(tab + 1);
   if (end != '\0' && path.find('\0') != std::string_view::npos) {
@@ -41,7 +39,7 @@ bool Parse(std::string_view record, char end, std::int64_t& size, std::string_vi
 }  // namespace
 
 ListReading ReadList(int fd, char end, const volatile std::sig_atomic_t& interrupted,
-                     const std::function<void(FileEntry)>& add,
+                     const std::function<void(std::int64_t size, std::string_view path, long record)>& add,
                      const std::function<void(long record, const std::string& why)>& bad) {
   ListReading reading;
   std::vector<char> buffer(kLongestRecord * 2);
@@ -82,7 +80,7 @@ ListReading ReadList(int fd, char end, const volatile std::sig_atomic_t& interru
       if (record.empty()) continue;
       std::int64_t size = 0;
       std::string_view path;
-      if (Parse(record, end, size, path, why)) add(MakePosixFileEntry(std::string(path), size));
+      if (Parse(record, end, size, path, why)) add(size, path, number);
       else bad(number, why);
     }
     if (held - start > kLongestRecord) {

@@ -6,8 +6,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
-
-#include "files/file_entry.h"
+#include <string_view>
 
 /// Longer records are not taken for a list at all (a binary file, /dev/zero).
 constexpr std::size_t kLongestRecord = 64 * 1024;
@@ -25,9 +24,9 @@ struct ListReading {
   int error = 0;    ///< errno of a failed read
 };
 
-/// Reads the records of `fd`, giving each good one to `add`. A bad record (no tab, a size that
+/// Reads the records of `fd`, giving each good one to `add` with its number. A bad record (no tab, a size that
 /// is not digits or exceeds 64 bits, an empty path, a NUL byte inside a newline-ended record)
 /// is reported to `bad` with its number and skipped. Reading ends early once `interrupted` is set.
 ListReading ReadList(int fd, char end, const volatile std::sig_atomic_t& interrupted,
-                     const std::function<void(FileEntry)>& add,
+                     const std::function<void(std::int64_t size, std::string_view path, long record)>& add,
                      const std::function<void(long record, const std::string& why)>& bad);

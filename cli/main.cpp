@@ -3,14 +3,12 @@
 // will take on the disc, and --all spreads the files over as few discs as it can.
 
 #include <optional>
-#include <vector>
 
 #include "cli/all_discs.h"
 #include "cli/collect.h"
 #include "cli/one_disc.h"
 #include "cli/options.h"
 #include "cli/stopping.h"
-#include "files/file_set.h"
 
 int main(int argc, char** argv) {
   Options o;
@@ -18,8 +16,7 @@ int main(int argc, char** argv) {
   if (const std::optional<int> status = ParseCommandLine(argc, argv, o, job)) return *status;
   InstallSignalHandlers();
 
-  FileSet collected;
-  std::vector<Candidate> candidates;
-  if (!Collect(o, job, collected, candidates)) return g_signal ? 128 + g_signal : 2;
-  return o.all ? RunAll(candidates, job, o) : RunOne(candidates, job, o);
+  Collection files;
+  if (!Collect(o, job, files)) return g_signal ? 128 + g_signal : 2;
+  return o.all ? RunAll(files, job, o) : RunOne(files, job, o);
 }

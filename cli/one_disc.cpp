@@ -12,29 +12,39 @@
 
 namespace {
 
-PlanRefusal FitOne(const std::vector<Candidate>& c, const Job& job, const Options& o, Disc& disc) {
+PlanRefusal FitOne(const Collection& c, const Job& job, const Options& o, Disc& disc) {
+  const Items items = MakeItems(c, job);
   std::vector<std::int64_t> weights;
-  const std::vector<int> order = ByWeight(c, false, weights);
+  const std::vector<int> order = ByWeight(items, c, false, weights);
+  const auto filesOf = [&](Span<const int> chosen) {
+    std::vector<std::uint32_t> files;
+    for (int i : chosen) items.ForEachFile(order[i], [&](std::uint32_t f) { files.push_back(f); });
+    return files;
+  };
   PlanRefusal refusal = PlanRefusal::kNone;
   const auto start = std::chrono::steady_clock::now();
   WithRecordRoom(c, job, [&](std::int64_t room, std::int64_t& needed) {
     if (room < 0) {
-      refusal = c.empty() ? PlanRefusal::kNoFiles : PlanRefusal::kPinnedOverCapacity;
+      refusal = c.Count() == 0 ? PlanRefusal::kNoFiles : PlanRefusal::kPinnedOverCapacity;
       return false;
     }
-    Progress progress(o.quiet, room);
+    // The best so far as the result would show it: its total on the disc and what is left.
+    Progress progress(o.quiet);
     if (!g_signal) g_stop.store(0, std::memory_order_relaxed);
     DiscFit fit;
     {
       TimeLimit limit(job.timeLimit);
-      fit = FitDisc(weights, room, job.maxFiles, g_stop, [&](std::int64_t total) { progress.Show(total); });
+      fit = FitDisc(weights, room, job.maxFiles, g_stop, [&](std::int64_t, Span<const int> chosen) {
+        if (!progress.Due()) return;
+        const Disc best = MakeDisc(filesOf(chosen), c, job);
+        progress.Show("best so far " + Grouped(best.total) + " bytes, " + Grouped(best.capacity - best.total) +
+                      " to spare");
+      });
     }
     refusal = fit.refusal;
     if (refusal != PlanRefusal::kNone) return false;
-    disc.files.clear();
-    for (int i : fit.chosen) disc.files.push_back(order[i]);
+    disc = MakeDisc(filesOf(fit.chosen), c, job);
     disc.complete = fit.complete;
-    Tally(disc, c, job);
     needed = disc.records;
     return true;
   });
@@ -44,17 +54,30 @@ PlanRefusal FitOne(const std::vector<Candidate>& c, const Job& job, const Option
 
 }  // namespace
 
-int RunOne(const std::vector<Candidate>& c, const Job& job, const Options& o) {
+int RunOne(Collection& c, const Job& job, const Options& o) {
   Disc disc;
   const PlanRefusal refusal = FitOne(c, job, o, disc);
   if (refusal != PlanRefusal::kNone) return Refuse(refusal, job.capacity);
   WarnLargeFiles({disc}, c, job);
   if (o.json) {
-    PrintJson(DiscJson(disc, c, c.size()));
+    nlohmann::json j = DiscJson(disc, c, c.Count());
+    j["accounting"] = Accounting(job, true);
+    j["interrupted"] = Interrupted();
+    j["not_on_any_disc"] = LeftOutJson(c.leftOut);
+    PrintJson(j);
   } else if (o.null) {
-    for (int i : disc.files) std::fwrite(c[i].entry->path.c_str(), 1, c[i].entry->path.size() + 1, stdout);
+    for (std::uint32_t i : disc.files) {
+      for (std::uint32_t k = 0; k < c[i].nameCount; ++k) {
+        const std::string_view path = c.Source(c[i], k);
+        std::fwrite(path.data(), 1, path.size(), stdout);
+        std::fputc('\0', stdout);
+      }
+    }
   } else {
     PrintDisc(disc, c, job, nullptr);
+    if (job.onDisc) std::printf("counted %s\n", Accounting(job, false).c_str());
+    PrintLeftOut(c.leftOut);
   }
-  return Deliver({disc}, c, o);
+  std::fflush(stdout);
+  return Finished(Deliver({disc}, c, job, o), c);
 }

@@ -1,11 +1,9 @@
 #pragma once
 // The files whose total comes closest to the capacity of one disc without going over it.
 
-#include <vector>
-
-#include "cli/collect.h"
+#include "cli/collection.h"
 #include "cli/options.h"
 
 /// Searches, prints the chosen files (text, JSON or NUL-separated paths) and delivers them.
 /// Returns the exit status.
-int RunOne(const std::vector<Candidate>& c, const Job& job, const Options& o);
+int RunOne(Collection& c, const Job& job, const Options& o);

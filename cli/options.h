@@ -6,16 +6,17 @@
 #include <string>
 #include <vector>
 
+#include "cli/exclude.h"
 #include "discs/model.h"
 #include "search/byte_count.h"
 
 /// The options as given, before they are checked.
 struct Options {
-  std::string capacityText, maxFilesText, timeLimitText, blockText, reserveText;
-  std::string listFile, list0File, pathLists, linkInto;
-  std::vector<std::string> paths;
+  std::string capacityText, maxFilesText, timeLimitText, blockText, reserveText, fileSystemText, wholeText;
+  std::string listFile, list0File, pathLists, linkInto, excludeFrom;
+  std::vector<std::string> paths, excludes;
   bool json = false, null = false, all = false, quiet = false;
-  bool raw = false, onDisc = false, followLinks = false, copy = false;
+  bool raw = false, onDisc = false, followLinks = false, copy = false, hidden = false;
 };
 
 /// The settings read from the options.
@@ -24,7 +25,10 @@ struct Job {
   int maxFiles = kNoFileLimit;
   double timeLimit = 0;
   bool onDisc = false;
+  bool delivering = false;  ///< path lists or folders are written: every name must be one they can hold
+  int wholeDepth = -1;      ///< folders this deep below a PATH go on one disc each; -1: none
   DiscModel model;
+  Excludes excludes;
 };
 
 /// Builds the options and their help, and reads argv into `o` and `job`. Returns the exit

@@ -3,9 +3,12 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 
+#include "cli/stopping.h"
+#include "discs/model.h"
 #include "files/size_text.h"
 
 namespace {
@@ -23,18 +26,22 @@ std::string Plural(std::size_t n, const char* one, const char* many) {
   return Grouped(static_cast<std::int64_t>(n)) + " " + (n == 1 ? one : many);
 }
 
-Progress::Progress(bool quiet, std::int64_t capacity)
-    : m_quiet(quiet), m_tty(isatty(STDERR_FILENO) != 0), m_capacity(capacity) {}
+Progress::Progress(bool quiet) : m_on(!quiet && isatty(STDERR_FILENO) != 0) {}
 
-void Progress::Show(std::int64_t total) {
-  if (m_quiet) return;
-  const std::string text = "best so far " + Grouped(total) + " bytes, " + Grouped(m_capacity - total) + " to spare";
-  if (m_tty) {
-    std::fprintf(stderr, "\r\033[K%s", text.c_str());
-    m_shown = true;
-  } else {
-    std::fprintf(stderr, "%s\n", text.c_str());
-  }
+bool Progress::Due() {
+  if (!m_on) return false;
+  const std::int64_t now =
+      std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
+          .count();
+  if (now - m_lastMs < 100) return false;
+  m_lastMs = now;
+  return true;
+}
+
+void Progress::Show(const std::string& text) {
+  if (!m_on) return;
+  std::fprintf(stderr, "\r\033[K%s", text.c_str());
+  m_shown = true;
 }
 
 Progress::~Progress() {
@@ -51,13 +58,20 @@ int Refuse(PlanRefusal refusal, std::int64_t capacity) {
   return 1;
 }
 
-nlohmann::json FileJson(const Candidate& f) {
-  return {{"path", f.entry->path}, {"size", f.entry->size}, {"on_disc", f.onDisc}};
+nlohmann::json FileJson(const Collection& c, const Candidate& f) {
+  nlohmann::json file = {{"path", c.Source(f)}, {"size", f.size}, {"on_disc", c.OnDisc(f)}};
+  if (f.nameCount > 1) {
+    nlohmann::json also = nlohmann::json::array();
+    for (std::uint32_t k = 1; k < f.nameCount; ++k)
+      also.push_back({{"path", c.Source(f, k)}, {"on_disc", c.OnDisc(f, k)}});
+    file["also"] = std::move(also);
+  }
+  return file;
 }
 
-nlohmann::json DiscJson(const Disc& d, const std::vector<Candidate>& c, std::size_t candidates) {
+nlohmann::json DiscJson(const Disc& d, const Collection& c, std::size_t candidates) {
   nlohmann::json files = nlohmann::json::array();
-  for (int i : d.files) files.push_back(FileJson(c[i]));
+  for (std::uint32_t i : d.files) files.push_back(FileJson(c, c[i]));
   return {{"capacity", d.capacity},
           {"total", d.total},
           {"raw_total", d.raw},
@@ -68,30 +82,92 @@ nlohmann::json DiscJson(const Disc& d, const std::vector<Candidate>& c, std::siz
           {"files", files}};
 }
 
-void PrintDisc(const Disc& d, const std::vector<Candidate>& c, const Job& job, const char* heading) {
+void PrintDisc(const Disc& d, const Collection& c, const Job& job, const char* heading) {
   const int width = static_cast<int>(Grouped(std::max(d.capacity, d.total)).size());
   if (heading) std::printf("%s\n", heading);
-  for (int i : d.files) std::printf("%*s  %s\n", width, Grouped(c[i].entry->size).c_str(), c[i].entry->path.c_str());
+  for (std::uint32_t i : d.files) {
+    const std::string source(c.Source(c[i]));
+    std::printf("%*s  %s\n", width, Grouped(c[i].size).c_str(), source.c_str());
+    for (std::uint32_t k = 1; k < c[i].nameCount; ++k)
+      std::printf("%*s  %s (another name of the file above)\n", width, "", std::string(c.Source(c[i], k)).c_str());
+  }
+  const char* stopped = d.complete      ? ""
+                        : Interrupted() ? " (interrupted: best found so far)"
+                                        : " (search stopped: best found so far)";
   std::printf("%*s  total, %s%s\n", width, Grouped(d.raw).c_str(), Plural(d.files.size(), "file", "files").c_str(),
-              d.complete ? "" : " (search stopped: best found so far)");
+              stopped);
   if (job.onDisc) std::printf("%*s  on the disc\n", width, Grouped(d.total).c_str());
   std::printf("%*s  capacity\n", width, Grouped(d.capacity).c_str());
   std::printf("%*s  remainder\n", width, Grouped(d.capacity - d.total).c_str());
 }
 
-void PrintJson(const nlohmann::json& j) {
+std::string JsonText(const nlohmann::json& j) {
   // Paths that are not valid UTF-8 get replacement characters here; -0 passes bytes as they are.
-  std::printf("%s\n", j.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace).c_str());
+  return j.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
 }
 
-void WarnLargeFiles(const std::vector<Disc>& discs, const std::vector<Candidate>& c, const Job& job) {
+void PrintJson(const nlohmann::json& j) { std::printf("%s\n", JsonText(j).c_str()); }
+
+void PrintLeftOut(const std::vector<LeftOut>& left) {
+  if (left.empty()) return;
+  std::printf("\nnot on any disc: %s\n", Plural(left.size(), "file or folder", "files and folders").c_str());
+  for (const LeftOut& l : left) {
+    std::printf("%s  %s  (%s)\n", l.size < 0 ? "?" : Grouped(l.size).c_str(), l.path.c_str(), l.why.c_str());
+  }
+}
+
+nlohmann::json LeftOutJson(const std::vector<LeftOut>& left) {
+  nlohmann::json all = nlohmann::json::array();
+  for (const LeftOut& l : left) {
+    nlohmann::json one = {{"path", l.path}, {"why", l.why}};
+    if (l.size >= 0) one["size"] = l.size;
+    all.push_back(std::move(one));
+  }
+  return all;
+}
+
+std::string Accounting(const Job& job, bool json) {
+  const bool udf = job.model.fileSystem == DiscFileSystem::kIsoUdf;
+  if (!job.onDisc) return json ? "raw" : "bytes as they are (--raw)";
+  if (!job.model.records)
+    return json ? "reserve"
+                : "on the disc: blocks of " + Grouped(job.model.block) + " bytes and " + Grouped(job.model.reserve) +
+                      " bytes set aside";
+  if (json) return udf ? "iso+udf" : "iso";
+  return std::string("on the disc: ISO 9660 + Joliet + Rock Ridge") +
+         (udf ? " + UDF (genisoimage -udf)" : " (genisoimage, xorriso)");
+}
+
+std::string MasteringCommand(const Job& job, const std::string& list, const std::string& image) {
+  const bool udf = job.model.fileSystem == DiscFileSystem::kIsoUdf;
+  // -joliet-long: Joliet names of up to 103 characters, without which genisoimage refuses a
+  // folder where two names share their first 64.
+  const std::string options =
+      std::string("-D -J -joliet-long -R") + (udf ? " -udf" : "") + " -graft-points -path-list ";
+  return "genisoimage " + options + list + " -o " + image +
+         (udf ? "" : " (or xorriso -as mkisofs with the same options)");
+}
+
+void WarnLargeFiles(const std::vector<Disc>& discs, const Collection& c, const Job& job) {
   std::size_t large = 0;
   for (const Disc& d : discs) {
-    for (int i : d.files) large += c[i].entry->size >= kLargeFile;
+    for (std::uint32_t i : d.files) large += c[i].size >= kLargeFile;
   }
-  if (job.onDisc && large) {
+  if (!job.onDisc || !large) return;
+  if (job.model.fileSystem == DiscFileSystem::kIsoUdf)
     Warn(Plural(large, "chosen file is", "chosen files are") +
-         " 4 GiB or more: ISO 9660 holds such a file only at level 3 (xorriso -as mkisofs -iso-level 3) or beside UDF "
-         "(genisoimage -udf -allow-limited-size, which takes about 500 KB more)");
-  }
+         " 4 GiB or more: master with genisoimage -udf -allow-limited-size (UDF holds the whole file, ISO 9660 "
+         "only its first 4 GiB)");
+  else
+    Warn(Plural(large, "chosen file is", "chosen files are") +
+         " 4 GiB or more: ISO 9660 holds such a file only at level 3 (xorriso -as mkisofs -iso-level 3); "
+         "genisoimage needs UDF for it (plan with --fs udf, master with -udf -allow-limited-size)");
+}
+
+bool Interrupted() { return g_signal != 0; }
+
+int Finished(int delivered, const Collection& c) {
+  if (delivered != 0) return delivered;
+  if (g_signal) return 128 + g_signal;
+  return c.leftOut.empty() ? 0 : 3;
 }

@@ -14,10 +14,15 @@
 /// The sector of every ISO 9660 disc.
 constexpr std::int64_t kSectorBytes = 2048;
 
+/// The file systems a disc is mastered with: ISO 9660 with Joliet (long names) and Rock Ridge,
+/// or that with a UDF bridge beside it (genisoimage -udf).
+enum class DiscFileSystem { kIso, kIsoUdf };
+
 struct DiscModel {
   std::int64_t block = kSectorBytes;  ///< each file's data is rounded up to whole blocks (1: byte-exact)
   bool records = true;                ///< count the measured file-system records; false: only `reserve`
   std::int64_t reserve = 0;           ///< with records off, the bytes set aside on each disc
+  DiscFileSystem fileSystem = DiscFileSystem::kIso;
 };
 
 /// The fixed part: what an image holding no file at all takes, or the reserve.

@@ -9,7 +9,7 @@ struct Keeper final : SearchListener {
   const FitProgress* progress;
   void OnImprovement(std::int64_t total, Span<const int> indices) override {
     chosen->assign(indices.begin(), indices.end());
-    if (*progress) (*progress)(total);
+    if (*progress) (*progress)(total, indices);
   }
 };
 
@@ -23,7 +23,7 @@ DiscFit FitDisc(Span<const std::int64_t> sizes, std::int64_t capacity, int maxFi
   fit.refusal = plan.refusal;
   if (plan.refusal != PlanRefusal::kNone) return fit;
   fit.chosen = plan.initial;
-  if (progress) progress(plan.remaining - plan.bestRemainder);
+  if (progress) progress(plan.remaining - plan.bestRemainder, fit.chosen);
   Keeper keeper;
   keeper.chosen = &fit.chosen;
   keeper.progress = &progress;

@@ -18,8 +18,8 @@ struct DiscFit {
   bool complete = true;  ///< false when the stop flag ended the search
 };
 
-/// Called with each better total while the search runs.
-using FitProgress = std::function<void(std::int64_t total)>;
+/// Called with each better total while the search runs, and the candidates that make it.
+using FitProgress = std::function<void(std::int64_t total, Span<const int> chosen)>;
 
 /// Finds the best fit of candidates (sizes in descending order) for the capacity.
 DiscFit FitDisc(Span<const std::int64_t> sizes, std::int64_t capacity, int maxFiles,

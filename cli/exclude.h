@@ -1,0 +1,35 @@
+#pragma once
+// Files and folders to leave out (--exclude, --exclude-from), matched as rsync and tar users
+// expect: a pattern without a slash matches a name at any depth ("*.tmp", ".git"); one with a
+// slash matches the end of a path at a folder boundary ("raw/*.nef"), or with a leading slash
+// the whole path from the disc's root ("/photos/raw"); a trailing slash matches folders only
+// ("cache/"). '*' and '?' stay within a name, '**' crosses folders, [...] is a set of
+// characters and a backslash takes the next character as it is. A folder left out is not walked.
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+class Excludes {
+ public:
+  /// False for an empty pattern.
+  bool Add(std::string_view pattern);
+  /// One pattern a line; empty lines and lines beginning with '#' or ';' are not patterns.
+  /// False after telling `why` when the file cannot be read.
+  bool ReadFrom(const std::string& file, std::string& why);
+  bool Empty() const { return m_patterns.empty(); }
+  /// Whether the path (relative to the disc's root, with '/') is left out.
+  bool Excluded(std::string_view path, bool folder) const;
+
+ private:
+  struct Pattern {
+    std::string glob;
+    bool anchored = false;    ///< matched from the root only
+    bool wholePath = false;   ///< matched against the path, not only the name
+    bool folderOnly = false;  ///< matches folders only
+  };
+  std::vector<Pattern> m_patterns;
+};
+
+/// Whether `text` matches the glob as a whole ('*' and '?' not across '/', '**' across it).
+bool GlobMatch(std::string_view glob, std::string_view text);

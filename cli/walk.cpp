@@ -1,0 +1,208 @@
+#include "cli/walk.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+#include "cli/output.h"
+
+namespace {
+
+Identity IdentityOf(const struct stat& st) {
+  return {static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
+}
+
+std::string Join(const std::string& folder, const char* name) {
+  if (!folder.empty() && folder.back() == '/') return folder + name;
+  return folder + "/" + name;
+}
+
+std::string JoinOnDisc(const std::string& folder, const char* name) {
+  return folder.empty() ? name : folder + "/" + name;
+}
+
+// A folder open for listing, closed however the listing ends.
+class Listing {
+ public:
+  explicit Listing(const std::string& path) {
+    const int fd = open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0 && !(m_dir = fdopendir(fd))) {
+      m_error = errno;
+      close(fd);
+    } else if (fd < 0) {
+      m_error = errno;
+    }
+  }
+  ~Listing() {
+    if (m_dir) closedir(m_dir);
+  }
+  Listing(const Listing&) = delete;
+  Listing& operator=(const Listing&) = delete;
+  bool Open() const { return m_dir != nullptr; }
+  int Error() const { return m_error; }
+  int Fd() const { return dirfd(m_dir); }
+  const dirent* Next() { return readdir(m_dir); }
+
+ private:
+  DIR* m_dir = nullptr;
+  int m_error = 0;
+};
+
+bool DotOrDotDot(const char* name) { return name[0] == '.' && (!name[1] || (name[1] == '.' && !name[2])); }
+
+}  // namespace
+
+// A folder waiting to be walked, and the chain of folders above it (for links back up).
+struct FitWalker::Folder {
+  std::string path, onDisc;
+  Identity id;
+  int above;  ///< index of the folder above in the walk's chain, -1 for a root
+};
+
+void FitWalker::Unreadable(const std::string& path, int error, bool folder, std::int64_t size) {
+  Warn("cannot read " + path + ": " + std::strerror(error) + ", skipped");
+  m_into.leftOut.push_back(
+      {path, size, std::string(folder ? "folder cannot be read: " : "cannot be read: ") + std::strerror(error)});
+}
+
+void FitWalker::AddRoot(const std::string& path, const std::string& top) {
+  struct stat st;
+  if (stat(path.c_str(), &st) != 0) {
+    const int error = errno;
+    struct stat link;
+    if (lstat(path.c_str(), &link) == 0 && S_ISLNK(link.st_mode)) {
+      ++m_counts.brokenLinks;
+      Warn(path + " is a link that leads nowhere, skipped");
+    } else {
+      Unreadable(path, error, false);
+    }
+    return;
+  }
+  if (S_ISDIR(st.st_mode)) return Walk(path, top, IdentityOf(st));
+  if (!S_ISREG(st.st_mode)) {
+    ++m_counts.special;
+    m_into.leftOut.push_back({path, -1, "not a regular file"});
+    return;
+  }
+  if (access(path.c_str(), R_OK) != 0) return Unreadable(path, errno, false, st.st_size);
+  m_into.Add(path, top, st.st_size, st.st_nlink > 1 ? IdentityOf(st) : Identity{});
+}
+
+void FitWalker::CountHidden(int parent, const char* name) {
+  struct stat st;
+  if (fstatat(parent, name, &st, AT_SYMLINK_NOFOLLOW) != 0) return;
+  if (S_ISREG(st.st_mode)) {
+    ++m_counts.hiddenFiles;
+    m_counts.hiddenBytes += st.st_size;
+    return;
+  }
+  if (!S_ISDIR(st.st_mode)) return;
+  // Everything beneath a hidden folder is hidden with it; links inside are not followed.
+  std::vector<std::string> pending{name};
+  const int base = dup(parent);
+  if (base < 0) return;
+  while (!pending.empty() && !Stopped()) {
+    const std::string folder = std::move(pending.back());
+    pending.pop_back();
+    const int fd = openat(base, folder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    DIR* dir = fd >= 0 ? fdopendir(fd) : nullptr;
+    if (!dir) {
+      if (fd >= 0) close(fd);
+      continue;
+    }
+    while (const dirent* d = readdir(dir)) {
+      if (DotOrDotDot(d->d_name) || fstatat(dirfd(dir), d->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0) continue;
+      if (S_ISDIR(st.st_mode)) pending.push_back(folder + "/" + d->d_name);
+      else if (S_ISREG(st.st_mode)) ++m_counts.hiddenFiles, m_counts.hiddenBytes += st.st_size;
+    }
+    closedir(dir);
+  }
+  close(base);
+}
+
+void FitWalker::Walk(const std::string& rootPath, const std::string& rootOnDisc, Identity rootId) {
+  for (const Identity& skip : m_rules.skipFolders) {
+    if (skip == rootId) return;
+  }
+  std::vector<Folder> chain;  // every folder walked so far, each with the one above it
+  std::vector<int> pending;   // indices into `chain` still to list
+  chain.push_back({rootPath, rootOnDisc, rootId, -1});
+  pending.push_back(0);
+  while (!pending.empty() && !Stopped()) {
+    const int at = pending.back();
+    pending.pop_back();
+    Listing listing(chain[at].path);
+    if (!listing.Open()) {
+      Unreadable(chain[at].path, listing.Error(), true);
+      continue;
+    }
+    const std::size_t firstChild = pending.size();
+    while (const dirent* d = listing.Next()) {
+      if (Stopped()) return;
+      const char* name = d->d_name;
+      if (DotOrDotDot(name)) continue;
+      if (name[0] == '.' && !m_rules.hidden) {
+        CountHidden(listing.Fd(), name);
+        continue;
+      }
+      struct stat st;
+      if (fstatat(listing.Fd(), name, &st, AT_SYMLINK_NOFOLLOW) != 0) {
+        Unreadable(Join(chain[at].path, name), errno, false);
+        continue;
+      }
+      bool linked = false;
+      if (S_ISLNK(st.st_mode)) {
+        if (!m_rules.followLinks) {
+          ++m_counts.links;
+          continue;
+        }
+        if (fstatat(listing.Fd(), name, &st, 0) != 0) {
+          ++m_counts.brokenLinks;
+          Warn("cannot read " + Join(chain[at].path, name) + ": " + std::strerror(errno) + ", skipped");
+          continue;
+        }
+        linked = true;
+      }
+      const bool folder = S_ISDIR(st.st_mode);
+      if (!folder && !S_ISREG(st.st_mode)) {
+        ++m_counts.special;
+        continue;
+      }
+      std::string onDisc = JoinOnDisc(chain[at].onDisc, name);
+      if (m_rules.excludes && m_rules.excludes->Excluded(onDisc, folder)) {
+        ++m_counts.excluded;
+        continue;
+      }
+      std::string path = Join(chain[at].path, name);
+      const Identity id = IdentityOf(st);
+      if (!folder) {
+        if (faccessat(listing.Fd(), name, R_OK, 0) != 0) {
+          Unreadable(path, errno, false, st.st_size);
+          continue;
+        }
+        // Names of one file (hard links, or paths along followed links) become names of one candidate.
+        m_into.Add(path, onDisc, st.st_size, linked || m_rules.followLinks || st.st_nlink > 1 ? id : Identity{});
+        continue;
+      }
+      bool skip = false;
+      for (const Identity& s : m_rules.skipFolders) skip = skip || s == id;
+      // A folder above this one, reached again through a link, would be walked without end.
+      for (int up = at; up >= 0 && !skip; up = chain[up].above) {
+        if (chain[up].id == id) {
+          ++m_counts.loops;
+          skip = true;
+        }
+      }
+      if (skip) continue;
+      chain.push_back({std::move(path), std::move(onDisc), id, at});
+      pending.push_back(static_cast<int>(chain.size() - 1));
+    }
+    // Depth first, subfolders in listing order.
+    std::reverse(pending.begin() + static_cast<std::ptrdiff_t>(firstChild), pending.end());
+  }
+}
