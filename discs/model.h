@@ -1,10 +1,12 @@
 #pragma once
 // How many bytes files take on a disc mastered as ISO 9660 with Joliet and Rock Ridge names
-// (genisoimage -J -R, xorriso -as mkisofs -J -R). Fitted to what both tools report with
-// -print-size for collections of 10 to 100,000 files, and kept above it: each file's data in
-// whole blocks, a directory record per name in both trees, two sectors per folder (its extents
-// in both trees) with its records and path-table entries, and a fixed part (volume
-// descriptors, path tables, root folders and the 150 sectors of padding both tools add).
+// (genisoimage -J -joliet-long -R, xorriso -as mkisofs -J -joliet-long -R), with or without a
+// UDF bridge (genisoimage -udf). Fitted to what the tools report with -print-size for
+// collections of 10 to 100,000 files, and kept above it: each file's data in whole blocks, a
+// directory record per name in both trees, two sectors per folder (its extents in both trees)
+// with its records and path-table entries, and a fixed part (volume descriptors, path tables,
+// root folders and the 150 sectors of padding both tools add); with UDF, a file entry per name
+// and per folder, their identifiers, and UDF's own descriptors.
 
 #include <cstddef>
 #include <cstdint>
