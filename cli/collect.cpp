@@ -189,6 +189,12 @@ bool Collect(const Options& o, const Job& job, Collection& files) {
   }
   if (renamed)
     Warn(Plural(renamed, "path comes", "paths come") + " to the disc again: numbered (a~2.jpg) to keep each file");
+  // What is written is mastered: Joliet must tell every name of a folder apart.
+  if (job.delivering) {
+    if (const std::size_t shortened = files.JolietUnique())
+      Warn(Plural(shortened, "name", "names") +
+           " longer than 103 characters shortened on the disc (name~2.ext): Joliet cannot tell them apart");
+  }
   for (std::size_t i = 0; i < files.Count(); ++i) {
     Candidate& c = files[i];
     c.data = job.onDisc ? FileBytes(job.model, c.size) : c.size;

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <string>
+#include <unordered_map>
 
 namespace {
 
@@ -14,6 +16,24 @@ std::uint32_t HashText(std::string_view text) {
 std::uint32_t HashIdentity(const Identity& id) {
   const std::uint64_t h = (id.device * 0x9E3779B97F4A7C15ull) ^ (id.inode * 0xC2B2AE3D27D4EB4Full);
   return static_cast<std::uint32_t>(h ^ (h >> 29));
+}
+
+// Joliet keeps 103 UTF-16 characters of a name (with -joliet-long).
+constexpr std::size_t kJolietName = 103;
+
+// The bytes of the first `units` UTF-16 characters of a UTF-8 text (bytes that are not UTF-8
+// count a character each).
+std::size_t Utf16Prefix(std::string_view text, std::size_t units) {
+  std::size_t at = 0;
+  while (at < text.size() && units > 0) {
+    const auto lead = static_cast<unsigned char>(text[at]);
+    const std::size_t length = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
+    const std::size_t take = lead >= 0xF0 ? 2 : 1;
+    if (take > units || at + length > text.size()) break;
+    units -= take;
+    at += length;
+  }
+  return at;
 }
 
 // "a.jpg" as the n-th of its name: "a~2.jpg"; a name without an extension gets "~2" at its end.
@@ -183,4 +203,33 @@ void Collection::SetApart(const std::vector<bool>& apart, const std::string& why
     else m_files[kept++] = m_files[i];
   }
   m_files.resize(kept);
+}
+
+std::size_t Collection::JolietUnique() {
+  std::size_t renamed = 0;
+  std::unordered_map<std::string, std::uint32_t> cut;  // folder and cut name -> how many
+  for (FileName& n : m_names) {
+    const std::string_view path = m_text.View(n.onDisc);
+    const std::size_t slash = path.rfind('/') + 1;  // 0 at the root
+    const std::string_view name = path.substr(slash);
+    const std::size_t keep = Utf16Prefix(name, kJolietName);
+    if (keep == name.size()) continue;  // short names are told apart by the unique paths already
+    std::string key = std::string(path.substr(0, slash + keep));
+    if (cut[key]++ == 0) continue;
+    // Room for "~N" and a short extension within the 103 characters.
+    const std::size_t dot = name.rfind('.');
+    const std::string_view extension =
+        dot != std::string_view::npos && name.size() - dot <= 10 ? name.substr(dot) : std::string_view();
+    for (int k = 2;; ++k) {
+      const std::string mark = "~" + std::to_string(k);
+      const std::string_view stem = name.substr(0, Utf16Prefix(name, kJolietName - mark.size() - extension.size()));
+      std::string shorter = std::string(stem) + mark + std::string(extension);
+      if (cut.count(std::string(path.substr(0, slash)) + shorter)) continue;
+      cut[std::string(path.substr(0, slash)) + shorter] = 1;
+      n.onDisc = m_text.Add(std::string(path.substr(0, slash)) + shorter);
+      ++renamed;
+      break;
+    }
+  }
+  return renamed;
 }

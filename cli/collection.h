@@ -83,6 +83,10 @@ class Collection {
   std::string_view Source(const Candidate& c, std::uint32_t k = 0) const { return m_text.View(Name(c, k).source); }
   std::string_view OnDisc(const Candidate& c, std::uint32_t k = 0) const { return m_text.View(Name(c, k).onDisc); }
   const FileName& Name(const Candidate& c, std::uint32_t k) const { return m_names[c.firstName + k]; }
+  /// Shortens the names on the disc that Joliet would cut to the same first 103 characters in
+  /// one folder (genisoimage refuses such a folder): each later one becomes its first characters,
+  /// "~2" and its extension. Returns how many were renamed.
+  std::size_t JolietUnique();
   /// Takes the marked files out, each into leftOut (under its first name) with `why`.
   void SetApart(const std::vector<bool>& apart, const std::string& why);
 
