@@ -1,6 +1,7 @@
 #pragma once
 // Handing the chosen files over for writing, when asked for: path lists for the mastering tools
-// and folders laid out as the discs will be.
+// and folders laid out as the discs will be. A delivery is checked whole before anything is
+// written and appears whole or not at all.
 
 #include <vector>
 
@@ -8,5 +9,6 @@
 #include "cli/disc_tally.h"
 #include "cli/options.h"
 
-/// Path lists and linked folders, when asked for. Returns the exit status so far.
+/// Path lists and linked folders, when asked for. Returns the exit status so far: 1 when nothing
+/// was delivered or a file was left out of a list, 128 + the signal that stopped the delivery.
 int Deliver(const std::vector<Disc>& discs, const std::vector<Candidate>& c, const Options& o);
