@@ -12,7 +12,7 @@
 #include <unordered_map>
 #include <unordered_set>
 
-#include "cli/burn_output.h"
+#include "cli/path_lists.h"
 #include "cli/list_input.h"
 #include "cli/output.h"
 #include "cli/stopping.h"

@@ -1,6 +1,7 @@
 #pragma once
 // Handing the chosen files over for writing, when asked for: path lists for the mastering tools
-// and folders laid out as the discs will be.
+// and folders laid out as the discs will be. A delivery is checked whole before anything is
+// written and appears whole or not at all.
 
 #include <vector>
 
@@ -8,6 +9,7 @@
 #include "cli/disc_tally.h"
 #include "cli/options.h"
 
-/// Path lists and linked folders, when asked for, with every name of each file. Nothing is
-/// written after a signal. Returns 1 when something could not be written, else 0.
+/// Path lists and linked folders, when asked for, with every name of each file; nothing after a
+/// signal stopped the search. Returns the exit status so far: 1 when nothing was delivered or a
+/// file was left out of a list, 128 + the signal that stopped the delivery.
 int Deliver(const std::vector<Disc>& discs, const Collection& c, const Job& job, const Options& o);

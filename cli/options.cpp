@@ -54,6 +54,8 @@ bool ReadJob(const Options& o, Job& job, std::string& why) {
   if (!o.paths.empty() + !o.listFile.empty() + !o.list0File.empty() > 1)
     return why = "give PATHs, --list FILE or --list0 FILE: one of them", false;
   if (o.copy && o.linkInto.empty()) return why = "--copy goes with --link-into", false;
+  if (o.replace && o.linkInto.empty() && o.pathLists.empty())
+    return why = "--replace goes with --link-into or --path-lists", false;
   return true;
 }
 
@@ -166,6 +168,9 @@ std::optional<int> ParseCommandLine(int argc, char** argv, Options& o, Job& job)
                  "collected from (photos/2020/a.jpg), so same-named files never collide")
       ->type_name("DIR");
   app.add_flag("--copy", o.copy, "with --link-into: copy the files instead of linking them");
+  app.add_flag("--replace", o.replace,
+               "replace the lists or disc folders an earlier run wrote into the same DIR (only what it recorded there "
+               "as its own); without it such a DIR is refused");
   app.add_flag("-q,--quiet", o.quiet, "no progress output");
   app.add_option("PATH", o.paths, "files and folders to collect (folders recursively)")->type_name("PATH...");
   null->excludes(json);

@@ -17,6 +17,7 @@ struct Options {
   std::vector<std::string> paths, excludes;
   bool json = false, null = false, all = false, quiet = false;
   bool raw = false, onDisc = false, followLinks = false, copy = false, hidden = false;
+  bool replace = false;  ///< a delivery may replace what an earlier run delivered to the same folder
 };
 
 /// The settings read from the options.

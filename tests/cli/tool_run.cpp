@@ -57,8 +57,10 @@ ToolRun Fit(std::vector<std::string> args, const std::string& cwd, const std::st
   if (!holdInput) close(in[1]);
   if (interruptAfterMs) {
     // The delay counts from when the tool catches the signal: a slow start (sanitizers, a busy
-    // machine) would otherwise meet the default action instead.
-    for (int i = 0; i < 1000 && !Catches(pid, signal); ++i) usleep(10'000);
+    // machine) would otherwise meet the default action instead. SIGKILL is never caught: its delay
+    // counts from when the tool catches SIGINT, as it does once it has started.
+    const int caught = signal == SIGKILL ? SIGINT : signal;
+    for (int i = 0; i < 1000 && !Catches(pid, caught); ++i) usleep(10'000);
     usleep(interruptAfterMs * 1000);
     kill(pid, signal);
   }

@@ -13,8 +13,8 @@ struct ToolRun {
 };
 
 /// Runs zumibo-fit with the arguments in `cwd`, feeding `input` on stdin. With interruptAfterMs
-/// the process gets `signal` that long after it has set up its handler for it; with holdInput its
-/// stdin stays open until then.
+/// the process gets `signal` that long after it has set up its handler for it (for SIGKILL, its
+/// SIGINT handler); with holdInput its stdin stays open until then.
 ToolRun Fit(std::vector<std::string> args, const std::string& cwd, const std::string& input = "",
             int interruptAfterMs = 0, int signal = SIGINT, bool holdInput = false);
 

@@ -1,0 +1,28 @@
+#pragma once
+// Path lists for the mastering tools: one "DISC-PATH=SOURCE" graft point a line, as genisoimage
+// and xorriso read them with -graft-points -path-list.
+
+#include <string>
+#include <vector>
+
+/// A chosen file: where it is, and where it goes on the disc (relative, with '/').
+struct DiscFile {
+  std::string source;
+  std::string onDisc;
+};
+
+/// The longest line xorriso reads whole from a path list (genisoimage reads up to 8,192 bytes).
+constexpr std::size_t kLongestGraftLine = 4094;
+
+/// The list line of a file: '=' and '\' escaped, the source made absolute so that the tool may run
+/// from any folder. False for a file no line can hold so that genisoimage and xorriso read it
+/// alike: a newline in either path, a disc path ending in '\' (genisoimage takes "\=" for an
+/// escaped '='), a source ending in a carriage return (xorriso drops it), a line of more than
+/// kLongestGraftLine bytes.
+bool GraftLine(const DiscFile& file, std::string& line);
+
+/// The lines of one disc's list in `text`, each source that is a symbolic link replaced by the file
+/// it leads to (a mastering tool would store the link itself). Files no line can hold are left out
+/// and added to `left`; false with `why` when a source cannot be read.
+bool ListText(const std::vector<DiscFile>& files, std::string& text, std::vector<const DiscFile*>& left,
+              std::string& why);
