@@ -9,7 +9,7 @@ ASAN   := $(BUILD)/asan
 WIN    := $(BUILD)/win
 JOBS   := $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: all deps native asan win test test-native test-asan test-win run bench package clean
+.PHONY: all deps native asan win test test-native test-asan test-win run bench package install clean
 
 all: native win
 
@@ -53,6 +53,11 @@ bench: native win
 # With a display: the program opens. Without one: the main job, shown in a virtual display.
 run: win
 	@scripts/run $(WIN)
+
+# zumibo-fit, its manual page and completions: make install PREFIX=/usr/local [DESTDIR=stage]
+PREFIX ?= /usr/local
+install: native
+	@cmake --install $(NATIVE) --prefix $(PREFIX)
 
 package: win
 	@scripts/package $(WIN) dist

@@ -172,7 +172,7 @@ std::optional<int> ParseCommandLine(int argc, char** argv, Options& o, Job& job)
                "replace the lists or disc folders an earlier run wrote into the same DIR (only what it recorded there "
                "as its own); without it such a DIR is refused");
   app.add_flag("-q,--quiet", o.quiet, "no progress output");
-  app.add_option("PATH", o.paths, "files and folders to collect (folders recursively)")->type_name("PATH...");
+  app.add_option("PATH", o.paths, "files and folders to collect (folders recursively)")->type_name("");
   null->excludes(json);
   null->excludes(all);
   try {

@@ -9,6 +9,15 @@ target_link_libraries(zumibo-fit PRIVATE zumibo_core nlohmann_json::nlohmann_jso
 target_compile_definitions(zumibo-fit PRIVATE ZUMIBO_VERSION="${PROJECT_VERSION}")
 zumibo_defaults(zumibo-fit)
 
+# `make install PREFIX=/usr/local` (and DESTDIR for a staging folder): the tool, its manual page
+# and its completions, where Debian's man and shells look for them.
+include(GNUInstallDirs)
+install(TARGETS zumibo-fit RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(FILES cli/zumibo-fit.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+install(FILES cli/completions/zumibo-fit.bash DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions
+        RENAME zumibo-fit)
+install(FILES cli/completions/_zumibo-fit DESTINATION ${CMAKE_INSTALL_DATADIR}/zsh/site-functions)
+
 set(test_sources tests/temp_dir.cpp)
 foreach(folder IN LISTS ZUMIBO_SUBSYSTEMS ITEMS cli)
   file(GLOB found CONFIGURE_DEPENDS tests/${folder}/*.cpp)
@@ -21,6 +30,8 @@ add_dependencies(zumibo_core_tests zumibo-fit)
 zumibo_defaults(zumibo_core_tests)
 gtest_discover_tests(zumibo_core_tests DISCOVERY_TIMEOUT 60)
 
+add_test(NAME Install.BinaryManualPageAndCompletions
+         COMMAND ${PROJECT_SOURCE_DIR}/tests/cli/install_test.sh ${CMAKE_BINARY_DIR})
 add_test(NAME Layout.WindowsHeadersOnlyInWindowsCodeAndNoCirclesBetweenFolders
          COMMAND ${PROJECT_SOURCE_DIR}/scripts/check-layout ${PROJECT_SOURCE_DIR})
 
