@@ -222,10 +222,13 @@ int RunAll(Collection& c, const Job& job, const Options& o) {
       items.ForEachFile(order[i], [&](std::uint32_t f) { discs.back().files.push_back(f); });
     }
     needed = 0;
+    bool fit = true;
     for (Disc& d : discs) {
       Tally(d, c, job);
       needed = std::max(needed, d.folders);
+      fit = fit && d.Fits();
     }
+    if (fit) needed = 0;
     if (Interrupted()) {
       if (std::any_of(discs.begin(), discs.end(), [](const Disc& d) { return !d.Fits(); }))
         Repair(discs, items, itemOf, c, job);

@@ -63,16 +63,19 @@ std::int64_t DataRoom(const Job& job, std::int64_t records);
 
 /// The search packs the files' data (whole sectors, which makes exact fits easy to find); their
 /// records, with those of their folders, are known only once the files are chosen. So room is
-/// set aside for them, starting from none; when the chosen files need more, the search runs again
-/// with that much (and a little more) set aside, and in the end with room for every record of
-/// every candidate, which always holds.
+/// set aside for them, starting from none, until the chosen files fit: first as much as the last
+/// choice needed, then a little more each round, and in the end room for every record of every
+/// candidate, which always holds. `search` sets `needed` to 0 when its result fits, else to the
+/// records to set aside; it returns false when nothing fits the room.
 template <typename Search>
 bool WithRecordRoom(const Collection& c, const Job& job, Search search) {
   std::int64_t records = 0;
   for (int round = 0;; ++round) {
     std::int64_t needed = 0;
     if (!search(DataRoom(job, records), needed)) return false;
-    if (needed <= records) return true;
-    records = round < 3 ? needed + needed / 16 : std::max(needed, AllRecords(c, job));
+    if (needed == 0) return true;
+    records = round == 0  ? needed
+              : round < 3 ? std::max(needed, records) + needed / 16
+                          : std::max(needed, AllRecords(c, job));
   }
 }

@@ -45,7 +45,7 @@ PlanRefusal FitOne(const Collection& c, const Job& job, const Options& o, Disc& 
     if (refusal != PlanRefusal::kNone) return false;
     disc = MakeDisc(filesOf(fit.chosen), c, job);
     disc.complete = fit.complete;
-    needed = disc.records;
+    needed = disc.Fits() ? 0 : disc.records;
     return true;
   });
   disc.elapsedMs = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();

@@ -1,5 +1,6 @@
 #include "tests/cli/tool_run.h"
 
+#include <poll.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -12,11 +13,28 @@
 
 namespace {
 
-std::string Drain(int fd) {
-  std::string s;
+// Reads both streams to their ends at once: a tool that fills one while the other is read
+// would wait forever.
+void DrainBoth(int out, int err, std::string& outText, std::string& errText) {
+  pollfd fds[2] = {{out, POLLIN, 0}, {err, POLLIN, 0}};
+  std::string* texts[2] = {&outText, &errText};
   char buf[4096];
-  for (ssize_t n; (n = read(fd, buf, sizeof buf)) > 0;) s.append(buf, static_cast<std::size_t>(n));
-  return s;
+  for (int open = 2; open > 0;) {
+    if (poll(fds, 2, -1) < 0) {
+      if (errno == EINTR) continue;
+      return;
+    }
+    for (int i = 0; i < 2; ++i) {
+      if (fds[i].fd < 0 || !(fds[i].revents & (POLLIN | POLLHUP | POLLERR))) continue;
+      const ssize_t n = read(fds[i].fd, buf, sizeof buf);
+      if (n > 0) {
+        texts[i]->append(buf, static_cast<std::size_t>(n));
+      } else if (n == 0 || errno != EINTR) {
+        fds[i].fd = -1;
+        --open;
+      }
+    }
+  }
 }
 
 // Whether the process has a handler for the signal (its caught-signals mask in /proc).
@@ -66,8 +84,7 @@ ToolRun Fit(std::vector<std::string> args, const std::string& cwd, const std::st
   }
   if (holdInput) close(in[1]);
   ToolRun r;
-  r.err = Drain(err[0]);  // the progress output is small; read it first, then the result
-  r.out = Drain(out[0]);
+  DrainBoth(out[0], err[0], r.out, r.err);
   close(out[0]);
   close(err[0]);
   int status = 0;

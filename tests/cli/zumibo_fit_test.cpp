@@ -163,6 +163,24 @@ TEST(ZumiboFit, TimeLimitAndInterruptKeepTheBestSoFar) {
   EXPECT_EQ(interrupted.err.find("best so far"), std::string::npos) << interrupted.err;
 }
 
+// The help names what each value is; usage errors speak the tool's words, not the parser's; a
+// comma is only a thousands separator, in a capacity as in a list.
+TEST(ZumiboFit, HelpAndUsageErrorsInTheToolsOwnWords) {
+  TempDir dir;
+  const ToolRun help = Fit({"--help"}, dir.path());
+  for (const char* value : {"-c,--capacity SIZE", "--time-limit SECONDS", "--path-lists DIR", "--fs iso|udf"})
+    EXPECT_NE(help.out.find(value), std::string::npos) << value;
+  EXPECT_EQ(help.out.find("TEXT"), std::string::npos) << help.out;
+  EXPECT_NE(Fit({"-c", "1", "-c", "2", "x"}, dir.path()).err.find("--capacity is given more than once"),
+            std::string::npos);
+  EXPECT_NE(Fit({"-c", "4.7", "x"}, dir.path()).err.find("as in 4.7G"), std::string::npos);
+  const ToolRun list =
+      Fit({"-c", "100", "-q", "--raw", "--list", "-"}, dir.path(), ",\t/comma\n1,5\t/odd\n1,000\t/k\n");
+  EXPECT_NE(list.err.find("stdin:1: not a"), std::string::npos) << list.err;
+  EXPECT_NE(list.err.find("stdin:2: not a"), std::string::npos) << list.err;
+  EXPECT_EQ(list.exit, 1) << list.out;  // /k is 1,000 bytes, over the capacity; nothing else is a file
+}
+
 TEST(ZumiboFit, CapacitiesCountsAndTimesMeanWhatTheySay) {
   TempDir dir;
   const std::string list = "700000000\t/a\n4700000000\t/b\n681574400\t/c\n";
@@ -185,7 +203,12 @@ TEST(ZumiboFit, CapacitiesCountsAndTimesMeanWhatTheySay) {
                                              {"-c", "4.7X"},
                                              {"-c", "1", "--max-files", "abc"},
                                              {"-c", "1", "--time-limit", "0"},
-                                             {"-c", "1", "--raw", "--block", "512"}}) {
+                                             {"-c", "1", "--raw", "--block", "512"},
+                                             {"-c", "1,5"},
+                                             {"-c", "1,,5"},
+                                             {"-c", ",100"},
+                                             {"-c", "1", "-c", "2"},
+                                             {"-c", "dvd", "--fs", "hfs"}}) {
     std::vector<std::string> full = args;
     full.insert(full.end(), {"--list", "-"});
     const ToolRun r = Fit(full, dir.path(), list);
