@@ -40,11 +40,14 @@ test-win: win
 test: test-native test-asan test-win
 
 # Engine against the literal enumeration, class by class (a few minutes: the literal one gets up to
-# a minute per class); then discs: mastering overhead, fewest discs against dirsplit and fpart, scale.
+# a minute per class); then discs: mastering overhead, fewest discs against dirsplit and fpart, scale,
+# and this machine's /usr/share and /usr/lib planned, written as lists and mastered.
 bench: native win
 	@$(NATIVE)/zumibo-search-bench
 	@echo
 	@$(NATIVE)/zumibo-disc-bench
+	@echo
+	@bench/real_trees.sh $(NATIVE)/zumibo-fit
 	@echo
 	@$(NATIVE)/zumibo-files-bench
 	@echo
