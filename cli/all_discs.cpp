@@ -196,10 +196,20 @@ int RunAll(Collection& c, const Job& job, const Options& o) {
     items.ForEachFile(i, [&](std::uint32_t f) { itemOf[f] = static_cast<int>(i); });
 
   // The files' own records go with their data here, so that the lower bound counts them; only
-  // the folders need room set aside. Every item fits an empty disc, so the bound over the whole
-  // disc's room holds whatever room the plans set aside.
+  // the folders need room set aside.
   std::vector<std::int64_t> weights;
   const std::vector<int> order = ByWeight(items, c, true, weights);
+  // Every item fits an empty disc, so the bound over the whole disc's room holds whatever room
+  // the plans set aside.
+  const int bound = DiscLowerBound(weights, DataRoom(job, 0), job.maxFiles);
+  Progress progress(o.quiet);
+  const auto show = [&](const std::string& best) {
+    progress.Show("planning " +
+                  (c.groups.empty() ? Plural(items.Count(), "file", "files")
+                                    : Plural(items.Count(), "file or folder", "files and folders")) +
+                  ": at least " + Plural(static_cast<std::size_t>(bound), "disc", "discs") + best);
+  };
+  show("");
   DiscPlan plan;
   std::vector<Disc> discs;
   std::int64_t room = 0;
@@ -229,6 +239,7 @@ int RunAll(Collection& c, const Job& job, const Options& o) {
       fit = fit && d.Fits();
     }
     if (fit) needed = 0;
+    show(", " + Plural(discs.size(), "disc", "discs") + (fit ? "" : " before room for folders"));
     if (Interrupted()) {
       if (std::any_of(discs.begin(), discs.end(), [](const Disc& d) { return !d.Fits(); }))
         Repair(discs, items, itemOf, c, job);
@@ -236,8 +247,7 @@ int RunAll(Collection& c, const Job& job, const Options& o) {
     }
     return true;
   });
-  const int lower =
-      room == DataRoom(job, 0) ? plan.lowerBound : DiscLowerBound(weights, DataRoom(job, 0), job.maxFiles);
+  const int lower = room == DataRoom(job, 0) ? std::max(plan.lowerBound, bound) : bound;
   // Only a plan above the bound can do better, and only where room was kept for folders.
   if (room != DataRoom(job, 0) && static_cast<int>(discs.size()) > lower && !Interrupted()) {
     std::vector<Disc> inOrder = InPathOrder(items, c, job);

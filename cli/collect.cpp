@@ -12,9 +12,9 @@
 #include <unordered_map>
 #include <unordered_set>
 
-#include "cli/path_lists.h"
 #include "cli/list_input.h"
 #include "cli/output.h"
+#include "cli/path_lists.h"
 #include "cli/stopping.h"
 #include "cli/walk.h"
 #include "discs/model.h"
@@ -68,6 +68,7 @@ bool ReadListed(const Options& o, const Job& job, Collection& files) {
   }
   const std::string name = list == "-" ? "stdin" : list;
   std::size_t excluded = 0;
+  Progress progress(o.quiet);
   const ListReading r = ReadList(
       fd, o.listFile.empty() ? '\0' : '\n', g_signal,
       [&](std::int64_t size, std::string_view path, long record) {
@@ -89,6 +90,8 @@ bool ReadListed(const Options& o, const Job& job, Collection& files) {
           }
         }
         files.Add(path, onDisc, size);
+        if ((record & 1023) == 0 && progress.Due())
+          progress.Show("reading " + name + ": " + Plural(files.Count(), "file", "files"));
       },
       [&](long record, const std::string& why) {
         Warn(name + ":" + std::to_string(record) + ": " + why + ", skipped");
@@ -132,6 +135,10 @@ bool WalkPaths(const Options& o, const Job& job, Collection& files) {
   rules.excludes = job.excludes.Empty() ? nullptr : &job.excludes;
   rules.skipFolders = ResultFolders(o);
   rules.stop = &g_stop;
+  Progress progress(o.quiet);
+  rules.everyThousand = [&] {
+    if (progress.Due()) progress.Show("collecting: " + Plural(files.Count(), "file", "files"));
+  };
   FitWalker walker(files, rules);
   const std::vector<std::string> names = RootNames(o.paths);
   for (std::size_t root = 0; root < o.paths.size() && !walker.Stopped(); ++root)

@@ -144,6 +144,7 @@ void FitWalker::Walk(const std::string& rootPath, const std::string& rootOnDisc,
     const std::size_t firstChild = pending.size();
     while (const dirent* d = listing.Next()) {
       if (Stopped()) return;
+      if ((++m_seen & 1023) == 0 && m_rules.everyThousand) m_rules.everyThousand();
       const char* name = d->d_name;
       if (DotOrDotDot(name)) continue;
       if (name[0] == '.' && !m_rules.hidden) {

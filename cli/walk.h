@@ -21,6 +21,7 @@ struct WalkRules {
   const Excludes* excludes = nullptr;
   std::vector<Identity> skipFolders;  ///< folders never walked (where the results are written)
   const std::atomic<std::uint8_t>* stop = nullptr;
+  std::function<void()> everyThousand;  ///< called after every 1,024 entries looked at (progress)
 };
 
 struct WalkCounts {
@@ -52,4 +53,5 @@ class FitWalker {
   Collection& m_into;
   const WalkRules& m_rules;
   WalkCounts m_counts;
+  std::size_t m_seen = 0;
 };
