@@ -52,9 +52,53 @@ Items ItemsThatFit(const Items& all, Collection& c, const Job& job, std::vector<
   return kept;
 }
 
-// Files in the order of their paths on the disc, each disc filled until the next item does not
-// fit. Files of a folder stay together, so few folders take room on several discs: where folders
-// are many and files small, this needs fewer discs than packing by size.
+// The items in the order given, each disc filled until the next item does not fit (with its
+// records and folders counted, and the file limit); then the next disc.
+std::vector<Disc> OneAfterAnother(const std::vector<std::uint32_t>& order, const Items& items, const Collection& c,
+                                  const Job& job) {
+  const std::int64_t room = DataRoom(job, 0);
+  std::vector<Disc> discs;
+  std::unique_ptr<DiscRecords> records;
+  std::int64_t used = 0;
+  const auto addNames = [&](std::uint32_t f, DiscRecords& to) {
+    for (std::uint32_t k = 0; job.onDisc && k < c[f].nameCount; ++k) to.AddFile(c.OnDisc(c[f], k), c[f].size);
+  };
+  for (std::uint32_t item : order) {
+    std::int64_t data = 0, recordsAfter = 0;
+    std::size_t count = 0;
+    items.ForEachFile(item, [&](std::uint32_t f) {
+      data += c[f].data;
+      ++count;
+    });
+    if (records) {
+      const Candidate& first = c[items.files[items.start[item]]];
+      if (count == 1 && first.nameCount == 1) {
+        recordsAfter = records->Bytes() + (job.onDisc ? records->Adding(c.OnDisc(first), first.size) : 0);
+      } else {
+        DiscRecords trial = *records;
+        items.ForEachFile(item, [&](std::uint32_t f) { addNames(f, trial); });
+        recordsAfter = trial.Bytes();
+      }
+    }
+    if (!records || static_cast<int>(discs.back().files.size() + count) > job.maxFiles ||
+        used + data > room - recordsAfter) {
+      discs.emplace_back();
+      records = std::make_unique<DiscRecords>(job.model);
+      used = 0;
+    }
+    used += data;
+    items.ForEachFile(item, [&](std::uint32_t f) {
+      discs.back().files.push_back(f);
+      addNames(f, *records);
+    });
+  }
+  for (Disc& d : discs) Tally(d, c, job);
+  return discs;
+}
+
+// Files in the order of their paths on the disc, one disc after another. Files of a folder stay
+// together, so few folders take room on several discs: where folders are many and files small,
+// this needs fewer discs than packing by size.
 std::vector<Disc> InPathOrder(const Items& items, const Collection& c, const Job& job) {
   // Folders in path order, and the items of each folder by name: sorting the few folders instead
   // of every path keeps this quick for millions of files.
@@ -80,48 +124,12 @@ std::vector<Disc> InPathOrder(const Items& items, const Collection& c, const Job
     const std::uint32_t fa = folderRank[folderOfItem[a]], fb = folderRank[folderOfItem[b]];
     return fa != fb ? fa < fb : pathOf(a) < pathOf(b);
   });
-  const std::int64_t room = DataRoom(job, 0);
-  std::vector<Disc> discs;
-  std::unique_ptr<DiscRecords> records;
-  std::int64_t used = 0;
-  for (std::uint32_t item : order) {
-    std::int64_t data = 0, recordsAfter = 0;
-    std::size_t count = 0;
-    items.ForEachFile(item, [&](std::uint32_t f) {
-      data += c[f].data;
-      ++count;
-    });
-    if (records) {
-      const Candidate& first = c[items.files[items.start[item]]];
-      if (count == 1 && first.nameCount == 1) {
-        recordsAfter = records->Bytes() + records->Adding(c.OnDisc(first), first.size);
-      } else {
-        DiscRecords trial = *records;
-        items.ForEachFile(item, [&](std::uint32_t f) {
-          for (std::uint32_t k = 0; k < c[f].nameCount; ++k) trial.AddFile(c.OnDisc(c[f], k), c[f].size);
-        });
-        recordsAfter = trial.Bytes();
-      }
-    }
-    if (!records || static_cast<int>(discs.back().files.size() + count) > job.maxFiles ||
-        used + data > room - recordsAfter) {
-      discs.emplace_back();
-      records = std::make_unique<DiscRecords>(job.model);
-      used = 0;
-    }
-    used += data;
-    items.ForEachFile(item, [&](std::uint32_t f) {
-      discs.back().files.push_back(f);
-      for (std::uint32_t k = 0; k < c[f].nameCount; ++k) records->AddFile(c.OnDisc(c[f], k), c[f].size);
-    });
-  }
-  for (Disc& d : discs) Tally(d, c, job);
-  return discs;
+  return OneAfterAnother(order, items, c, job);
 }
 
 // A plan cut short by a signal before its discs were checked: a disc over the capacity gives up
 // its smallest items, about as many bytes as it is over, until it fits; those go on new discs,
-// filled one after another (each holds any one of them).
+// one after another (each holds any one of them).
 void Repair(std::vector<Disc>& discs, const Items& items, const std::vector<int>& itemOf, const Collection& c,
             const Job& job) {
   std::vector<std::uint32_t> moved;  // items
@@ -140,33 +148,7 @@ void Repair(std::vector<Disc>& discs, const Items& items, const std::vector<int>
     }
   }
   discs.erase(std::remove_if(discs.begin(), discs.end(), [](const Disc& d) { return d.files.empty(); }), discs.end());
-  const std::size_t firstNew = discs.size();
-  std::unique_ptr<DiscRecords> records;
-  std::int64_t data = 0;
-  for (std::uint32_t item : moved) {
-    std::int64_t adding = 0, itemData = 0;
-    std::size_t count = 0;
-    DiscRecords trial = records ? *records : DiscRecords(job.model);
-    items.ForEachFile(item, [&](std::uint32_t f) {
-      itemData += c[f].data;
-      ++count;
-      for (std::uint32_t k = 0; job.onDisc && k < c[f].nameCount; ++k) trial.AddFile(c.OnDisc(c[f], k), c[f].size);
-    });
-    adding = trial.Bytes();
-    const std::int64_t fixed = job.onDisc ? FixedBytes(job.model) : 0;
-    if (!records || static_cast<int>(discs.back().files.size() + count) > job.maxFiles ||
-        fixed + data + itemData + adding > job.capacity) {
-      discs.emplace_back();
-      records = std::make_unique<DiscRecords>(job.model);
-      data = 0;
-    }
-    data += itemData;
-    items.ForEachFile(item, [&](std::uint32_t f) {
-      discs.back().files.push_back(f);
-      for (std::uint32_t k = 0; job.onDisc && k < c[f].nameCount; ++k) records->AddFile(c.OnDisc(c[f], k), c[f].size);
-    });
-  }
-  for (std::size_t d = firstNew; d < discs.size(); ++d) Tally(discs[d], c, job);
+  for (Disc& d : OneAfterAnother(moved, items, c, job)) discs.push_back(std::move(d));
 }
 
 void PrintAllJson(const std::vector<Disc>& discs, const Collection& c, const Job& job, int lower, bool minimum,
