@@ -133,17 +133,22 @@ std::vector<Disc> InPathOrder(const Items& items, const Collection& c, const Job
 void Repair(std::vector<Disc>& discs, const Items& items, const std::vector<int>& itemOf, const Collection& c,
             const Job& job) {
   std::vector<std::uint32_t> moved;  // items
+  std::vector<bool> out(c.Count(), false);
   for (Disc& d : discs) {
     while (!d.Fits() && !d.files.empty()) {
+      // The smallest files stand last; an item's files leave together.
       std::int64_t over = d.total - d.capacity;
-      while (over > 0 && !d.files.empty()) {
-        const std::uint32_t item = static_cast<std::uint32_t>(itemOf[d.files.back()]);
-        items.ForEachFile(item, [&](std::uint32_t f) {
-          d.files.erase(std::find(d.files.begin(), d.files.end(), f));
-          over -= c[f].data + c[f].records;
+      for (auto f = d.files.rbegin(); f != d.files.rend() && over > 0; ++f) {
+        if (out[*f]) continue;
+        const std::uint32_t item = static_cast<std::uint32_t>(itemOf[*f]);
+        items.ForEachFile(item, [&](std::uint32_t g) {
+          out[g] = true;
+          over -= c[g].data + c[g].records;
         });
         moved.push_back(item);
       }
+      d.files.erase(std::remove_if(d.files.begin(), d.files.end(), [&](std::uint32_t f) { return out[f]; }),
+                    d.files.end());
       Tally(d, c, job);
     }
   }
@@ -181,6 +186,10 @@ int RunAll(Collection& c, const Job& job, const Options& o) {
   // the folders need room set aside.
   std::vector<std::int64_t> weights;
   const std::vector<int> order = ByWeight(items, c, true, weights);
+  if (Interrupted()) {
+    Complain("interrupted before the first plan: nothing planned");
+    return 128 + g_signal;
+  }
   // Every item fits an empty disc, so the bound over the whole disc's room holds whatever room
   // the plans set aside.
   const int bound = DiscLowerBound(weights, DataRoom(job, 0), job.maxFiles);

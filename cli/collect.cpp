@@ -229,5 +229,10 @@ bool Collect(const Options& o, const Job& job, Collection& files) {
     }
     if (count) files.SetApart(apart, "a path list cannot hold its name (use --link-into)");
   }
+  if (job.onDisc) files.IndexFolders(job.model);
+  if (g_signal) {
+    Complain("interrupted while collecting files: nothing planned");
+    return false;
+  }
   return true;
 }

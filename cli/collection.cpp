@@ -233,3 +233,26 @@ std::size_t Collection::JolietUnique() {
   }
   return renamed;
 }
+
+void Collection::IndexFolders(const DiscModel& model) {
+  m_folderOfName.assign(m_names.size(), kRoot);
+  m_above.clear();
+  m_folderBytes.clear();
+  std::unordered_map<std::string_view, std::uint32_t> ids;
+  // The folder of a path, numbered with those above it the first time it is met.
+  const auto folderOf = [&](std::string_view path, const auto& self) -> std::uint32_t {
+    const std::size_t slash = path.rfind('/');
+    if (slash == std::string_view::npos || slash == 0) return kRoot;
+    const std::string_view folder = path.substr(0, slash);
+    const auto found = ids.find(folder);
+    if (found != ids.end()) return found->second;
+    const std::uint32_t above = self(folder, self);
+    const std::uint32_t id = static_cast<std::uint32_t>(m_above.size());
+    m_above.push_back(above);
+    m_folderBytes.push_back(FolderRecordBytes(model, folder));
+    ids.emplace(folder, id);
+    return id;
+  };
+  for (std::size_t n = 0; n < m_names.size(); ++n)
+    m_folderOfName[n] = folderOf(m_text.View(m_names[n].onDisc), folderOf);
+}

@@ -9,6 +9,8 @@
 #include <string_view>
 #include <vector>
 
+#include "discs/model.h"
+
 /// Text kept in a TextArena: where it starts and how long it is.
 struct Text {
   std::uint64_t at = 0;
@@ -87,6 +89,17 @@ class Collection {
   /// one folder (genisoimage refuses such a folder): each later one becomes its first characters,
   /// "~2" and its extension. Returns how many were renamed.
   std::size_t JolietUnique();
+  /// Numbers the folders on the disc, each with the one above it and its own records by the
+  /// model, so that a disc's records add up without a look at a path (IndexFolders again after
+  /// any name changed).
+  void IndexFolders(const DiscModel& model);
+  /// The folder a name stands in (kRoot at the disc's root), the folder above a folder, and what
+  /// a folder itself takes.
+  static constexpr std::uint32_t kRoot = UINT32_MAX;
+  std::uint32_t FolderOf(const Candidate& c, std::uint32_t k) const { return m_folderOfName[c.firstName + k]; }
+  std::uint32_t Above(std::uint32_t folder) const { return m_above[folder]; }
+  std::int64_t FolderBytes(std::uint32_t folder) const { return m_folderBytes[folder]; }
+  std::size_t FolderCount() const { return m_above.size(); }
   /// Takes the marked files out, each into leftOut (under its first name) with `why`.
   void SetApart(const std::vector<bool>& apart, const std::string& why);
 
@@ -109,4 +122,6 @@ class Collection {
   std::vector<Slot> m_byIdentity;           ///< the same over m_identities, for candidates
   std::vector<std::uint32_t> m_identityOf;  ///< the candidate of each of m_identities
   std::size_t m_pathsUsed = 0, m_identitiesUsed = 0;
+  std::vector<std::uint32_t> m_folderOfName, m_above;
+  std::vector<std::int64_t> m_folderBytes;
 };

@@ -9,16 +9,25 @@
 
 void Tally(Disc& d, const Collection& c, const Job& job) {
   std::sort(d.files.begin(), d.files.end());
-  DiscRecords records(job.model);
-  d.raw = d.total = d.folders = 0;
+  // Each folder counted once a disc: a stamp per folder tells whether this tally met it yet.
+  static thread_local std::vector<std::uint32_t> met;
+  static thread_local std::uint32_t tally = 0;
+  if (met.size() < c.FolderCount()) met.assign(c.FolderCount(), tally);
+  if (++tally == 0) std::fill(met.begin(), met.end(), tally++);
+  d.raw = d.total = d.records = d.folders = 0;
   for (std::uint32_t i : d.files) {
     d.raw = SaturatingAdd(d.raw, c[i].size);
     d.total = SaturatingAdd(d.total, c[i].data);
-    d.folders -= c[i].records;
-    for (std::uint32_t k = 0; job.onDisc && k < c[i].nameCount; ++k) records.AddFile(c.OnDisc(c[i], k), c[i].size);
+    if (!job.onDisc) continue;
+    d.records += c[i].records;
+    for (std::uint32_t k = 0; k < c[i].nameCount; ++k) {
+      for (std::uint32_t f = c.FolderOf(c[i], k); f != Collection::kRoot && met[f] != tally; f = c.Above(f)) {
+        met[f] = tally;
+        d.folders += c.FolderBytes(f);
+      }
+    }
   }
-  d.records = records.Bytes();
-  d.folders += d.records;
+  d.records += d.folders;
   if (job.onDisc) d.total = SaturatingAdd(d.total, FixedBytes(job.model) + d.records);
   d.capacity = job.capacity;
 }

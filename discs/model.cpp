@@ -85,14 +85,17 @@ void NewFolders(std::string_view path, const std::unordered_set<std::string_view
 std::int64_t DiscRecords::Adding(std::string_view path, std::int64_t size) const {
   std::int64_t bytes = FileRecordBytes(m_model, path, size);
   if (!m_model.records) return bytes;
-  NewFolders(path, m_seen, [&](std::string_view folder) {
-    const std::size_t start = folder.rfind('/');
-    const std::string_view name = start == std::string_view::npos ? folder : folder.substr(start + 1);
-    bytes += kFolderExtents + RecordBytes(m_model, name) + kDotRecords +
-             kPathTables * (kPathTableEntry + static_cast<std::int64_t>(name.size())) +
-             (m_model.fileSystem == DiscFileSystem::kIsoUdf ? kUdfFolder : 0);
-  });
+  NewFolders(path, m_seen, [&](std::string_view folder) { bytes += FolderRecordBytes(m_model, folder); });
   return bytes;
+}
+
+std::int64_t FolderRecordBytes(const DiscModel& model, std::string_view path) {
+  if (!model.records) return 0;
+  const std::size_t start = path.rfind('/');
+  const std::string_view name = start == std::string_view::npos ? path : path.substr(start + 1);
+  return kFolderExtents + RecordBytes(model, name) + kDotRecords +
+         kPathTables * (kPathTableEntry + static_cast<std::int64_t>(name.size())) +
+         (model.fileSystem == DiscFileSystem::kIsoUdf ? kUdfFolder : 0);
 }
 
 void DiscRecords::AddFile(std::string_view path, std::int64_t size) {

@@ -34,6 +34,10 @@ std::int64_t FileBytes(const DiscModel& model, std::int64_t size);
 /// A file's own records at `path` (relative to the disc's root, with '/'), without its folders.
 std::int64_t FileRecordBytes(const DiscModel& model, std::string_view path, std::int64_t size);
 
+/// A folder's own part at `path` (relative to the disc's root, with '/'): its extents, its record
+/// in the folder above, its "." and ".." and its path-table entries (nothing without records).
+std::int64_t FolderRecordBytes(const DiscModel& model, std::string_view path);
+
 /// Adds up the records of one disc's files and of the folders above them, each folder counted
 /// once (nothing without records). A file of 4 GiB or more has a record per extent, each
 /// extent below 4 GiB.
