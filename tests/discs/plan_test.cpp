@@ -85,7 +85,8 @@ TEST(DiscPlan, BoundsBeyondL2) {
   // rounded plan is whole.
   const std::vector<std::int64_t> thirds = {44, 36, 34, 33, 29, 24};
   EXPECT_EQ(Bound(thirds), 2);
-  const Relaxation lp = Relax(thirds, 100, BestFitDiscs(thirds, 100, kNoFileLimit), 0, 1'000'000, stop);
+  long long nodes = 1'000'000;
+  const Relaxation lp = Relax(thirds, 100, kNoFileLimit, BestFitDiscs(thirds, 100, kNoFileLimit), 0, nodes, stop);
   EXPECT_EQ(lp.bound, 3);
   EXPECT_TRUE(lp.complete);
   DiscPlan rounded;
