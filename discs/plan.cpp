@@ -99,9 +99,9 @@ DiscPlan PlanDiscs(Span<const std::int64_t> sizes, std::int64_t capacity, int ma
   }
   // The discs the reduction fixed belong to a plan of the fewest discs: the search packs only
   // the items left. The linear relaxation may raise the bound, and its rounded solution is a
-  // start; repacking into one disc fewer finds most plans at the bound; the exact search finds the
-  // rest or proves the bound one higher. All run with budgets that double until one of them
-  // settles the question or the stop flag is set.
+  // start; the dive over it and repacking into one disc fewer find most plans at the bound; the
+  // exact search finds the rest or proves the bound one higher. All run with budgets that double
+  // until one of them settles the question or the stop flag is set.
   const auto improve = [&] {
     if (fixedCount + left.size() >= best.size()) return;
     best = fixed;
@@ -146,6 +146,7 @@ DiscPlan PlanDiscs(Span<const std::int64_t> sizes, std::int64_t capacity, int ma
         }
         if (static_cast<int>(best.size()) <= plan.lowerBound) break;
       }
+      // The dive goes on from the pass the last turn reached, where the relaxation covers all.
       if (relaxed && large == restSizes.size()) {
         DiscList dived;
         if (diver.Dive(target(), dived, budget * kRelaxNodesPerMove) == Diver::kFound) {
