@@ -6,6 +6,7 @@
 #include <random>
 #include <vector>
 
+#include "discs/diving.h"
 #include "discs/plan.h"
 #include "discs/relaxation.h"
 #include "search/byte_count.h"
@@ -166,5 +167,35 @@ TEST(DiscPlan, SizesNearTheLargestValue) {
     std::sort(sizes.rbegin(), sizes.rend());
     for (int maxPerDisc : {3, kNoFileLimit})
       ExpectWhole(PlanDiscs(sizes, capacity, maxPerDisc, stop), sizes, capacity, maxPerDisc);
+  }
+}
+
+// The relaxation counts the file limit in its sets, and the dive over it reaches the bound with
+// every item on one disc.
+TEST(DiscPlan, RelaxationAndDiveKeepTheFileLimit) {
+  std::atomic<std::uint8_t> stop{0};
+  const std::vector<std::int64_t> tens(10, 10);
+  long long nodes = 1'000'000;
+  const Relaxation lp = Relax(tens, 100, 3, BestFitDiscs(tens, 100, 3), 0, nodes, stop);
+  EXPECT_EQ(lp.bound, 4);
+  DiscPlan rounded;
+  rounded.discs = lp.discs;
+  ExpectWhole(rounded, tens, 100, 3);
+  // Two to four items a disc with little room to spare, where best fit is one disc over.
+  for (int maxPerDisc : {3, kNoFileLimit}) {
+    std::mt19937_64 rng(7);
+    std::vector<std::int64_t> sizes(90);
+    for (auto& s : sizes) s = std::uniform_int_distribution<std::int64_t>(200'000, 500'000)(rng);
+    std::sort(sizes.rbegin(), sizes.rend());
+    nodes = 100'000'000;
+    const int bound =
+        Relax(sizes, 1'000'000, maxPerDisc, BestFitDiscs(sizes, 1'000'000, maxPerDisc), 0, nodes, stop).bound;
+    Diver diver(sizes, 1'000'000, maxPerDisc, stop);
+    DiscPlan dived;
+    dived.lowerBound = bound;
+    ASSERT_EQ(diver.Dive(bound, dived.discs, 100'000'000), Diver::kFound) << maxPerDisc;
+    ExpectWhole(dived, sizes, 1'000'000, maxPerDisc);
+    EXPECT_TRUE(dived.Minimum());
+    EXPECT_GT(BestFitDiscs(sizes, 1'000'000, maxPerDisc).size(), dived.discs.size());
   }
 }
