@@ -16,10 +16,11 @@
 /// disc is closed only when no item left fits in its free space (else adding the item is never
 /// worse), an item that fills the disc exactly is the only one tried there, and a disc is not
 /// closed where an item left could replace one or two of its own and fill it as well; under a
-/// file limit the last two hold only where no disc would get more items than before. Among items of
-/// one size, only the first not taken is tried at each step. The search runs in passes of limited
-/// discrepancy: pass k takes at most k times an item other than the largest that fits, so plans
-/// close to the greedy one come first; a pass the limit never cut settles the question.
+/// file limit the last two hold only where no disc would get more items than before. Among
+/// items of one size, only the first not taken is tried at each step. The search runs in passes
+/// of limited discrepancy: pass k takes at most k times an item other than the largest that
+/// fits, so plans close to the greedy one come first; a pass the limit never cut settles the
+/// question.
 class Packer {
  public:
   enum Result { kFound, kImpossible, kStopped };

@@ -8,11 +8,11 @@
 #include "discs/disc_list.h"
 #include "search/span.h"
 
-/// Price and dive (after Sadykov, Vanderbeck, Pessoa and Uchoa's diving heuristics for branch
-/// and price): the relaxation is solved, the set its solution takes most becomes a disc (with
-/// every other set it takes whole), and the relaxation of the items left is solved again from what
-/// is left of the last solution's rounded plan, until that rounded plan fits the discs left or the
-/// bound passes them, which sends the search back. Where the relaxation's bound rounds to the
+/// Price and dive (after Sadykov, Vanderbeck, Pessoa, Tahiri and Uchoa's diving heuristics for
+/// branch and price): the relaxation is solved, the set its solution takes most becomes a disc
+/// (with every other set it takes whole), and the relaxation of the items left is solved again
+/// from what is left of the last solution's rounded plan, until that rounded plan fits the discs
+/// left or the bound passes them, which sends the search back. Where the relaxation's bound rounds to the
 /// fewest discs, as it does for nearly every collection, the dive mostly reaches a plan of that
 /// many. Passes of limited discrepancy: pass k may take, k times in all, another of a solution's
 /// sets than the first; each call goes on from the pass the last one reached.
