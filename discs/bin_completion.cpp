@@ -65,7 +65,11 @@ bool Packer::Complete(int from, std::int64_t room, int discs, Wide waste, int sp
     if (Complete(i + 1, room - m_sizes[i], discs, waste, cost)) return true;
     m_discs.back().pop_back();
     Give(i);
-    if (m_stopped || m_sizes[i] == room) return false;
+    if (m_stopped) return false;
+    // An item that fills the disc exactly can trade places with whatever else would fill it, in
+    // a plan that puts it elsewhere. Under a file limit only one item may take its place there,
+    // so the rule holds only for the disc's last place.
+    if (m_sizes[i] == room && (!m_limited || static_cast<int>(m_discs.back().size()) + 1 == m_maxPerDisc)) return false;
   }
   // Close the disc: only when nothing left fits its free space, and that space is affordable.
   if (room > waste || (!full && m_left > 0 && Smallest() <= room) || Dominated(room)) return false;
@@ -74,12 +78,13 @@ bool Packer::Complete(int from, std::int64_t room, int discs, Wide waste, int sp
 
 // Whether an item left for later discs could take the place of one or two of this disc's
 // (all but its first, the largest left), filling it at least as well: then the plan with the
-// swap is as good, and the search meets it elsewhere.
+// swap is as good, and the search meets it elsewhere. Two for one adds an item to the other
+// disc, which a file limit may forbid.
 bool Packer::Dominated(std::int64_t room) const {
   const std::vector<int>& disc = m_discs.back();
   for (std::size_t a = 1; a < disc.size(); ++a) {
     if (Unused(m_sizes[disc[a]] + 1, m_sizes[disc[a]] + room)) return true;
-    for (std::size_t b = a + 1; b < disc.size(); ++b) {
+    for (std::size_t b = a + 1; !m_limited && b < disc.size(); ++b) {
       const std::int64_t both = m_sizes[disc[a]] + m_sizes[disc[b]];
       if (Unused(both, both + room)) return true;
     }

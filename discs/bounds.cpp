@@ -104,7 +104,7 @@ void Reduce(Span<const std::int64_t> sizes, std::int64_t capacity, int maxPerDis
     for (int i = last, found = 0; i >= 0 && found < 2; --i) {
       if (!taken[i] && i != j) small[found++] = i;
     }
-    if (maxPerDisc > 2 && small[1] >= 0 && sizes[j] + sizes[small[0]] + sizes[small[1]] <= capacity) break;
+    if (maxPerDisc > 2 && small[1] >= 0 && Wide(sizes[j]) + sizes[small[0]] + sizes[small[1]] <= capacity) break;
     taken[j] = true;
     free[j] = j + 1;
     fixed.push_back({j});

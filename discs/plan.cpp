@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "discs/bin_completion.h"
+#include "discs/diving.h"
 #include "discs/relaxation.h"
 #include "discs/repacking.h"
 #include "search/byte_count.h"
@@ -98,9 +99,9 @@ DiscPlan PlanDiscs(Span<const std::int64_t> sizes, std::int64_t capacity, int ma
   }
   // The discs the reduction fixed belong to a plan of the fewest discs: the search packs only
   // the items left. The linear relaxation may raise the bound, and its rounded solution is a
-  // start; repacking into one disc fewer finds most plans at the bound; the exact search finds the
-  // rest or proves the bound one higher. All run with budgets that double until one of them
-  // settles the question or the stop flag is set.
+  // start; the dive over it and repacking into one disc fewer find most plans at the bound; the
+  // exact search finds the rest or proves the bound one higher. All run with budgets that double
+  // until one of them settles the question or the stop flag is set.
   const auto improve = [&] {
     if (fixedCount + left.size() >= best.size()) return;
     best = fixed;
@@ -114,6 +115,7 @@ DiscPlan PlanDiscs(Span<const std::int64_t> sizes, std::int64_t capacity, int ma
     const auto target = [&] { return plan.lowerBound - fixedCount; };
     Repacker repacker(restSizes, capacity, maxPerDisc, stop);
     Packer packer(restSizes, capacity, maxPerDisc, stop);
+    Diver diver(restSizes, capacity, maxPerDisc, stop);
     // Whatever the largest items alone need, all need: where many small items make the exact
     // search too wide to prove anything, it may still prove the bound too low for the items over
     // a tenth of a disc.
@@ -133,15 +135,25 @@ DiscPlan PlanDiscs(Span<const std::int64_t> sizes, std::int64_t capacity, int ma
       // items where no others are left, with a plan to start from.
       if (!relaxed && large > 0 && large <= kRelaxedItems) {
         const bool all = large == restSizes.size();
-        const Relaxation lp = Relax(largeSizes, capacity, all ? left : BestFitDiscs(largeSizes, capacity, kNoFileLimit),
-                                    target(), budget * kRelaxNodesPerMove, stop);
+        long long nodes = budget * kRelaxNodesPerMove;
+        const Relaxation lp = Relax(largeSizes, capacity, maxPerDisc,
+                                    all ? left : BestFitDiscs(largeSizes, capacity, maxPerDisc), target(), nodes, stop);
         relaxed = lp.complete;
         plan.lowerBound = std::max(plan.lowerBound, fixedCount + lp.bound);
-        if (all && maxPerDisc == kNoFileLimit && lp.discs.size() < left.size()) {
+        if (all && lp.discs.size() < left.size()) {
           left = lp.discs;
           improve();
         }
         if (static_cast<int>(best.size()) <= plan.lowerBound) break;
+      }
+      // The dive goes on from the pass the last turn reached, where the relaxation covers all.
+      if (relaxed && large == restSizes.size()) {
+        DiscList dived;
+        if (diver.Dive(target(), dived, budget * kRelaxNodesPerMove) == Diver::kFound) {
+          left = std::move(dived);
+          improve();
+          if (static_cast<int>(best.size()) <= plan.lowerBound) break;
+        }
       }
       DiscList fewer = left;
       while (static_cast<int>(fewer.size()) > target() && repacker.Fewer(fewer, budget)) left = fewer;

@@ -28,8 +28,8 @@ DiscList DiscByDisc(Span<const std::int64_t> sizes, std::int64_t capacity, const
 /// Fewest discs for sizes in descending order: best fit, or where that is above the lower bound
 /// (and without a file limit, where it takes no more than a moment) the disc-by-disc plan if
 /// better; then, on the items the reduction leaves, the linear relaxation (whose bound may be
-/// higher and whose rounded solution is a start), repacking into one disc fewer and bin
-/// completion by turns, until a plan reaches the bound, bin completion proves fewer discs
+/// higher and whose rounded solution is a start), a dive over it, repacking into one disc fewer
+/// and bin completion by turns, until a plan reaches the bound, bin completion proves fewer discs
 /// impossible (which raises the bound), or the stop flag is set.
 DiscPlan PlanDiscs(Span<const std::int64_t> sizes, std::int64_t capacity, int maxPerDisc,
                    const std::atomic<std::uint8_t>& stop);

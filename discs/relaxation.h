@@ -7,17 +7,24 @@
 #include <cstdint>
 #include <vector>
 
+#include "discs/disc_list.h"
 #include "search/span.h"
 
 struct Relaxation {
-  int bound = 0;                        ///< proven: no plan takes fewer discs (0 when unknown)
-  std::vector<std::vector<int>> discs;  ///< a plan rounded from the relaxed solution
-  bool complete = false;                ///< at the optimum, or unable to pass `known`
+  struct Column {
+    double share;  ///< how much of it the solution takes, above 0
+    std::vector<int> items;
+  };
+  int bound = 0;                ///< proven: no plan takes fewer discs (0 when unknown)
+  DiscList discs;               ///< a plan rounded from the relaxed solution
+  std::vector<Column> columns;  ///< the sets the relaxed solution takes, most first
+  bool complete = false;        ///< at the optimum, or unable to pass `known`
 };
 
 /// Column generation from the plan `start` (item indices of each disc, sizes in descending order),
-/// each column a set of items that fits a disc, priced by an exact knapsack search. It ends at the
-/// optimum, once the relaxation can no longer raise `known` (a bound already proven), or once
-/// `nodes` knapsack nodes or the stop flag run out; the bound is proven at whatever point it ends.
-Relaxation Relax(Span<const std::int64_t> sizes, std::int64_t capacity, const std::vector<std::vector<int>>& start,
-                 int known, long long nodes, const std::atomic<std::uint8_t>& stop);
+/// each column a set of at most maxPerDisc items that fits a disc, priced by an exact knapsack
+/// search. It ends at the optimum, once the relaxation can no longer raise `known` (a bound already
+/// proven), or once the budget of knapsack nodes (`nodes`, less what it spends) or the stop flag
+/// run out; the bound is proven at whatever point it ends.
+Relaxation Relax(Span<const std::int64_t> sizes, std::int64_t capacity, int maxPerDisc, const DiscList& start,
+                 int known, long long& nodes, const std::atomic<std::uint8_t>& stop);

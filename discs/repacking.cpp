@@ -39,7 +39,9 @@ void Repacker::Group(const std::vector<int>& items, long long move, Groups& g) c
     if (m_until[items[a]] > move) continue;
     g.bySize[1].push_back({m_sizes[items[a]], a, -1});
     for (int b = a + 1; pairs && b < static_cast<int>(items.size()); ++b) {
-      if (m_until[items[b]] <= move) g.bySize[2].push_back({m_sizes[items[a]] + m_sizes[items[b]], a, b});
+      // A pair over a disc never fits, and its sum might not fit 64 bits.
+      if (m_until[items[b]] <= move && m_sizes[items[a]] <= m_capacity - m_sizes[items[b]])
+        g.bySize[2].push_back({m_sizes[items[a]] + m_sizes[items[b]], a, b});
     }
   }
   const auto bySize = [](const struct Group& x, const struct Group& y) { return x.size < y.size; };
