@@ -30,6 +30,7 @@ void AppendPinnedEntries() {
 void CMainDialog::OnCompute() {
   if (Computing()) {
     AppMessageBox(m_hWnd, "既に演算は行われています", nullptr, MB_OK);
+    EnableWhenIdle();  // a message box may enable its owner as it closes, even one it found disabled
     return;
   }
   if (AppMessageBox(m_hWnd, "ピッタリ容量の計算を行います。よろしいですか？", "計算するぞ～", MB_YESNO) == IDNO) return;
