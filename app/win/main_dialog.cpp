@@ -30,7 +30,13 @@ CMainDialog::CMainDialog(HWND parent)
   LoadSettings(GetSettingsPath(), m_settings);
 }
 
-CMainDialog::~CMainDialog() { SaveSettings(GetSettingsPath(), m_settings); }
+CMainDialog::~CMainDialog() {
+  // A WM_QUIT ends the dialog's loop even while a computation runs: the worker stops before
+  // anything it reads goes.
+  if (Computing()) StopWorker();
+  if (m_worker) CloseHandle(m_worker);
+  SaveSettings(GetSettingsPath(), m_settings);
+}
 
 void CMainDialog::DoDataExchange() {
   m_fileList.SubclassWindow(Item(IDC_FILE_LIST));

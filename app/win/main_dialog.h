@@ -19,7 +19,8 @@
 class CMainDialog : public CDialog, public CFileListOwner {
  public:
   explicit CMainDialog(HWND parent = nullptr);
-  /// Writes medias.ini before anything else is torn down.
+  /// Stops a computation that still runs and waits for its worker, then writes medias.ini,
+  /// before anything else is torn down.
   ~CMainDialog() override;
 
   void ShowResultPanel(bool show);
@@ -61,6 +62,8 @@ class CMainDialog : public CDialog, public CFileListOwner {
   /// The end of a computation, whether it ran out or was stopped.
   void OnSearchDone();
   void AbandonComputation();
+  /// Asks the running computation to stop and waits until its worker has ended.
+  void StopWorker();
   /// Commands that end the dialog or change a file set, which wait while a computation runs.
   static bool ChangesTheSets(int command);
   void CloseProgress();
@@ -75,4 +78,5 @@ class CMainDialog : public CDialog, public CFileListOwner {
   CStaticTarget m_dragTarget;
   CCancelDialog m_progress;
   std::unique_ptr<FileEntry[]> m_candidates;  ///< the running computation's candidates; null when idle
+  HANDLE m_worker = nullptr;                  ///< the thread of the running or the last computation
 };

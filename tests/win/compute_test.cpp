@@ -495,6 +495,55 @@ TEST_F(ComputeTest, NoKeyDuringASearchClosesAWindowItNeeds) {
                   }));
 }
 
+namespace {
+// Starts the worker as usual and keeps a handle, to see when it has ended.
+HANDLE g_watchedThread = nullptr;
+HANDLE StartWatched(LPTHREAD_START_ROUTINE routine, LPVOID argument) {
+  HANDLE thread = CreateThread(nullptr, 0, routine, argument, 0, nullptr);
+  DuplicateHandle(GetCurrentProcess(), thread, GetCurrentProcess(), &g_watchedThread, 0, FALSE, DUPLICATE_SAME_ACCESS);
+  return thread;
+}
+}  // namespace
+
+TEST_F(ComputeTest, AQuitMessageDuringASearchStopsTheWorkerBeforeItsDataGoes) {
+  // Files of one residue that never add up to the capacity (see AStopInALongRunKeepsTheBestSoFar):
+  // the search would run practically forever.
+  std::mt19937_64 rng(7);
+  std::uniform_int_distribution<std::int64_t> pick(1'000'000, 1'000'100);
+  std::vector<std::string> paths;
+  for (int i = 0; i < 300; ++i) {
+    paths.push_back(m_dir.path() + "\\r" + std::to_string(i));
+    MakeFile(paths.back(), 3 * pick(rng) + 1);
+  }
+  SetThreadStarter(StartWatched);
+  Answer({IDYES});
+  m_dialog = std::make_unique<CMainDialog>();
+  std::atomic<bool> running{false};
+  const DWORD self = GetCurrentThreadId();
+  std::thread other([&] {
+    for (int i = 0; i < 500 && !IsWindowVisible(m_dialog->GetSafeHwnd()); ++i) Sleep(10);
+    Drop(paths);
+    SetText(IDC_CAPACITY, "60003000");
+    PostMessageA(Dlg(), WM_COMMAND, MAKEWPARAM(IDC_COMPUTE, BN_CLICKED), 0);
+    for (int i = 0; i < 500 && !Progress(); ++i) Sleep(10);
+    Sleep(300);
+    running = Progress() != nullptr && WaitForSingleObject(g_watchedThread, 0) == WAIT_TIMEOUT;
+    PostThreadMessageA(self, WM_QUIT, 0, 0);
+  });
+  m_dialog->DoModal();
+  other.join();
+  MSG quit;
+  EXPECT_TRUE(PeekMessageA(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));  // passed on to the enclosing loop
+  EXPECT_TRUE(running);
+  m_dialog.reset();
+  ASSERT_NE(g_watchedThread, nullptr);
+  EXPECT_EQ(WaitForSingleObject(g_watchedThread, 0), WAIT_OBJECT_0) << "the worker outlived the dialog";
+  g_stopSearch.store(1);
+  WaitForSingleObject(g_watchedThread, 5000);
+  CloseHandle(g_watchedThread);
+  g_watchedThread = nullptr;
+}
+
 TEST_F(ComputeTest, AfterASearchTheMainWindowIsActiveWithNoRowSelected) {
   // Another program's window is open on the desktop, as it usually is. (It shares the test
   // driver's output pipe, so it must end with the test whatever happens.)
