@@ -396,6 +396,26 @@ TEST_F(MainDialogTest, NamesAndPathsTheNarrowFileFunctionsCannotOpenAreNotListed
   std::vector<std::string> listed;
   for (const Row& r : Rows(IDC_FILE_LIST)) listed.push_back(r.name + " " + r.size);
   EXPECT_EQ(listed, (std::vector<std::string>{"short.bin 5バイト", "cafe.bin 4バイト", "ok.bin 2バイト"}));
+  // One notice names what was left out, once the list shows the rest: café.bin as the code page
+  // shows it (a question mark, never the look-alike that names cafe.bin), and the long path
+  // shortened.
+  ASSERT_EQ(m_boxes.size(), 1u);
+  const auto notice = [](std::size_t count) {
+    return std::to_string(count) +
+           "個のファイルまたはフォルダは、名前に使えない文字を含むか、パスが長すぎるか、"
+           "読めないため、一覧に入れていません。\n\n";
+  };
+  EXPECT_EQ(m_boxes[0].text.rfind(notice(3), 0), 0u) << m_boxes[0].text;
+  EXPECT_NE(m_boxes[0].text.find(std::string(fixture) + "\\caf?.bin\n"), std::string::npos) << m_boxes[0].text;
+  EXPECT_NE(m_boxes[0].text.find("…nnn"), std::string::npos) << m_boxes[0].text;
+  EXPECT_NE(m_boxes[0].text.find("nnn.bin\n"), std::string::npos) << m_boxes[0].text;
+  EXPECT_EQ(m_boxes[0].caption, AppTitle());
+  EXPECT_EQ(m_boxes[0].type, static_cast<UINT>(MB_OK));
+  EXPECT_EQ(m_boxes[0].fileRows, 3);
+  // A drop with nothing left out says nothing.
+  Drop({std::string(fixture) + "\\ok.bin"});
+  EXPECT_EQ(m_boxes.size(), 1u);
+
   // Dropped by the shell in UTF-16: café.bin has no name in the code page and adds nothing, while
   // a name it holds is taken as it is.
   Answer({IDYES});
@@ -404,6 +424,13 @@ TEST_F(MainDialogTest, NamesAndPathsTheNarrowFileFunctionsCannotOpenAreNotListed
   MultiByteToWideChar(CP_ACP, 0, fixture, -1, wideFolder.data(), static_cast<int>(wideFolder.size()));
   DropWide({wideFolder + L"\\caf\u00e9.bin", wideFolder + L"\\ok.bin"});
   EXPECT_EQ(Names(IDC_FILE_LIST), (std::vector<std::string>{"ok.bin"}));
+  ASSERT_EQ(m_boxes.size(), 3u);
+  EXPECT_EQ(m_boxes[2].text.rfind(notice(1) + fixture + "\\caf?.bin\n\n", 0), 0u) << m_boxes[2].text;
+  EXPECT_EQ(m_boxes[2].fileRows, 1);
+  // And a path that is gone by the time it is dropped.
+  Drop({m_dir.path() + "\\消えた"});
+  ASSERT_EQ(m_boxes.size(), 4u);
+  EXPECT_EQ(m_boxes[3].text.rfind(notice(1) + m_dir.path() + "\\消えた\n\n", 0), 0u) << m_boxes[3].text;
 }
 
 TEST_F(MainDialogTest, ColumnsFitTheirWidestTextAfterManyOfNearlyTheSameWidth) {
