@@ -82,6 +82,21 @@ class ComputeTest : public MainDialogTest {
     g_heldThread = nullptr;
   }
   HWND Progress() const { return FindWindowA(nullptr, "最適解算出完了"); }
+  // Files of about 3 MB, each one byte more than a multiple of 3. With kEndlessCapacity exactly
+  // twenty of them fit, so twenty is the only combination size searched; twenty such sizes add up
+  // to 2 more than a multiple of 3, never to the capacity (a multiple of 3). Nothing tells the
+  // search that, so it would go through every combination of twenty: practically forever.
+  static constexpr std::int64_t kEndlessCapacity = 60'003'000;
+  std::vector<std::string> EndlessSearchFiles(int count) {
+    std::mt19937_64 rng(7);
+    std::uniform_int_distribution<std::int64_t> pick(1'000'000, 1'000'100);
+    std::vector<std::string> paths;
+    for (int i = 0; i < count; ++i) {
+      paths.push_back(m_dir.path() + "\\r" + std::to_string(i));
+      MakeFile(paths.back(), 3 * pick(rng) + 1);
+    }
+    return paths;
+  }
 };
 
 }  // namespace
@@ -270,18 +285,8 @@ TEST_F(ComputeTest, AStopBeforeAnyImprovementKeepsTheInitialSolution) {
 
 TEST_F(ComputeTest, AStopInALongRunKeepsTheBestSoFar) {
   Open(nullptr);
-  // Two thousand files of about 3 MB, each one byte more than a multiple of 3. Exactly twenty of
-  // them fit, so twenty is the only combination size searched; twenty such sizes add up to 2
-  // more than a multiple of 3, never to the capacity (a multiple of 3). Nothing tells the search
-  // that, so it would go through every combination of twenty: practically forever.
-  std::mt19937_64 rng(7);
-  std::uniform_int_distribution<std::int64_t> pick(1'000'000, 1'000'100);
-  std::vector<std::string> paths;
-  for (int i = 0; i < 2000; ++i) {
-    paths.push_back(m_dir.path() + "\\r" + std::to_string(i));
-    MakeFile(paths.back(), 3 * pick(rng) + 1);
-  }
-  const std::int64_t capacity = 60'003'000;
+  const std::vector<std::string> paths = EndlessSearchFiles(2000);
+  const std::int64_t capacity = kEndlessCapacity;
   Drop(paths);
   ASSERT_EQ(Rows(IDC_FILE_LIST).size(), 2000u);
   SetText(IDC_CAPACITY, std::to_string(capacity));
@@ -506,15 +511,7 @@ HANDLE StartWatched(LPTHREAD_START_ROUTINE routine, LPVOID argument) {
 }  // namespace
 
 TEST_F(ComputeTest, AQuitMessageDuringASearchStopsTheWorkerBeforeItsDataGoes) {
-  // Files of one residue that never add up to the capacity (see AStopInALongRunKeepsTheBestSoFar):
-  // the search would run practically forever.
-  std::mt19937_64 rng(7);
-  std::uniform_int_distribution<std::int64_t> pick(1'000'000, 1'000'100);
-  std::vector<std::string> paths;
-  for (int i = 0; i < 300; ++i) {
-    paths.push_back(m_dir.path() + "\\r" + std::to_string(i));
-    MakeFile(paths.back(), 3 * pick(rng) + 1);
-  }
+  const std::vector<std::string> paths = EndlessSearchFiles(300);
   SetThreadStarter(StartWatched);
   Answer({IDYES});
   m_dialog = std::make_unique<CMainDialog>();
@@ -523,7 +520,7 @@ TEST_F(ComputeTest, AQuitMessageDuringASearchStopsTheWorkerBeforeItsDataGoes) {
   std::thread other([&] {
     for (int i = 0; i < 500 && !IsWindowVisible(m_dialog->GetSafeHwnd()); ++i) Sleep(10);
     Drop(paths);
-    SetText(IDC_CAPACITY, "60003000");
+    SetText(IDC_CAPACITY, std::to_string(kEndlessCapacity));
     PostMessageA(Dlg(), WM_COMMAND, MAKEWPARAM(IDC_COMPUTE, BN_CLICKED), 0);
     for (int i = 0; i < 500 && !Progress(); ++i) Sleep(10);
     Sleep(300);
