@@ -15,7 +15,7 @@
 // 2. The worker searches (SearchThreadProc). It alone writes g_resultSet, g_bestRemainder and
 //    g_searchParams.outOfMemory, and reads the candidates, which nobody changes meanwhile. It shows
 //    each better total in the progress dialog with SetDlgItemText, a send that the user-interface
-//    thread carries out. That thread only writes g_stopSearch (完了 and Esc in the progress
+//    thread carries out. That thread only writes g_stopSearch (完了, Enter and Esc in the progress
 //    dialog), refuses every command and drop that would change a file set or end the dialog
 //    (CMainDialog::Computing), and frees nothing the worker reads.
 // 3. The worker hands back: it sends ID_SEARCH_DONE to the main dialog and waits inside that send
