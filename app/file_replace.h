@@ -1,5 +1,5 @@
 #pragma once
-// The one file-system call the settings file needs beyond the C library, per platform.
+// The file-system calls the settings file needs beyond the C library, per platform.
 
 #include <string>
 
@@ -9,3 +9,7 @@ bool ReplaceFileWith(const std::string& from, const std::string& to);
 
 /// A name for a temporary file beside `path` that no other running process of ours uses.
 std::string TemporaryNameBeside(const std::string& path);
+
+/// Whether the path is a link (on Windows any reparse point): replacing it would put a plain
+/// file where the link was.
+bool IsLink(const std::string& path);

@@ -9,3 +9,8 @@ bool ReplaceFileWith(const std::string& from, const std::string& to) {
 std::string TemporaryNameBeside(const std::string& path) {
   return path + "." + std::to_string(GetCurrentProcessId()) + ".tmp";
 }
+
+bool IsLink(const std::string& path) {
+  const DWORD attributes = GetFileAttributesA(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+}

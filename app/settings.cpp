@@ -86,14 +86,20 @@ bool WriteAndClose(std::FILE* f, const std::string& text) {
 
 bool SaveSettings(const std::string& path, const std::string (&settings)[kSettingCount]) {
   const std::string text = FormatSettings(settings);
-  const std::string temporary = TemporaryNameBeside(path);
-  std::FILE* f = std::fopen(temporary.c_str(), "wb");
-  if (!f) {
-    // A folder that forbids new files may still hold a writable file: then it is written in place.
-    std::FILE* inPlace = std::fopen(path.c_str(), "wb");
-    return inPlace && WriteAndClose(inPlace, text);
+  // A link is written through: replacing it would leave a plain file where the link was.
+  if (!IsLink(path)) {
+    const std::string temporary = TemporaryNameBeside(path);
+    if (std::FILE* f = std::fopen(temporary.c_str(), "wb")) {
+      const bool written = WriteAndClose(f, text);
+      if (written && ReplaceFileWith(temporary, path)) return true;
+      std::remove(temporary.c_str());
+      // A complete copy that cannot take the file's place (another program holds the file, or
+      // the folder lets files be written but not deleted) leaves the file to be written in place;
+      // after a copy that could not be written (a full disk) the old file is kept as it is.
+      if (!written) return false;
+    }
   }
-  if (WriteAndClose(f, text) && ReplaceFileWith(temporary, path)) return true;
-  std::remove(temporary.c_str());
-  return false;
+  // Also where the folder forbids new files: the file itself may still be writable.
+  std::FILE* inPlace = std::fopen(path.c_str(), "wb");
+  return inPlace && WriteAndClose(inPlace, text);
 }

@@ -27,5 +27,6 @@ std::string FormatSettings(const std::string (&settings)[kSettingCount]);
 
 /// Writes the settings to a temporary file beside path and replaces the file only once the new
 /// one is complete, so a failed write never loses the old settings. Where no temporary file can
-/// be made there, the file itself is rewritten. False when the settings could not be written.
+/// be made there, or the complete one cannot replace the file, and where the file is a link, the
+/// file itself is rewritten. False when the settings could not be written.
 bool SaveSettings(const std::string& path, const std::string (&settings)[kSettingCount]);

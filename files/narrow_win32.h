@@ -8,3 +8,7 @@
 /// replaced by a look-alike or a question mark, so that the narrow text names what the UTF-16
 /// text names and no other file.
 bool NarrowExactly(std::wstring_view text, std::string& narrow);
+
+/// The text in the program's code page for showing it: each character the code page cannot hold
+/// becomes a question mark (which no file name holds), never a look-alike.
+std::string NarrowAsShown(std::wstring_view text);

@@ -55,7 +55,7 @@ struct Entry {
   std::string name;
   bool folder;
   std::int64_t size;
-  bool readable = true;  ///< false for a name whose file cannot be looked at (a broken link)
+  bool readable = true;  ///< false for a name whose file cannot be looked at (a broken link) or opened
   bool link = false;     ///< a symbolic link, junction or other reparse point
   bool shared = false;   ///< a file that other paths may lead to (several hard links, or a link)
   FolderId id{};         ///< with shared: the file's volume and number
@@ -68,7 +68,7 @@ Kind Inspect(const std::string& path, std::int64_t& size, bool& link);
 bool Identify(const std::string& folder, FolderId& id);
 /// The folder's entries, or false when it cannot be listed. A nonzero `limit` gives up (false)
 /// on a folder of more entries than that. Names that the program could not open as they stand
-/// are left out.
+/// are unreadable entries, named as the program can show them.
 bool List(const std::string& folder, std::vector<Entry>& entries, std::size_t limit = 0);
 /// Whether the path, or a folder above it, is a link.
 bool LinkAbove(const std::string& path);
@@ -86,7 +86,8 @@ FileEntry MakeEntry(std::string path, std::int64_t size);
 class PathWalker {
  public:
   using FileFound = std::function<void(FileEntry)>;
-  /// A path that could not be read (missing, unreadable folder); the walk goes on without it.
+  /// A path that could not be read (missing, an unreadable folder or a broken link, a name the
+  /// program cannot open as it stands, shown as best it can be); the walk goes on without it.
   using PathSkipped = std::function<void(const std::string& path)>;
 
   explicit PathWalker(FileFound found, PathSkipped skipped = nullptr, FolderPaths* known = nullptr)

@@ -51,7 +51,7 @@ bool Identify(const std::string& folder, FolderId& id) {
 // The listing already tells folders from files and gives each file's size. It is read in UTF-16,
 // which names every file as it is: a name the code page cannot hold, or a path too long for the
 // narrow file functions, would reach the user (and the writing software) as another name, so such
-// entries are left out.
+// entries are marked unreadable, under their name as the code page shows it.
 bool List(const std::string& folder, std::vector<Entry>& entries, std::size_t limit) {
   const std::wstring wideFolder = Wide(Join(folder, ""));
   WIN32_FIND_DATAW data;
@@ -65,9 +65,11 @@ bool List(const std::string& folder, std::vector<Entry>& entries, std::size_t li
       FindClose(h);
       return false;
     }
-    if (wideFolder.size() + wcslen(data.cFileName) > kLongestPath || !NarrowExactly(data.cFileName, name)) continue;
-    entries.push_back({name, (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0,
-                       SizeOf(data.nFileSizeHigh, data.nFileSizeLow), true,
+    const bool usable =
+        wideFolder.size() + wcslen(data.cFileName) <= kLongestPath && NarrowExactly(data.cFileName, name);
+    entries.push_back({usable ? name : NarrowAsShown(data.cFileName),
+                       (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0,
+                       SizeOf(data.nFileSizeHigh, data.nFileSizeLow), usable,
                        (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0});
   } while (FindNextFileW(h, &data));
   FindClose(h);

@@ -4,6 +4,8 @@
 #include <cstring>
 #include <vector>
 
+#include "framework/dpi.h"
+
 int CListCtrl::InsertColumn(int column, const std::string& heading, int format) const {
   LVCOLUMNA c = {};
   c.mask = LVCF_FMT | LVCF_TEXT;
@@ -164,7 +166,13 @@ void ColumnCandidates::Add(int column, const std::string& text) {
 }
 
 HWND CListCtrl::Twin() const {
-  if (m_twin && IsWindow(m_twin) && GetParent(m_twin) == GetParent(m_hWnd)) return m_twin;
+  if (m_twin && IsWindow(m_twin) && GetParent(m_twin) == GetParent(m_hWnd)) {
+    // The list's font changes with the DPI of its monitor: the twin measures with the one in use.
+    const WPARAM font = Send(WM_GETFONT);
+    if (SendMessageA(m_twin, WM_GETFONT, 0, 0) != static_cast<LRESULT>(font))
+      SendMessageA(m_twin, WM_SETFONT, font, FALSE);
+    return m_twin;
+  }
   // The same kind of list with the same font and headings, never shown.
   const DWORD style = static_cast<DWORD>(GetWindowLongPtrA(m_hWnd, GWL_STYLE)) & ~WS_VISIBLE & ~WS_TABSTOP;
   const DWORD exStyle = static_cast<DWORD>(GetWindowLongPtrA(m_hWnd, GWL_EXSTYLE)) & ~WS_EX_ACCEPTFILES;
@@ -217,6 +225,7 @@ void CListCtrl::FitColumns(const ColumnCandidates& candidates) const {
   }
   HDC dc = header ? GetDC(header) : nullptr;
   HGDIOBJ oldFont = dc ? SelectObject(dc, reinterpret_cast<HFONT>(SendMessageA(header, WM_GETFONT, 0, 0))) : nullptr;
+  const UINT dpi = DpiOf(m_hWnd);
   for (int c = 0; c < candidates.Columns(); ++c) {
     int width = 0;
     if (twin) {
@@ -227,8 +236,8 @@ void CListCtrl::FitColumns(const ColumnCandidates& candidates) const {
       const std::string heading = HeadingOf(header, c);
       SIZE extent = {};
       GetTextExtentPoint32A(dc, heading.c_str(), static_cast<int>(heading.size()), &extent);
-      width = std::max(width,
-                       static_cast<int>(extent.cx) + 4 * GetSystemMetrics(SM_CXEDGE) + 8);  // the header's text margins
+      // The header's text margins.
+      width = std::max(width, static_cast<int>(extent.cx) + 4 * MetricForDpi(SM_CXEDGE, dpi) + Scaled(8, dpi));
     }
     if (twin) SendMessageA(twin, LVM_SETCOLUMNWIDTH, c, MAKELPARAM(width, 0));
     SetColumnWidth(c, width);

@@ -27,6 +27,11 @@ class CDialog : public CWnd {
   void EndDialog(int result);
   /// The dialog object of a window made by this class, or null.
   static CDialog* FromHandle(HWND hwnd);
+  /// Sizes the client area and places every control as the dialog manager does at 96 DPI,
+  /// scaled to `dpi`. At other DPIs the dialog font's dialog units grow by whole pixels, not by
+  /// DPI/96, and texts outgrow controls the system places by them. Bitmap and icon statics keep
+  /// their size (their picture's). False when the template cannot be read.
+  bool PlaceAsAt96(UINT dpi);
 
  protected:
   /// Binds the controls (DoDataExchange) and returns TRUE: the first tab stop gets the focus.

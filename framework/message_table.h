@@ -113,6 +113,28 @@ constexpr MessageEntry<HandlerClass<Handler>> WmLButtonDown() {
           }};
 }
 
+/// WM_DPICHANGED: bool Handler(UINT dpi, const RECT& suggested), the window's new DPI (the same
+/// on both axes) and the window rectangle the system suggests for it; false lets the default
+/// handling run too (in a dialog, the dialog manager's rescaling of its font and controls).
+template <auto Handler>
+constexpr MessageEntry<HandlerClass<Handler>> WmDpiChanged() {
+  return {WM_DPICHANGED, 0, 0, [](HandlerClass<Handler>& self, WPARAM w, LPARAM l, LRESULT& result) {
+            if (!l) return false;
+            result = 0;
+            return (self.*Handler)(HIWORD(w), *reinterpret_cast<const RECT*>(l));
+          }};
+}
+
+/// A message of the window's own (WM_APP and above), posted to itself: void Handler().
+template <auto Handler>
+constexpr MessageEntry<HandlerClass<Handler>> OwnMessage(UINT message) {
+  return {message, 0, 0, [](HandlerClass<Handler>& self, WPARAM, LPARAM, LRESULT& result) {
+            (self.*Handler)();
+            result = 0;
+            return true;
+          }};
+}
+
 /// Calls the handler of the first entry that matches the message (and, for a command, its id
 /// and notification). True when it was handled, with its result in `result`.
 template <class T, std::size_t N>

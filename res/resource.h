@@ -7,6 +7,11 @@
 #define IDB_DROP_PATTERN 129
 #define IDB_DRAG_TARGET 130
 #define IDD_PROGRESS 131
+// The same two pictures drawn for 144 and 192 DPI (150% and 200%).
+#define IDB_DROP_PATTERN_150 132
+#define IDB_DROP_PATTERN_200 133
+#define IDB_DRAG_TARGET_150 134
+#define IDB_DRAG_TARGET_200 135
 
 #define IDS_ABOUTBOX 101
 #define IDS_SEARCH_DONE 102

@@ -2,9 +2,12 @@
 """Draws the program's icon and bitmaps and writes them as .ico/.bmp files under res/.
 
 The outputs are committed; run this again only to change the pictures.
-  res/zumibo.ico      icon 128: a disc filled exactly to its rim (16, 32 and 48 px, 32-bit with alpha)
+  res/zumibo.ico      icon 128: a disc filled exactly to its rim (16, 32 and 48 px and their 1.5 and 2
+                      times: 24, 64, 72 and 96 px; 32-bit with alpha)
   res/pattern.bmp     bitmap 129: 16x16 tile, 8 bits per pixel, 256-entry palette, light yellow with olive dots
   res/target.bmp      bitmap 130: 32x32, 16 colours, the drag-out target
+  res/pattern-150.bmp, res/pattern-200.bmp, res/target-150.bmp, res/target-200.bmp: the same two
+                      pictures drawn anew at 1.5 and 2 times, for screens of 144 and 192 DPI
 """
 import math
 import os
@@ -23,41 +26,51 @@ def bmp_file(width, height, bpp, palette, rows_bottom_up):
     return header + info + pal + pixels
 
 
-def pattern_tile():
+def scaled(length, percent):
+    """A length in pixels at 96 DPI, at percent of that, rounded as the program's MulDiv rounds it."""
+    return (length * percent + 50) // 100
+
+
+def pattern_tile(percent=100):
     # Light yellow everywhere, olive dots where row and column are both multiples of 4, and
-    # where both leave the remainder 2 when divided by 4: a staggered grid of 32 dots.
+    # where both leave the remainder 2 when divided by 4: a staggered grid of 32 dots. Larger
+    # tiles keep the grid, with every length scaled.
+    size, cell, half, dot = (scaled(n, percent) for n in (16, 4, 2, 1))
     palette = [(0xFF, 0xFF, 0x99), (0x80, 0x80, 0x00)] + [(0, 0, 0)] * 254
     rows = []
-    for row in range(16):
-        line = bytes(1 if (row % 4 == 0 and col % 4 == 0) or (row % 4 == 2 and col % 4 == 2) else 0 for col in range(16))
-        rows.append(line)
-    return bmp_file(16, 16, 8, palette, list(reversed(rows)))
+    for row in range(size):
+        line = bytes(1 if (row % cell < dot and col % cell < dot) or
+                     (half <= row % cell < half + dot and half <= col % cell < half + dot) else 0
+                     for col in range(size))
+        rows.append(line + bytes(-size % 4))
+    return bmp_file(size, size, 8, palette, list(reversed(rows)))
 
 
 VGA16 = [(0, 0, 0), (128, 0, 0), (0, 128, 0), (128, 128, 0), (0, 0, 128), (128, 0, 128), (0, 128, 128), (192, 192, 192),
          (128, 128, 128), (255, 0, 0), (0, 255, 0), (255, 255, 0), (0, 0, 255), (255, 0, 255), (0, 255, 255), (255, 255, 255)]
 
 
-def target_bitmap():
-    # A bullseye with a small white arrow pointing out of it: "grab here and drag".
-    size = 32
-    c = 15.5
+def target_bitmap(percent=100):
+    # A bullseye: red and white rings in a dark red rim, with a dark red centre.
+    scale = percent / 100
+    size = scaled(32, percent)
+    c = (size - 1) / 2.0
     grid = [[7] * size for _ in range(size)]
     for y in range(size):
         for x in range(size):
             d = math.hypot(x - c, y - c)
-            if d <= 14.5:
-                ring = int(d // 3.2)
+            if d <= 14.5 * scale:
+                ring = int(d // (3.2 * scale))
                 grid[y][x] = 9 if ring % 2 == 0 else 15
-            if 14.5 < d <= 15.5:
+            if 14.5 * scale < d <= 15.5 * scale:
                 grid[y][x] = 1
-            if d <= 2.2:
+            if d <= 2.2 * scale:
                 grid[y][x] = 1
     rows = []
     for y in range(size):
         row = grid[y]
         packed = bytes((row[x] << 4) | row[x + 1] for x in range(0, size, 2))
-        rows.append(packed)  # 16 bytes: already a multiple of 4
+        rows.append(packed + bytes(-len(packed) % 4))
     return bmp_file(size, size, 4, VGA16, list(reversed(rows)))
 
 
@@ -119,12 +132,13 @@ def icon_file(sizes):
 
 
 def main():
-    with open(os.path.join(HERE, "pattern.bmp"), "wb") as f:
-        f.write(pattern_tile())
-    with open(os.path.join(HERE, "target.bmp"), "wb") as f:
-        f.write(target_bitmap())
+    for percent, suffix in ((100, ""), (150, "-150"), (200, "-200")):
+        with open(os.path.join(HERE, "pattern%s.bmp" % suffix), "wb") as f:
+            f.write(pattern_tile(percent))
+        with open(os.path.join(HERE, "target%s.bmp" % suffix), "wb") as f:
+            f.write(target_bitmap(percent))
     with open(os.path.join(HERE, "zumibo.ico"), "wb") as f:
-        f.write(icon_file([16, 32, 48]))
+        f.write(icon_file([16, 24, 32, 48, 64, 72, 96]))
 
 
 if __name__ == "__main__":

@@ -43,12 +43,16 @@ zumibo_prefix_registry() {
     echo '[HKEY_CURRENT_USER\Software\Wine\WineDbg]'
     echo '"ShowCrashDialog"=dword:00000000'
     echo
+    # The screen's DPI (ZUMIBO_DPI, 96 unless set): 144 and 192 are Windows' 150% and 200%.
+    echo '[HKEY_CURRENT_USER\Control Panel\Desktop]'
+    printf '"LogPixels"=dword:%08x\n' "${ZUMIBO_DPI:-96}"
+    echo
     echo '[HKEY_CURRENT_USER\Software\Wine\Explorer]'
     if [ "$kind" = headless ]; then
       echo '"Desktop"="Default"'
       echo
       echo '[HKEY_CURRENT_USER\Software\Wine\Explorer\Desktops]'
-      echo '"Default"="1024x768"'
+      echo "\"Default\"=\"$(zumibo_screen)\""
     else
       echo '"Desktop"=-'
       # The manual opens in the Linux desktop's browser, through Wine's bridge to it.
@@ -67,12 +71,18 @@ zumibo_prefix_registry() {
   fi
 }
 
+# The virtual screen: 1024 x 768 at 96 DPI, as many inches at another DPI (ZUMIBO_DPI).
+zumibo_screen() {
+  local dpi=${ZUMIBO_DPI:-96}
+  echo "$((1024 * dpi / 96))x$((768 * dpi / 96))"
+}
+
 # Starts Xvfb on a free display number and exports DISPLAY; zumibo_xvfb_stop ends it.
 zumibo_xvfb_start() {
   local fifo
   fifo=$(mktemp -u)
   mkfifo "$fifo"
-  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$fifo" >/dev/null 2>&1 &
+  Xvfb -displayfd 3 -screen 0 "$(zumibo_screen)x24" -nolisten tcp 3>"$fifo" >/dev/null 2>&1 &
   ZUMIBO_XVFB_PID=$!
   local number
   read -r number <"$fifo"

@@ -1,9 +1,12 @@
 #include "app/win/main_dialog.h"
 
+#include <algorithm>
+
 #include "app/win/settings_path.h"
 #include "files/file_sets.h"
 #include "files/size_text.h"
 #include "framework/app.h"
+#include "framework/dpi.h"
 #include "framework/ole.h"
 #include "res/resource.h"
 
@@ -16,6 +19,10 @@ constexpr int kClientHeight = 386;
 constexpr int kExitMargin = 12;
 // The lists are this much narrower than the client area.
 constexpr int kListMargin = 24;
+// Every length above is for 96 DPI: the window scales them to its own.
+
+// Posted to itself after a DPI change, to lay out again once the dialog manager is done.
+constexpr UINT kRelayoutMessage = WM_APP + 1;
 
 const int kResultPanel[] = {IDC_RESULT_CAPTION, IDC_RESULT_LIMIT_CAPTION, IDC_RESULT_TOTAL,
                             IDC_RESULT_LIMIT,   IDC_DRAG_TARGET,          IDC_DRAG_HINT};
@@ -26,11 +33,21 @@ const char* const kColumns[] = {"ファイル名", "ファイルの場所", "サ
 
 CMainDialog::CMainDialog(HWND parent)
     : CDialog(IDD_MAIN, parent), m_hIcon(LoadIconA(AfxGetResourceHandle(), MAKEINTRESOURCEA(IDR_MAINFRAME))),
-      m_progress(nullptr) {
+      m_targetPictureId(IDB_DRAG_TARGET), m_progress(nullptr) {
   LoadSettings(GetSettingsPath(), m_settings);
 }
 
-CMainDialog::~CMainDialog() { SaveSettings(GetSettingsPath(), m_settings); }
+CMainDialog::~CMainDialog() {
+  // A WM_QUIT ends the dialog's loop even while a computation runs: the worker stops before
+  // anything it reads goes.
+  if (Computing()) StopWorker();
+  if (m_worker) CloseHandle(m_worker);
+  SaveSettings(GetSettingsPath(), m_settings);
+  if (m_targetPicture) DeleteObject(m_targetPicture);
+  for (HICON icon : m_iconsForDpi) {
+    if (icon) DestroyIcon(icon);
+  }
+}
 
 void CMainDialog::DoDataExchange() {
   m_fileList.SubclassWindow(Item(IDC_FILE_LIST));
@@ -41,6 +58,7 @@ void CMainDialog::DoDataExchange() {
 
 BOOL CMainDialog::OnInitDialog() {
   CDialog::OnInitDialog();
+  m_dpi = DpiOf(m_hWnd);
   AfxOleInit();  // for the drag-out; a failure only disables that
 
   if (HMENU menu = GetSystemMenu(m_hWnd, FALSE)) {
@@ -62,6 +80,9 @@ BOOL CMainDialog::OnInitDialog() {
   ShowResultPanel(false);
   OnPreviousValue();  // also runs the capacity change handling
   SetItemText(IDC_MAX_COUNT, m_settings[kMaxCountSetting]);
+  UsePicturesForDpi();
+  // At 96 DPI the template's own layout holds until the first size change.
+  if (m_dpi != USER_DEFAULT_SCREEN_DPI) OnRelayout();
   ShowWindow(m_hWnd, SW_SHOW);
   return TRUE;
 }
@@ -85,6 +106,8 @@ bool CMainDialog::OnMessage(UINT message, WPARAM w, LPARAM l, LRESULT& result) {
       WmGetMinMaxInfo<&CMainDialog::OnGetMinMaxInfo>(),
       WmSize<&CMainDialog::OnSize>(),
       Command<&CMainDialog::OnManual>(IDC_MANUAL),
+      WmDpiChanged<&CMainDialog::OnDpiChanged>(),
+      OwnMessage<&CMainDialog::OnRelayout>(kRelayoutMessage),
   };
   return DispatchTable(*this, kTable, message, w, l, result);
 }
@@ -133,8 +156,8 @@ bool CMainDialog::OnPaint() {
   Send(WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(dc));
   RECT r = {};
   GetClientRect(m_hWnd, &r);
-  const int x = (r.right - r.left - GetSystemMetrics(SM_CXICON) + 1) / 2;
-  const int y = (r.bottom - r.top - GetSystemMetrics(SM_CYICON) + 1) / 2;
+  const int x = (r.right - r.left - MetricForDpi(SM_CXICON, m_dpi) + 1) / 2;
+  const int y = (r.bottom - r.top - MetricForDpi(SM_CYICON, m_dpi) + 1) / 2;
   DrawIcon(dc, x, y, m_hIcon);
   EndPaint(m_hWnd, &ps);
   return true;
@@ -171,6 +194,8 @@ void CMainDialog::RefreshFileLabels() {
   SetItemText(IDC_FILE_TOTAL, FormatNumber(total, true) + "バイト");
 }
 
+int CMainDialog::Scaled(int pixels) const { return ::Scaled(pixels, m_dpi); }
+
 void CMainDialog::OnGetMinMaxInfo(MINMAXINFO& info) {
   if (!m_hWnd) return;
   RECT window, client;
@@ -178,30 +203,91 @@ void CMainDialog::OnGetMinMaxInfo(MINMAXINFO& info) {
   const int dx = (window.right - window.left) - (client.right - client.left);
   const int dy = (window.bottom - window.top) - (client.bottom - client.top);
   if (dx != 0 && dy != 0) {
-    info.ptMinTrackSize.x = dx + kMinClientWidth;
-    info.ptMinTrackSize.y = dy + kClientHeight;
-    info.ptMaxTrackSize.y = dy + kClientHeight;
+    info.ptMinTrackSize.x = dx + Scaled(kMinClientWidth);
+    info.ptMinTrackSize.y = dy + Scaled(kClientHeight);
+    info.ptMaxTrackSize.y = dy + Scaled(kClientHeight);
   }
 }
 
 void CMainDialog::OnSize(UINT type, SIZE client) {
-  const int cx = client.cx, cy = client.cy;
   // A minimised window reports 0 x 0; laying out for that would leave negative sizes behind.
-  if (type == SIZE_MINIMIZED || (cx == 0 && cy == 0)) return;
+  if (type == SIZE_MINIMIZED || (client.cx == 0 && client.cy == 0)) return;
+  LayOut(client.cx, client.cy);
+}
+
+void CMainDialog::LayOut(int cx, int cy) {
   HWND fileList = Item(IDC_FILE_LIST), resultList = Item(IDC_RESULT_LIST);
   if (!m_hWnd || !fileList || !resultList) return;
   for (HWND list : {fileList, resultList}) {
     RECT r;
     if (!GetWindowRect(list, &r)) continue;
-    SetWindowPos(list, nullptr, 0, 0, cx - kListMargin, r.bottom - r.top, SWP_NOMOVE | SWP_NOZORDER);
+    SetWindowPos(list, nullptr, 0, 0, cx - Scaled(kListMargin), r.bottom - r.top, SWP_NOMOVE | SWP_NOZORDER);
     RedrawWindow(list, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
   }
   RECT r;
   if (HWND exit = Item(IDOK); exit && GetWindowRect(exit, &r)) {
     // The button's old picture is not copied along: the dialog's background is painted over the
     // area the window grew by after this, so the button must paint itself there afterwards.
-    SetWindowPos(exit, nullptr, cx - (r.right - r.left) - kExitMargin, cy - (r.bottom - r.top) - kExitMargin, 0, 0,
-                 SWP_NOSIZE | SWP_NOZORDER | SWP_NOCOPYBITS);
+    SetWindowPos(exit, nullptr, cx - (r.right - r.left) - Scaled(kExitMargin),
+                 cy - (r.bottom - r.top) - Scaled(kExitMargin), 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOCOPYBITS);
     InvalidateRect(exit, nullptr, TRUE);
   }
+}
+
+// The template, placed as at 96 DPI and scaled, has the rules' size already, unless its font
+// is another than the one it was laid out for.
+void CMainDialog::ConformToLayout() {
+  RECT window, client;
+  if (!GetWindowRect(m_hWnd, &window) || !GetClientRect(m_hWnd, &client)) return;
+  const int cx = std::max<int>(client.right, Scaled(kMinClientWidth)), cy = Scaled(kClientHeight);
+  if (cx == client.right && cy == client.bottom) return;
+  SetWindowPos(m_hWnd, nullptr, 0, 0, (window.right - window.left) - client.right + cx,
+               (window.bottom - window.top) - client.bottom + cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void CMainDialog::UsePicturesForDpi() {
+  m_fileList.SetDpi(m_dpi);
+  const int id = PictureForDpi(m_dpi, IDB_DRAG_TARGET, IDB_DRAG_TARGET_150, IDB_DRAG_TARGET_200);
+  if (id == m_targetPictureId) return;
+  HBITMAP picture = LoadBitmapA(AfxGetResourceHandle(), MAKEINTRESOURCEA(id));
+  if (!picture) return;
+  // The static takes the picture's size; the one it loaded from the template stays its own.
+  m_dragTarget.Send(STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(picture));
+  if (m_targetPicture) DeleteObject(m_targetPicture);
+  m_targetPicture = picture;
+  m_targetPictureId = id;
+}
+
+void CMainDialog::UseIconsForDpi() {
+  for (int big = 0; big < 2; ++big) {
+    const int cx = MetricForDpi(big ? SM_CXICON : SM_CXSMICON, m_dpi),
+              cy = MetricForDpi(big ? SM_CYICON : SM_CYSMICON, m_dpi);
+    auto* icon =
+        static_cast<HICON>(LoadImageA(AfxGetResourceHandle(), MAKEINTRESOURCEA(IDR_MAINFRAME), IMAGE_ICON, cx, cy, 0));
+    if (!icon) continue;
+    SetIcon(icon, big != 0);
+    if (big) m_hIcon = icon;
+    if (m_iconsForDpi[big]) DestroyIcon(m_iconsForDpi[big]);
+    m_iconsForDpi[big] = icon;
+  }
+}
+
+bool CMainDialog::OnDpiChanged(UINT dpi, const RECT& suggested) {
+  m_dpi = dpi;
+  UsePicturesForDpi();
+  UseIconsForDpi();
+  SetWindowPos(m_hWnd, nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
+               suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
+  PostMessageA(m_hWnd, kRelayoutMessage, 0, 0);
+  return false;  // the dialog manager rescales the font and the template's controls
+}
+
+void CMainDialog::OnRelayout() {
+  RECT client;
+  if (IsIconic(m_hWnd)) return;
+  PlaceAsAt96(m_dpi);
+  ConformToLayout();
+  if (GetClientRect(m_hWnd, &client)) LayOut(client.right, client.bottom);
+  FitRows(m_fileList, g_sourceSet, "バイト");
+  if (!Computing()) FitRows(m_resultList, g_resultSet, "");  // a running search writes the result set
 }

@@ -19,7 +19,8 @@
 class CMainDialog : public CDialog, public CFileListOwner {
  public:
   explicit CMainDialog(HWND parent = nullptr);
-  /// Writes medias.ini before anything else is torn down.
+  /// Stops a computation that still runs and waits for its worker, then writes medias.ini,
+  /// before anything else is torn down.
   ~CMainDialog() override;
 
   void ShowResultPanel(bool show);
@@ -45,6 +46,23 @@ class CMainDialog : public CDialog, public CFileListOwner {
   HICON OnQueryDragIcon() { return m_hIcon; }
   void OnGetMinMaxInfo(MINMAXINFO& info);
   void OnSize(UINT type, SIZE client);
+  /// Moved to a screen of another DPI (per-monitor DPI awareness): the pictures, the icons and
+  /// the layout rules follow.
+  bool OnDpiChanged(UINT dpi, const RECT& suggested);
+  /// At another DPI than 96, and again after the dialog manager rescaled the font: the
+  /// template placed as at 96 DPI and scaled, the layout rules, and the columns fitted in the
+  /// font in use.
+  void OnRelayout();
+  /// A length of the layout, laid out for 96 DPI, at the window's DPI.
+  int Scaled(int pixels) const;
+  /// The lists as wide as the window and the exit button in its corner.
+  void LayOut(int cx, int cy);
+  /// Sizes the window to the layout rules where it does not follow them.
+  void ConformToLayout();
+  /// The drag-out target's picture and the drop prompt as drawn for the window's DPI.
+  void UsePicturesForDpi();
+  /// The caption's and the task bar's icons loaded at the sizes of the window's DPI.
+  void UseIconsForDpi();
   void OnDeleteAll();
   void OnDeleteSelected();
   void OnPreset(int setting);
@@ -61,6 +79,8 @@ class CMainDialog : public CDialog, public CFileListOwner {
   /// The end of a computation, whether it ran out or was stopped.
   void OnSearchDone();
   void AbandonComputation();
+  /// Asks the running computation to stop and waits until its worker has ended.
+  void StopWorker();
   /// Commands that end the dialog or change a file set, which wait while a computation runs.
   static bool ChangesTheSets(int command);
   void CloseProgress();
@@ -68,6 +88,10 @@ class CMainDialog : public CDialog, public CFileListOwner {
   void MoveSelected(const CListCtrl& list, FileSet& from, FileSet& to);
 
   HICON m_hIcon;
+  HICON m_iconsForDpi[2] = {};  ///< small and big, once the window moved to another DPI
+  UINT m_dpi = USER_DEFAULT_SCREEN_DPI;
+  int m_targetPictureId;
+  HBITMAP m_targetPicture = nullptr;  ///< the target's picture for another DPI than the template's
   std::string m_settings[kSettingCount];
   CFilesListCtrl m_fileList;
   CListCtrl m_resultList;
@@ -75,4 +99,5 @@ class CMainDialog : public CDialog, public CFileListOwner {
   CStaticTarget m_dragTarget;
   CCancelDialog m_progress;
   std::unique_ptr<FileEntry[]> m_candidates;  ///< the running computation's candidates; null when idle
+  HANDLE m_worker = nullptr;                  ///< the thread of the running or the last computation
 };

@@ -30,6 +30,7 @@ void AppendPinnedEntries() {
 void CMainDialog::OnCompute() {
   if (Computing()) {
     AppMessageBox(m_hWnd, "既に演算は行われています", nullptr, MB_OK);
+    EnableWhenIdle();  // a message box may enable its owner as it closes, even one it found disabled
     return;
   }
   if (AppMessageBox(m_hWnd, "ピッタリ容量の計算を行います。よろしいですか？", "計算するぞ～", MB_YESNO) == IDNO) return;
@@ -118,7 +119,19 @@ void CMainDialog::OnCompute() {
     AbandonComputation();
     throw std::bad_alloc();  // reported like any other lack of memory
   }
-  CloseHandle(thread);
+  if (m_worker) CloseHandle(m_worker);  // the last computation's, long ended
+  m_worker = thread;
+}
+
+// The worker may be waiting in a send to this thread (a progress label, or its completion), so
+// the sends are handled while waiting. When the windows are gone those sends fail at once and
+// the completion never runs: then the end of the thread ends the wait.
+void CMainDialog::StopWorker() {
+  g_stopSearch.store(1, std::memory_order_relaxed);
+  while (Computing() && MsgWaitForMultipleObjects(1, &m_worker, FALSE, INFINITE, QS_SENDMESSAGE) == WAIT_OBJECT_0 + 1) {
+    MSG msg;
+    PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE);  // handles the sent messages, takes nothing from the queue
+  }
 }
 
 // The main dialog is enabled before the progress dialog, the active window, goes away: otherwise

@@ -12,14 +12,17 @@ namespace {
 /// The About box: everything it shows comes from its template.
 class CAboutDlg : public CDialog {
  public:
-  CAboutDlg() : CDialog(IDD_ABOUTBOX) {}
+  explicit CAboutDlg(HWND owner) : CDialog(IDD_ABOUTBOX, owner) {}
 };
 
 }  // namespace
 
 bool CMainDialog::OnSysCommand(UINT command) {
   if (command != IDM_ABOUTBOX) return false;
-  CAboutDlg about;
+  // Like the commands, the About box waits while a computation runs (only another program can ask
+  // for it then): opened over the disabled window, it would be left under an enabled one at the end.
+  if (Computing()) return true;
+  CAboutDlg about(m_hWnd);
   about.DoModal();
   return true;
 }

@@ -3,6 +3,7 @@
 #include "files/file_sets.h"
 #include "files/size_text.h"
 #include "framework/app.h"
+#include "framework/dpi.h"
 #include "framework/message_table.h"
 #include "res/resource.h"
 
@@ -15,7 +16,9 @@ void ForEachRow(FileSet& set, const char* unit, Visit visit) {
     visit(*e, FormatNumber(e->size, true) + unit);
 }
 
-void Fit(const CListCtrl& list, FileSet& set, const char* unit) {
+}  // namespace
+
+void FitRows(const CListCtrl& list, FileSet& set, const char* unit) {
   ColumnCandidates widest(list, 3);
   ForEachRow(set, unit, [&](const FileEntry& e, const std::string& size) {
     widest.Add(0, e.name);
@@ -24,8 +27,6 @@ void Fit(const CListCtrl& list, FileSet& set, const char* unit) {
   });
   list.FitColumns(widest);
 }
-
-}  // namespace
 
 std::int64_t FillRows(const CListCtrl& list, FileSet& set, const char* unit) {
   list.SetRedraw(false);
@@ -58,9 +59,15 @@ void CFilesListCtrl::RemoveRows(const std::vector<int>& rows) const {
   SetRedraw(false);
   for (auto it = rows.rbegin(); it != rows.rend(); ++it) DeleteItem(*it);
   ResetSelection();
-  Fit(*this, g_sourceSet, "バイト");
+  FitRows(*this, g_sourceSet, "バイト");
   SetRedraw(true);
   InvalidateRect(m_hWnd, nullptr, TRUE);
+}
+
+void CFilesListCtrl::SetDpi(UINT dpi) {
+  if (dpi == m_dpi) return;
+  m_dpi = dpi;
+  if (m_hWnd && g_sourceSet.GetCount() == 0) InvalidateRect(m_hWnd, nullptr, TRUE);
 }
 
 bool CFilesListCtrl::OnSubclassMessage(UINT message, WPARAM w, LPARAM l, LRESULT& result) {
@@ -87,7 +94,8 @@ void DrawEdgeLines(HDC dc, const RECT& r, HPEN topLeft, HPEN bottomRight) {
 }  // namespace
 
 // The drop prompt: a raised panel below the column headers, a sunken panel inside it filled
-// with the dotted pattern, and the request to drop files centred in the inner panel.
+// with the dotted pattern, and the request to drop files centred in the inner panel. Every length
+// is laid out for 96 DPI and scaled, the edges included; the pattern is drawn for the DPI.
 bool CFilesListCtrl::OnPaint() {
   if (g_sourceSet.GetCount() > 0) return false;
   PAINTSTRUCT ps;
@@ -97,23 +105,30 @@ bool CFilesListCtrl::OnPaint() {
     if (dc) EndPaint(m_hWnd, &ps);
     return true;
   }
+  const auto px = [&](int pixels) { return Scaled(pixels, m_dpi); };
   const int w = client.right, h = client.bottom;
-  const RECT outer = {16, 32, w - 16, h - 16};
-  const RECT inner = {32, 48, w - 32, h - 32};
+  const RECT outer = {px(16), px(32), w - px(16), h - px(16)};
+  const RECT inner = {px(32), px(48), w - px(32), h - px(32)};
+  // An edge as wide as one pixel at 96 DPI: as many one-pixel frames, each inside the last.
+  const auto drawEdge = [&](const RECT& r, HPEN topLeft, HPEN bottomRight) {
+    for (int i = 0; i < px(1); ++i)
+      DrawEdgeLines(dc, {r.left + i, r.top + i, r.right - i, r.bottom - i}, topLeft, bottomRight);
+  };
 
   HBRUSH face = CreateSolidBrush(GetSysColor(COLOR_BTNFACE));
   HPEN highlight = CreatePen(PS_SOLID, 1, GetSysColor(COLOR_BTNHIGHLIGHT));
   HPEN shadow = CreatePen(PS_SOLID, 1, GetSysColor(COLOR_BTNSHADOW));
-  HBITMAP tile = LoadBitmapA(AfxGetResourceHandle(), MAKEINTRESOURCEA(IDB_DROP_PATTERN));
+  const int tileId = PictureForDpi(m_dpi, IDB_DROP_PATTERN, IDB_DROP_PATTERN_150, IDB_DROP_PATTERN_200);
+  HBITMAP tile = LoadBitmapA(AfxGetResourceHandle(), MAKEINTRESOURCEA(tileId));
   HBRUSH pattern = tile ? CreatePatternBrush(tile) : nullptr;
 
   HGDIOBJ oldBrush = SelectObject(dc, face);
   HGDIOBJ oldPen = SelectObject(dc, GetStockObject(BLACK_PEN));
   Rectangle(dc, outer.left, outer.top, outer.right, outer.bottom);
-  DrawEdgeLines(dc, outer, highlight, shadow);
+  drawEdge(outer, highlight, shadow);
   if (pattern) SelectObject(dc, pattern);
   Rectangle(dc, inner.left, inner.top, inner.right, inner.bottom);  // outlined with the shadow pen still selected
-  DrawEdgeLines(dc, inner, shadow, highlight);
+  drawEdge(inner, shadow, highlight);
   SelectObject(dc, oldBrush);
   SelectObject(dc, oldPen);
   DeleteObject(face);
@@ -123,7 +138,7 @@ bool CFilesListCtrl::OnPaint() {
   DeleteObject(shadow);
 
   SetBkMode(dc, TRANSPARENT);
-  HFONT font = CreateFontA(20, 0, 0, 0, 1000, FALSE, FALSE, FALSE, SHIFTJIS_CHARSET, OUT_DEFAULT_PRECIS,
+  HFONT font = CreateFontA(px(20), 0, 0, 0, 1000, FALSE, FALSE, FALSE, SHIFTJIS_CHARSET, OUT_DEFAULT_PRECIS,
                            CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH, "MS UI GOTHIC");
   HGDIOBJ oldFont = SelectObject(dc, font);
   RECT text = inner;

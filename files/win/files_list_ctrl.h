@@ -13,6 +13,8 @@ class FileSet;
 /// `unit`; redraw held off meanwhile, and the columns fitted to headings and contents. Returns the
 /// entries' total size. Both lists of the main dialog are filled this way.
 std::int64_t FillRows(const CListCtrl& list, FileSet& set, const char* unit);
+/// Fits the columns of rows that FillRows filled again, as after a change of the list's font.
+void FitRows(const CListCtrl& list, FileSet& set, const char* unit);
 
 /// What the file list needs of the dialog it sits in.
 class CFileListOwner {
@@ -35,6 +37,8 @@ class CFilesListCtrl : public CListCtrl {
   /// The same as Refill after entries at these rows (ascending) left the source set, without
   /// rebuilding the rows that stay.
   void RemoveRows(const std::vector<int>& rows) const;
+  /// The DPI its window is shown at, which the drop prompt is drawn for.
+  void SetDpi(UINT dpi);
 
  protected:
   bool OnSubclassMessage(UINT message, WPARAM w, LPARAM l, LRESULT& result) override;
@@ -43,4 +47,6 @@ class CFilesListCtrl : public CListCtrl {
   void OnDropFiles(HDROP drop);
   /// The drop prompt, while the list is empty.
   bool OnPaint();
+
+  UINT m_dpi = USER_DEFAULT_SCREEN_DPI;
 };

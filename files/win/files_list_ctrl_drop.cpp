@@ -8,11 +8,13 @@
 
 #include "files/drop_intake.h"
 #include "files/file_sets.h"
+#include "files/left_out.h"
 #include "files/narrow_win32.h"
 #include "files/path_walk.h"
 #include "files/win/files_list_ctrl.h"
 #include "framework/app.h"
 #include "framework/dialog.h"
+#include "framework/message_box.h"
 
 namespace {
 
@@ -36,9 +38,9 @@ void ForEachDroppedPath(const Char* at, const Char* end, Visit visit) {
 
 // The dropped paths, read from the drop block in one pass: asking DragQueryFile for each index
 // walks the block from its start every time. The shell usually hands UTF-16 paths over; a path
-// that the code page cannot hold exactly is left out, since its narrow form (a look-alike letter
-// or a question mark) would name another file or none.
-std::vector<std::string> DroppedPaths(HDROP drop) {
+// that the code page cannot hold exactly is left out (and named in the notice), since its narrow
+// form (a look-alike letter or a question mark) would name another file or none.
+std::vector<std::string> DroppedPaths(HDROP drop, LeftOutPaths& leftOut) {
   std::vector<std::string> paths;
   const auto* block = static_cast<const unsigned char*>(GlobalLock(drop));
   if (!block) return paths;
@@ -51,7 +53,9 @@ std::vector<std::string> DroppedPaths(HDROP drop) {
     if (files->fWide) {
       const auto* wideEnd = end ? reinterpret_cast<const wchar_t*>(end - (end - list) % sizeof(wchar_t)) : nullptr;
       ForEachDroppedPath(reinterpret_cast<const wchar_t*>(list), wideEnd, [&](const wchar_t* at, std::size_t length) {
-        if (NarrowExactly(std::wstring_view(at, length), path)) paths.push_back(path);
+        const std::wstring_view wide(at, length);
+        if (NarrowExactly(wide, path)) paths.push_back(path);
+        else leftOut.Add(NarrowAsShown(wide));
       });
     } else {
       ForEachDroppedPath(reinterpret_cast<const char*>(list), reinterpret_cast<const char*>(end),
@@ -71,18 +75,24 @@ void CFilesListCtrl::OnDropFiles(HDROP drop) {
     DragFinish(drop);
     return;
   }
-  CWaitCursor wait;
+  LeftOutPaths leftOut;
   {
-    DropIntake intake(g_sourceSet, g_resultSet);
-    PathWalker walker([&](FileEntry e) { intake.Add(std::move(e)); }, nullptr, &g_folderPaths);
-    // Each path at its full length: a long path is never cut into a different one. The file
-    // functions then fail on what they cannot open, and such a path adds nothing.
-    walker.AddPaths(DroppedPaths(drop));
-    intake.Finish();
+    CWaitCursor wait;
+    {
+      DropIntake intake(g_sourceSet, g_resultSet);
+      PathWalker walker([&](FileEntry e) { intake.Add(std::move(e)); },
+                        [&](const std::string& path) { leftOut.Add(path); }, &g_folderPaths);
+      // Each path at its full length: a long path is never cut into a different one. The file
+      // functions then fail on what they cannot open, and such a path is left out.
+      walker.AddPaths(DroppedPaths(drop, leftOut));
+      intake.Finish();
+    }
+    if (owner) owner->RefreshFileLabels();
+    RedrawWindow(m_hWnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
+    Refill();
+    wait.Restore();
+    DragFinish(drop);
   }
-  if (owner) owner->RefreshFileLabels();
-  RedrawWindow(m_hWnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
-  Refill();
-  wait.Restore();
-  DragFinish(drop);
+  // Files the user dropped and will not find in the list are named, once the list shows the rest.
+  if (leftOut.Count()) AppMessageBox(GetParent(m_hWnd), leftOut.Notice(), nullptr, MB_OK);
 }

@@ -10,11 +10,12 @@
 //    writes the initial solution into g_resultSet and its remainder into g_bestRemainder, copies
 //    the source set into the candidate array m_candidates, disables the main window (which is
 //    enabled exactly while m_candidates is null), fills g_searchParams, clears g_stopSearch and
-//    starts the thread, whose handle it closes at once: the thread is never joined.
+//    starts the thread. It keeps the thread's handle (CMainDialog::m_worker) until the next start
+//    or its own end.
 // 2. The worker searches (SearchThreadProc). It alone writes g_resultSet, g_bestRemainder and
 //    g_searchParams.outOfMemory, and reads the candidates, which nobody changes meanwhile. It shows
 //    each better total in the progress dialog with SetDlgItemText, a send that the user-interface
-//    thread carries out. That thread only writes g_stopSearch (完了 and Esc in the progress
+//    thread carries out. That thread only writes g_stopSearch (完了, Enter and Esc in the progress
 //    dialog), refuses every command and drop that would change a file set or end the dialog
 //    (CMainDialog::Computing), and frees nothing the worker reads.
 // 3. The worker hands back: it sends ID_SEARCH_DONE to the main dialog and waits inside that send
@@ -22,6 +23,11 @@
 //    the progress dialog, adds the pinned entries to the result, takes the result files out of the
 //    source set, frees m_candidates and enables the window. When the send returns, the worker
 //    touches nothing shared any more and ends.
+// 4. Only a WM_QUIT ends the dialog's loop while the worker runs (every command that would end it
+//    waits). The windows then go first, and the dialog's destructor sets g_stopSearch and waits for
+//    the thread before anything is freed, handling the sends the worker may be waiting in; its
+//    sends to the destroyed windows fail, so the completion does not run, and nothing after the
+//    thread's end reads what it wrote.
 
 #include <windows.h>
 

@@ -138,6 +138,23 @@ TEST(Settings, AFailedWriteKeepsTheOldFile) {
   ExpectSettings(back, {"1", "2", "3", "4", "5"});
 }
 
+TEST(Settings, ALinkIsWrittenThroughAndStaysALink) {
+  TempDir dir;
+  std::filesystem::create_directory(dir / "elsewhere");
+  const std::string target = dir / "elsewhere/medias.ini", link = dir / "medias.ini";
+  WriteFileBytes(target, "old\r\n");
+  std::filesystem::create_symlink(target, link);
+  Settings s = {"1", "2", "3", "4", "5"};
+  EXPECT_TRUE(SaveSettings(link, s));
+  EXPECT_TRUE(std::filesystem::is_symlink(link));
+  EXPECT_EQ(ReadFileBytes(target), FormatSettings(s));
+  // A link that leads nowhere yet: the file is made where it leads.
+  std::filesystem::remove(target);
+  EXPECT_TRUE(SaveSettings(link, s));
+  EXPECT_TRUE(std::filesystem::is_symlink(link));
+  EXPECT_EQ(ReadFileBytes(target), FormatSettings(s));
+}
+
 TEST(Settings, PathBesideTheExecutable) {
   EXPECT_EQ(SettingsPathBeside("C:\\Program Files\\Zumibo\\Zumibo.exe"), "C:\\Program Files\\Zumibo\\medias.ini");
   EXPECT_EQ(SettingsPathBeside("C:\\ツール\\ソ\\Zumiboソ.exe"), "C:\\ツール\\ソ\\medias.ini");

@@ -10,6 +10,7 @@
 
 #include "files/file_sets.h"
 #include "framework/app.h"
+#include "framework/message_box.h"
 #include "res/resource.h"
 #include "search/byte_count.h"
 #include "search/engine.h"
@@ -30,6 +31,23 @@ HANDLE StartHeld(LPTHREAD_START_ROUTINE routine, LPVOID argument) {
   return duplicate;
 }
 HANDLE StartNothing(LPTHREAD_START_ROUTINE, LPVOID) { return nullptr; }
+
+// A key pressed and let go as on the keyboard, through the system's input queue; with `alt`, Alt
+// is held down around it.
+void PressKey(WORD key, bool alt = false) {
+  INPUT keys[4] = {};
+  UINT n = 0;
+  const auto add = [&](WORD vk, DWORD flags) {
+    keys[n].type = INPUT_KEYBOARD;
+    keys[n].ki.wVk = vk;
+    keys[n++].ki.dwFlags = flags;
+  };
+  if (alt) add(VK_MENU, 0);
+  add(key, 0);
+  add(key, KEYEVENTF_KEYUP);
+  if (alt) add(VK_MENU, KEYEVENTF_KEYUP);
+  SendInput(n, keys, sizeof(INPUT));
+}
 
 class ComputeTest : public MainDialogTest {
  protected:
@@ -64,6 +82,21 @@ class ComputeTest : public MainDialogTest {
     g_heldThread = nullptr;
   }
   HWND Progress() const { return FindWindowA(nullptr, "最適解算出完了"); }
+  // Files of about 3 MB, each one byte more than a multiple of 3. With kEndlessCapacity exactly
+  // twenty of them fit, so twenty is the only combination size searched; twenty such sizes add up
+  // to 2 more than a multiple of 3, never to the capacity (a multiple of 3). Nothing tells the
+  // search that, so it would go through every combination of twenty: practically forever.
+  static constexpr std::int64_t kEndlessCapacity = 60'003'000;
+  std::vector<std::string> EndlessSearchFiles(int count) {
+    std::mt19937_64 rng(7);
+    std::uniform_int_distribution<std::int64_t> pick(1'000'000, 1'000'100);
+    std::vector<std::string> paths;
+    for (int i = 0; i < count; ++i) {
+      paths.push_back(m_dir.path() + "\\r" + std::to_string(i));
+      MakeFile(paths.back(), 3 * pick(rng) + 1);
+    }
+    return paths;
+  }
 };
 
 }  // namespace
@@ -252,18 +285,8 @@ TEST_F(ComputeTest, AStopBeforeAnyImprovementKeepsTheInitialSolution) {
 
 TEST_F(ComputeTest, AStopInALongRunKeepsTheBestSoFar) {
   Open(nullptr);
-  // Two thousand files of about 3 MB, each one byte more than a multiple of 3. Exactly twenty of
-  // them fit, so twenty is the only combination size searched; twenty such sizes add up to 2
-  // more than a multiple of 3, never to the capacity (a multiple of 3). Nothing tells the search
-  // that, so it would go through every combination of twenty: practically forever.
-  std::mt19937_64 rng(7);
-  std::uniform_int_distribution<std::int64_t> pick(1'000'000, 1'000'100);
-  std::vector<std::string> paths;
-  for (int i = 0; i < 2000; ++i) {
-    paths.push_back(m_dir.path() + "\\r" + std::to_string(i));
-    MakeFile(paths.back(), 3 * pick(rng) + 1);
-  }
-  const std::int64_t capacity = 60'003'000;
+  const std::vector<std::string> paths = EndlessSearchFiles(2000);
+  const std::int64_t capacity = kEndlessCapacity;
   Drop(paths);
   ASSERT_EQ(Rows(IDC_FILE_LIST).size(), 2000u);
   SetText(IDC_CAPACITY, std::to_string(capacity));
@@ -340,11 +363,7 @@ TEST_F(ComputeTest, EscInTheProgressDialogStopsTheSearchThroughTheProgramsOwnLoo
     running = progress != nullptr && !IsWindowEnabled(Dlg());
     SetForegroundWindow(progress);
     Sleep(200);
-    INPUT keys[2] = {};
-    keys[0].type = keys[1].type = INPUT_KEYBOARD;
-    keys[0].ki.wVk = keys[1].ki.wVk = VK_ESCAPE;
-    keys[1].ki.dwFlags = KEYEVENTF_KEYUP;
-    SendInput(2, keys, sizeof(INPUT));
+    PressKey(VK_ESCAPE);
     for (int i = 0; i < 300 && !g_stopSearch.load(); ++i) Sleep(10);
     stopped = g_stopSearch.load() == 1;
     Release();
@@ -359,6 +378,167 @@ TEST_F(ComputeTest, EscInTheProgressDialogStopsTheSearchThroughTheProgramsOwnLoo
   EXPECT_TRUE(running);
   EXPECT_TRUE(stopped) << "Esc did not reach the progress dialog";
   EXPECT_TRUE(ended);
+}
+
+TEST_F(ComputeTest, NoKeyDuringASearchClosesAWindowItNeeds) {
+  // As a user meets it: the main dialog runs modally, keys come through the input queue and the
+  // program's own loop, and the message boxes are the system's own.
+  SetMessageBoxHandler([](HWND owner, const std::string& text, const std::string& caption, UINT type) {
+    return MessageBoxA(owner, text.c_str(), caption.c_str(), type);
+  });
+  std::vector<std::string> paths;
+  for (int size : {6, 5, 4, 3, 2}) {
+    paths.push_back(m_dir.path() + "\\s" + std::to_string(size));
+    MakeFile(paths.back(), size);
+  }
+  SetThreadStarter(StartHeld);
+  m_dialog = std::make_unique<CMainDialog>();
+  std::vector<std::string> seen;
+  const auto waitFor = [](auto done) {
+    for (int i = 0; i < 500 && !done(); ++i) Sleep(10);
+    return done();
+  };
+  const auto find = [](const std::string& caption) { return FindWindowA(nullptr, caption.c_str()); };
+  const auto drive = [&] {
+    HWND progress = nullptr;
+    // Whether the stop was asked for since the last look, and which windows are there.
+    const auto look = [&](const std::string& what) {
+      std::string state = what + ": stop " + std::to_string(g_stopSearch.exchange(0));
+      if (IsWindowVisible(progress)) state += ", progress";
+      if (find(AppTitle())) state += ", box";
+      if (find("バージョン情報 Zumibo")) state += ", About";
+      if (!IsWindow(Dlg())) state += ", main gone";
+      else if (IsWindowEnabled(Dlg())) state += ", main enabled";
+      seen.push_back(state);
+    };
+    const auto press = [&](const std::string& what, HWND to, WORD key, bool alt = false) {
+      SetForegroundWindow(to);
+      Sleep(50);
+      PressKey(key, alt);
+      if (alt && key == VK_SPACE) {  // the system menu, and its Close item
+        Sleep(200);
+        PressKey('C');
+      }
+      Sleep(150);
+      look(what);
+    };
+    waitFor([&] { return IsWindowVisible(m_dialog->GetSafeHwnd()) != FALSE; });
+    Drop(paths);
+    SetText(IDC_CAPACITY, "10");
+    PostMessageA(Dlg(), WM_COMMAND, MAKEWPARAM(IDC_COMPUTE, BN_CLICKED), 0);
+    if (!waitFor([&] { return find("計算するぞ～") != nullptr; })) return;
+    // Yes, and Enter once too often: the progress dialog has it.
+    SetForegroundWindow(find("計算するぞ～"));
+    Sleep(50);
+    PressKey(VK_RETURN);
+    if (!waitFor([&] { return (progress = Progress()) != nullptr; })) return;
+    press("Enter", progress, VK_RETURN);
+    press("Space", progress, VK_SPACE);
+    press("Tab", progress, VK_TAB);
+    press("Esc", progress, VK_ESCAPE);
+    press("Alt+F4", progress, VK_F4, true);
+    press("Close", progress, VK_SPACE, true);
+    // The disabled main window given the keyboard: Enter is GO, refused with a message box.
+    press("main Enter", Dlg(), VK_RETURN);
+    press("box Enter", find(AppTitle()), VK_RETURN);
+    press("main Space", Dlg(), VK_SPACE);
+    press("main Esc", Dlg(), VK_ESCAPE);
+    press("main Alt+F4", Dlg(), VK_F4, true);
+    press("main Close", Dlg(), VK_SPACE, true);
+    press("main Enter", Dlg(), VK_RETURN);
+    press("box Esc", find(AppTitle()), VK_ESCAPE);
+    // Another program asks for the About box meanwhile: it waits, as the commands do.
+    PostMessageA(Dlg(), WM_SYSCOMMAND, IDM_ABOUTBOX, 0);
+    Sleep(150);
+    look("About asked for");
+    Release();
+    waitFor([&] { return Progress() == nullptr && IsWindowEnabled(Dlg()); });
+    SendMessageA(Dlg(), WM_NULL, 0, 0);  // returns once the completion has run to its end
+    look("end");
+    for (WORD key : {VK_RETURN, VK_ESCAPE}) {
+      PostMessageA(Dlg(), WM_SYSCOMMAND, IDM_ABOUTBOX, 0);
+      waitFor([&] { return find("バージョン情報 Zumibo") != nullptr; });
+      press(key == VK_RETURN ? "About Enter" : "About Esc", find("バージョン情報 Zumibo"), key);
+    }
+  };
+  std::thread hand([&] {
+    drive();
+    // Whatever happened, the test ends: the worker goes on, and boxes and dialogs are closed until
+    // the main dialog has ended.
+    Release();
+    for (int i = 0; i < 100 && IsWindow(Dlg()); ++i) {
+      for (const std::string& caption : {AppTitle(), std::string("バージョン情報 Zumibo")}) {
+        if (HWND w = find(caption)) PostMessageA(w, WM_COMMAND, IDCANCEL, 0);
+      }
+      PostMessageA(Dlg(), WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+      Sleep(100);
+    }
+  });
+  m_dialog->DoModal();
+  hand.join();
+  // Every key that stops asks only for the stop; nothing closes the progress dialog or the main
+  // window, which stays disabled until the search has ended.
+  EXPECT_EQ(seen, (std::vector<std::string>{
+                      "Enter: stop 1, progress",
+                      "Space: stop 1, progress",
+                      "Tab: stop 0, progress",
+                      "Esc: stop 1, progress",
+                      "Alt+F4: stop 1, progress",
+                      "Close: stop 1, progress",
+                      "main Enter: stop 0, progress, box",
+                      "box Enter: stop 0, progress",
+                      "main Space: stop 0, progress",
+                      "main Esc: stop 0, progress",
+                      "main Alt+F4: stop 0, progress",
+                      "main Close: stop 0, progress",
+                      "main Enter: stop 0, progress, box",
+                      "box Esc: stop 0, progress",
+                      "About asked for: stop 0, progress",
+                      "end: stop 0, main enabled",
+                      "About Enter: stop 0, main enabled",
+                      "About Esc: stop 0, main enabled",
+                  }));
+}
+
+namespace {
+// Starts the worker as usual and keeps a handle, to see when it has ended.
+HANDLE g_watchedThread = nullptr;
+HANDLE StartWatched(LPTHREAD_START_ROUTINE routine, LPVOID argument) {
+  HANDLE thread = CreateThread(nullptr, 0, routine, argument, 0, nullptr);
+  DuplicateHandle(GetCurrentProcess(), thread, GetCurrentProcess(), &g_watchedThread, 0, FALSE, DUPLICATE_SAME_ACCESS);
+  return thread;
+}
+}  // namespace
+
+TEST_F(ComputeTest, AQuitMessageDuringASearchStopsTheWorkerBeforeItsDataGoes) {
+  const std::vector<std::string> paths = EndlessSearchFiles(300);
+  SetThreadStarter(StartWatched);
+  Answer({IDYES});
+  m_dialog = std::make_unique<CMainDialog>();
+  std::atomic<bool> running{false};
+  const DWORD self = GetCurrentThreadId();
+  std::thread other([&] {
+    for (int i = 0; i < 500 && !IsWindowVisible(m_dialog->GetSafeHwnd()); ++i) Sleep(10);
+    Drop(paths);
+    SetText(IDC_CAPACITY, std::to_string(kEndlessCapacity));
+    PostMessageA(Dlg(), WM_COMMAND, MAKEWPARAM(IDC_COMPUTE, BN_CLICKED), 0);
+    for (int i = 0; i < 500 && !Progress(); ++i) Sleep(10);
+    Sleep(300);
+    running = Progress() != nullptr && WaitForSingleObject(g_watchedThread, 0) == WAIT_TIMEOUT;
+    PostThreadMessageA(self, WM_QUIT, 0, 0);
+  });
+  m_dialog->DoModal();
+  other.join();
+  MSG quit;
+  EXPECT_TRUE(PeekMessageA(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));  // passed on to the enclosing loop
+  EXPECT_TRUE(running);
+  m_dialog.reset();
+  ASSERT_NE(g_watchedThread, nullptr);
+  EXPECT_EQ(WaitForSingleObject(g_watchedThread, 0), WAIT_OBJECT_0) << "the worker outlived the dialog";
+  g_stopSearch.store(1);
+  WaitForSingleObject(g_watchedThread, 5000);
+  CloseHandle(g_watchedThread);
+  g_watchedThread = nullptr;
 }
 
 TEST_F(ComputeTest, AfterASearchTheMainWindowIsActiveWithNoRowSelected) {

@@ -18,7 +18,8 @@ void MainDialogTest::SetUp() {
   m_settingsPath = GetSettingsPath();
   SetMessageBoxHandler([this](HWND owner, const std::string& text, const std::string& caption, UINT type) {
     EXPECT_EQ(owner, m_dialog ? Dlg() : nullptr) << text;
-    m_boxes.push_back({text, caption, type});
+    m_boxes.push_back({text, caption, type,
+                       m_dialog ? static_cast<int>(SendMessageA(Item(IDC_FILE_LIST), LVM_GETITEMCOUNT, 0, 0)) : 0});
     if (m_answers.empty()) return (type & 0xF) == MB_YESNO ? IDNO : IDOK;
     const int answer = m_answers.front();
     m_answers.pop_front();

@@ -24,6 +24,7 @@ std::ostream& operator<<(std::ostream& out, const Row& r);
 struct ShownBox {
   std::string text, caption;
   UINT type;
+  int fileRows;  ///< the rows of the file list behind the box
 };
 
 class MainDialogTest : public ::testing::Test {

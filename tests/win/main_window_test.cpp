@@ -11,6 +11,7 @@
 #include "app/settings.h"
 #include "files/cp932.h"
 #include "framework/app.h"
+#include "framework/dpi.h"
 #include "framework/ole.h"
 #include "res/resource.h"
 #include "tests/win/main_dialog_fixture.h"
@@ -64,10 +65,12 @@ TEST_F(MainDialogTest, StartsEmptyWithTheTemplateTexts) {
     for (int c = 0; c < 3; ++c) EXPECT_GT(ColumnWidth(list, c), 20) << c;  // as wide as the headings
   }
 
+  // The rules' size, laid out for 96 DPI and scaled (the suite also runs at 144 and 192 DPI for
+  // the pictures, scripts/screenshots).
   RECT client;
   GetClientRect(Dlg(), &client);
-  EXPECT_EQ(client.right, 557);
-  EXPECT_EQ(client.bottom, 386);
+  EXPECT_EQ(client.right, Scaled(557, DpiOf(Dlg())));
+  EXPECT_EQ(client.bottom, Scaled(386, DpiOf(Dlg())));
   EXPECT_EQ(GetFocus(), Item(IDOK));
 
   // The About item ends the system menu, after a separator.
@@ -220,6 +223,8 @@ TEST_F(MainDialogTest, ALongDroppedPathIsNeverCutIntoAnotherPath) {
 
 TEST_F(MainDialogTest, LayoutFollowsTheWidthOnly) {
   Open(kSettings);
+  const auto px = [&](int pixels) { return Scaled(pixels, DpiOf(Dlg())); };
+  const int width = px(557), height = px(386);
   RECT window, client;
   GetWindowRect(Dlg(), &window);
   GetClientRect(Dlg(), &client);
@@ -227,29 +232,29 @@ TEST_F(MainDialogTest, LayoutFollowsTheWidthOnly) {
   MINMAXINFO info = {};
   info.ptMaxTrackSize = {5000, 5000};
   SendMessageA(Dlg(), WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&info));
-  EXPECT_EQ(info.ptMinTrackSize.x, dx + 557);
-  EXPECT_EQ(info.ptMinTrackSize.y, dy + 386);
-  EXPECT_EQ(info.ptMaxTrackSize.y, dy + 386);
+  EXPECT_EQ(info.ptMinTrackSize.x, dx + width);
+  EXPECT_EQ(info.ptMinTrackSize.y, dy + height);
+  EXPECT_EQ(info.ptMaxTrackSize.y, dy + height);
   EXPECT_EQ(info.ptMaxTrackSize.x, 5000);
 
   const auto check = [&](int cx) {
     GetClientRect(Dlg(), &client);
     EXPECT_EQ(client.right, cx);
     const RECT files = ClientRectOf(Dlg(), Item(IDC_FILE_LIST)), results = ClientRectOf(Dlg(), Item(IDC_RESULT_LIST));
-    EXPECT_EQ(files.right - files.left, cx - 24);
-    EXPECT_EQ(results.right - results.left, cx - 24);
+    EXPECT_EQ(files.right - files.left, cx - px(24));
+    EXPECT_EQ(results.right - results.left, cx - px(24));
     const RECT exit = ClientRectOf(Dlg(), Item(IDOK));
-    EXPECT_EQ(client.right - exit.right, 12);
-    EXPECT_EQ(client.bottom - exit.bottom, 12);
+    EXPECT_EQ(client.right - exit.right, px(12));
+    EXPECT_EQ(client.bottom - exit.bottom, px(12));
   };
   // The template's own layout holds until the first size change.
-  SetWindowPos(Dlg(), nullptr, 0, 0, dx + 557 + 300, dy + 386, SWP_NOMOVE | SWP_NOZORDER);
+  SetWindowPos(Dlg(), nullptr, 0, 0, dx + width + 300, dy + height, SWP_NOMOVE | SWP_NOZORDER);
   Pump();
-  check(857);
-  SetWindowPos(Dlg(), nullptr, 0, 0, dx + 557, dy + 386, SWP_NOMOVE | SWP_NOZORDER);
+  check(width + 300);
+  SetWindowPos(Dlg(), nullptr, 0, 0, dx + width, dy + height, SWP_NOMOVE | SWP_NOZORDER);
   Pump();
-  check(557);
-  SetWindowPos(Dlg(), nullptr, 0, 0, dx + 557 + 300, dy + 386, SWP_NOMOVE | SWP_NOZORDER);
+  check(width);
+  SetWindowPos(Dlg(), nullptr, 0, 0, dx + width + 300, dy + height, SWP_NOMOVE | SWP_NOZORDER);
   Pump();
   Pump(200);
   if (!ScreenshotDir().empty()) SaveWindowPicture(Dlg(), ScreenshotDir() + "\\main-wide.bmp");
@@ -259,7 +264,88 @@ TEST_F(MainDialogTest, LayoutFollowsTheWidthOnly) {
   Pump(100);
   ShowWindow(Dlg(), SW_RESTORE);
   Pump(100);
-  check(857);
+  check(width + 300);
+}
+
+TEST_F(MainDialogTest, LayoutPicturesAndIconsFollowTheDpi) {
+  // Aware of the DPI, so that the system never stretches the window as a picture.
+  EXPECT_TRUE(IsProcessDPIAware());
+  Open(kSettings);
+  if (DpiOf(Dlg()) != USER_DEFAULT_SCREEN_DPI) GTEST_SKIP() << "goes from 96 DPI to 144 and back";
+  SetForegroundWindow(Dlg());
+  RECT window;
+  GetWindowRect(Dlg(), &window);
+  // The window is moved to a screen of another DPI, as Windows moves it with per-monitor awareness.
+  const auto moveTo = [&](UINT dpi) {
+    RECT suggested = {window.left, window.top, window.left + Scaled(window.right - window.left, dpi),
+                      window.top + Scaled(window.bottom - window.top, dpi)};
+    SendMessageA(Dlg(), WM_DPICHANGED, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&suggested));
+    RedrawWindow(Item(IDC_FILE_LIST), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
+    Pump(200);
+  };
+  const auto pictureWidth = [&] {
+    BITMAP bitmap = {};
+    GetObjectA(reinterpret_cast<HBITMAP>(SendMessageA(Item(IDC_DRAG_TARGET), STM_GETIMAGE, IMAGE_BITMAP, 0)),
+               sizeof bitmap, &bitmap);
+    return bitmap.bmWidth;
+  };
+  const auto iconWidth = [&](WPARAM which) {
+    ICONINFO info = {};
+    BITMAP bitmap = {};
+    if (GetIconInfo(reinterpret_cast<HICON>(SendMessageA(Dlg(), WM_GETICON, which, 0)), &info)) {
+      GetObjectA(info.hbmColor ? info.hbmColor : info.hbmMask, sizeof bitmap, &bitmap);
+      DeleteObject(info.hbmColor);
+      DeleteObject(info.hbmMask);
+    }
+    return bitmap.bmWidth;
+  };
+  const auto pixel = [&](int x, int y) {
+    HDC dc = GetDC(Item(IDC_FILE_LIST));
+    const COLORREF color = GetPixel(dc, x, y);
+    ReleaseDC(Item(IDC_FILE_LIST), dc);
+    return color;
+  };
+  const COLORREF olive = RGB(0x80, 0x80, 0x00), yellow = RGB(0xFF, 0xFF, 0x99);
+
+  moveTo(144);
+  // Each rule of the layout at 1.5 times its 96-DPI length.
+  RECT client;
+  GetClientRect(Dlg(), &client);
+  EXPECT_EQ(client.right, 836);
+  EXPECT_EQ(client.bottom, 579);
+  GetWindowRect(Dlg(), &window);
+  MINMAXINFO info = {};
+  SendMessageA(Dlg(), WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&info));
+  EXPECT_EQ(info.ptMinTrackSize.x - (window.right - window.left), 0);
+  EXPECT_EQ(info.ptMaxTrackSize.y - (window.bottom - window.top), 0);
+  EXPECT_EQ(ClientRectOf(Dlg(), Item(IDC_FILE_LIST)).right, 836 - 36 + ClientRectOf(Dlg(), Item(IDC_FILE_LIST)).left);
+  EXPECT_EQ(client.right - ClientRectOf(Dlg(), Item(IDOK)).right, 18);
+  EXPECT_EQ(client.bottom - ClientRectOf(Dlg(), Item(IDOK)).bottom, 18);
+  // The pictures and icons drawn for 144 DPI.
+  EXPECT_EQ(pictureWidth(), 48);
+  EXPECT_EQ(iconWidth(ICON_BIG), 48);
+  EXPECT_EQ(iconWidth(ICON_SMALL), 24);
+  // The drop prompt: its panels 1.5 times as far in, edges two pixels wide, the pattern's dots
+  // two pixels wide on a grid of six.
+  EXPECT_EQ(pixel(30, 48), GetSysColor(COLOR_BTNHIGHLIGHT));
+  EXPECT_EQ(pixel(30, 49), GetSysColor(COLOR_BTNHIGHLIGHT));
+  EXPECT_EQ(pixel(30, 60), GetSysColor(COLOR_BTNFACE));
+  EXPECT_EQ(pixel(60, 73), GetSysColor(COLOR_BTNSHADOW));
+  EXPECT_EQ(pixel(54, 78), olive);
+  EXPECT_EQ(pixel(55, 79), olive);
+  EXPECT_EQ(pixel(57, 81), olive);
+  EXPECT_EQ(pixel(56, 78), yellow);
+  EXPECT_EQ(pixel(59, 81), yellow);
+
+  // And back: everything as at the start.
+  moveTo(96);
+  GetClientRect(Dlg(), &client);
+  EXPECT_EQ(client.right, 557);
+  EXPECT_EQ(client.bottom, 386);
+  EXPECT_EQ(client.right - ClientRectOf(Dlg(), Item(IDOK)).right, 12);
+  EXPECT_EQ(pictureWidth(), 32);
+  EXPECT_EQ(pixel(36, 52), olive);
+  EXPECT_EQ(pixel(37, 52), yellow);
 }
 
 TEST_F(MainDialogTest, CountAndTotalLabelsGroupDigits) {
@@ -396,6 +482,26 @@ TEST_F(MainDialogTest, NamesAndPathsTheNarrowFileFunctionsCannotOpenAreNotListed
   std::vector<std::string> listed;
   for (const Row& r : Rows(IDC_FILE_LIST)) listed.push_back(r.name + " " + r.size);
   EXPECT_EQ(listed, (std::vector<std::string>{"short.bin 5バイト", "cafe.bin 4バイト", "ok.bin 2バイト"}));
+  // One notice names what was left out, once the list shows the rest: café.bin as the code page
+  // shows it (a question mark, never the look-alike that names cafe.bin), and the long path
+  // shortened.
+  ASSERT_EQ(m_boxes.size(), 1u);
+  const auto notice = [](std::size_t count) {
+    return std::to_string(count) +
+           "個のファイルまたはフォルダは、名前に使えない文字を含むか、パスが長すぎるか、"
+           "読めないため、一覧に入れていません。\n\n";
+  };
+  EXPECT_EQ(m_boxes[0].text.rfind(notice(3), 0), 0u) << m_boxes[0].text;
+  EXPECT_NE(m_boxes[0].text.find(std::string(fixture) + "\\caf?.bin\n"), std::string::npos) << m_boxes[0].text;
+  EXPECT_NE(m_boxes[0].text.find("…nnn"), std::string::npos) << m_boxes[0].text;
+  EXPECT_NE(m_boxes[0].text.find("nnn.bin\n"), std::string::npos) << m_boxes[0].text;
+  EXPECT_EQ(m_boxes[0].caption, AppTitle());
+  EXPECT_EQ(m_boxes[0].type, static_cast<UINT>(MB_OK));
+  EXPECT_EQ(m_boxes[0].fileRows, 3);
+  // A drop with nothing left out says nothing.
+  Drop({std::string(fixture) + "\\ok.bin"});
+  EXPECT_EQ(m_boxes.size(), 1u);
+
   // Dropped by the shell in UTF-16: café.bin has no name in the code page and adds nothing, while
   // a name it holds is taken as it is.
   Answer({IDYES});
@@ -404,6 +510,13 @@ TEST_F(MainDialogTest, NamesAndPathsTheNarrowFileFunctionsCannotOpenAreNotListed
   MultiByteToWideChar(CP_ACP, 0, fixture, -1, wideFolder.data(), static_cast<int>(wideFolder.size()));
   DropWide({wideFolder + L"\\caf\u00e9.bin", wideFolder + L"\\ok.bin"});
   EXPECT_EQ(Names(IDC_FILE_LIST), (std::vector<std::string>{"ok.bin"}));
+  ASSERT_EQ(m_boxes.size(), 3u);
+  EXPECT_EQ(m_boxes[2].text.rfind(notice(1) + fixture + "\\caf?.bin\n\n", 0), 0u) << m_boxes[2].text;
+  EXPECT_EQ(m_boxes[2].fileRows, 1);
+  // And a path that is gone by the time it is dropped.
+  Drop({m_dir.path() + "\\消えた"});
+  ASSERT_EQ(m_boxes.size(), 4u);
+  EXPECT_EQ(m_boxes[3].text.rfind(notice(1) + m_dir.path() + "\\消えた\n\n", 0), 0u) << m_boxes[3].text;
 }
 
 TEST_F(MainDialogTest, ColumnsFitTheirWidestTextAfterManyOfNearlyTheSameWidth) {

@@ -63,3 +63,20 @@ TEST(Platform, SettingsFileReplacesAnExistingFile) {
   EXPECT_EQ(GetFileAttributesA((blocked + "." + std::to_string(GetCurrentProcessId()) + ".tmp").c_str()),
             INVALID_FILE_ATTRIBUTES);
 }
+
+TEST(Platform, SettingsAreWrittenInPlaceWhereTheFileCannotBeReplaced) {
+  WinTempDir dir;
+  const std::string path = dir.path() + "\\medias.ini";
+  WriteWinFile(path, "old\r\n");
+  std::string settings[kSettingCount] = {"1", "2", "3", "4", "前回"};
+  // Another program holds the file open for writing, without delete sharing: it cannot be
+  // replaced, but it can be written.
+  HANDLE held = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                            OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(held, INVALID_HANDLE_VALUE);
+  EXPECT_TRUE(SaveSettings(path, settings));
+  CloseHandle(held);
+  EXPECT_EQ(ReadWinFile(path), FormatSettings(settings));
+  EXPECT_EQ(GetFileAttributesA((path + "." + std::to_string(GetCurrentProcessId()) + ".tmp").c_str()),
+            INVALID_FILE_ATTRIBUTES);
+}
