@@ -51,12 +51,14 @@ class CombinationSearch {
                     std::uint64_t budget)
       : m_b(sizes.data()), m_m(static_cast<int>(sizes.size())), m_offset(offset), m_capacity(capacity),
         m_limit(capacity - leastRemainder), m_best(best), m_stop(stop), m_listener(listener), m_budget(budget),
-        m_prefix(sizes.size() + 1, 0), m_nextSize(sizes.size()), m_top(m_m) {
+        m_prefix(sizes.size() + 1, 0), m_nextSize(sizes.size()), m_runStart(sizes.size()), m_top(m_m) {
     for (int i = 0; i < m_m; ++i) m_prefix[i + 1] = m_prefix[i] + m_b[i];
     for (int i = m_m - 1; i >= 0; --i) m_nextSize[i] = i + 1 < m_m && m_b[i + 1] == m_b[i] ? m_nextSize[i + 1] : i + 1;
+    for (int i = 0; i < m_m; ++i) m_runStart[i] = i > 0 && m_b[i - 1] == m_b[i] ? m_runStart[i - 1] : i;
   }
 
-  /// Searches the combinations of k candidates.
+  /// Searches the combinations of k candidates, through the candidates left out when the totals
+  /// near the capacity are those of the smallest candidates.
   End Run(int k);
 
   /// Goes on without a budget, asking `tail` for the best completion of every branch once its
@@ -107,14 +109,33 @@ class CombinationSearch {
 
   void Improve(Sum total, int depth, int i, int j);
   void Report(Sum total);
+  End RunForward(int k);
   void PairLevel(int depth, int i, Sum partial);
   void RestOfBranch(int depth, int r, Sum partial);
-  // False when no r candidates can bring the partial total into the improving window.
-  bool MayComplete(int r, Sum partial) const {
+  // False when no r candidates can add between `from` and `to` (both included).
+  bool MayAdd(int r, Sum from, Sum to) const {
     if (!m_filter || !m_filter->Has(r) || Beat() - (m_capacity - m_limit) > kNarrowWindow) return true;
-    const Sum from = std::max<Sum>(Floor() + 1 - partial, 0), to = Sum{m_limit} - partial;
+    from = std::max<Sum>(from, 0);
     return from <= to && m_filter->MayReach(r, static_cast<std::uint64_t>(from), static_cast<std::uint64_t>(to));
   }
+  // False when no r candidates can bring the partial total into the improving window.
+  bool MayComplete(int r, Sum partial) const { return MayAdd(r, Floor() + 1 - partial, Sum{m_limit} - partial); }
+
+  // The mirrored search goes through the same combinations in the same order, choosing the
+  // candidates left out instead: left out at depth d are the candidates of m_index before it,
+  // chosen are all others before the one tried at d. Larger indices come first at every depth, as
+  // leaving out a later candidate keeps an earlier one, and of a run of equal sizes only its last
+  // candidates are left out (one left out before the last of its run forces the next).
+  // The total left out must lie between these two for the combination to improve.
+  Sum LeftOutLeast() const { return m_prefix[m_m] - m_limit; }
+  Sum LeftOutMost() const { return m_prefix[m_m] - Floor() - 1; }
+  bool Forced(int depth) const { return depth > 0 && m_nextSize[m_index[depth - 1]] - 1 > m_index[depth - 1]; }
+  int Lowest(int depth) const { return depth > 0 ? m_index[depth - 1] + 1 : 0; }
+  End RunMirrored(int k);
+  void EnterMirrored(int depth, int r);
+  void MirroredPairs(int depth, int i, Sum partial);
+  void MirroredRest(int depth, int r, Sum partial);
+  void ImproveMirrored(Sum leftOut, int depth, int i, int j);
   // Counts work; true when the search must end (stopped, out of budget, or proven optimal).
   bool Tick(std::uint32_t units) {
     m_work += units;
@@ -137,9 +158,10 @@ class CombinationSearch {
   // at a depth, an equal one after it can only give the same totals later in index order, which
   // never replace the earlier ones: each depth tries one candidate of every size.
   std::vector<int> m_nextSize;
-  std::vector<int> m_index;             // the candidate chosen at each depth
-  std::vector<std::int64_t> m_partial;  // total of the candidates chosen above each depth, never above m_limit
-  std::vector<int> m_next;              // the candidate each depth tries next
+  std::vector<int> m_runStart;  // the first index whose size equals candidate i's
+  std::vector<int> m_index;     // the candidate chosen (left out, mirrored) at each depth
+  std::vector<Sum> m_partial;   // total of the candidates chosen (left out) above each depth
+  std::vector<int> m_next;      // the candidate each depth tries next
   std::vector<int> m_report;
   std::uint64_t m_work = 0;
   std::uint64_t m_nextCheck = 0;
@@ -243,6 +265,14 @@ End CombinationSearch<Sum>::Run(int k) {
   if (k < 1 || k > m_m) return End::kExhausted;
   // Nothing can beat the best, or nothing fits.
   if (Window(0, k) <= Floor() || Tail(k) > m_limit) return End::kExhausted;
+  // Near the smallest total of k, the combinations are the smallest candidates with a few larger
+  // ones: going forward, every one walks the long run of small candidates it ends with, while
+  // the few candidates they leave out differ early.
+  return Sum{m_capacity} - Tail(k) < Window(0, k) - Sum{m_capacity} ? RunMirrored(k) : RunForward(k);
+}
+
+template <typename Sum>
+End CombinationSearch<Sum>::RunForward(int k) {
   m_index.assign(k, 0);
   m_partial.assign(k + 1, 0);
   m_next.assign(k, 0);
@@ -251,7 +281,7 @@ End CombinationSearch<Sum>::Run(int k) {
   for (;;) {
     const int r = k - d;
     const int i = m_next[d];
-    const std::int64_t partial = m_partial[d];
+    const Sum partial = m_partial[d];
     // Candidates are in descending order: once the r largest candidates from i cannot beat the
     // best, no later i at this depth can either.
     const bool exhausted = i > m_m - r || partial + Window(i, r) <= Floor();
@@ -284,6 +314,160 @@ End CombinationSearch<Sum>::Run(int k) {
     --d;
     m_next[d] = m_nextSize[m_next[d]];
   }
+}
+
+template <typename Sum>
+End CombinationSearch<Sum>::RunMirrored(int k) {
+  const int e = m_m - k;
+  if (e == 0) {
+    // Everything fits (checked by Run) and improves.
+    m_report.resize(m_m);
+    std::iota(m_report.begin(), m_report.end(), 0);
+    Report(m_prefix[m_m]);
+    return m_end == End::kOptimal ? End::kOptimal : End::kExhausted;
+  }
+  m_index.assign(e, 0);
+  m_partial.assign(e + 1, 0);
+  m_next.assign(e, 0);
+  int d = 0;
+  EnterMirrored(0, e);
+  if (m_end != End::kExhausted) return m_end;
+  for (;;) {
+    const int r = e - d;
+    const int i = m_next[d];
+    const Sum partial = m_partial[d];
+    // Smaller indices leave out larger candidates: once the smallest completion from i leaves out
+    // too much, so does every candidate still to try at this depth.
+    const bool exhausted = i < Lowest(d) || partial + m_b[i] + Tail(r - 1) > LeftOutMost();
+    if (!exhausted) {
+      if (r >= 3) {
+        if (!MayAdd(r - 1, LeftOutLeast() - partial - m_b[i], LeftOutMost() - partial - m_b[i])) {
+          m_next[d] = Forced(d) ? -1 : i - 1;
+          if (Tick(1)) return m_end;
+          continue;
+        }
+        m_index[d] = i;
+        m_partial[d + 1] = partial + m_b[i];
+        ++d;
+        EnterMirrored(d, r - 1);
+        if (m_end != End::kExhausted || Tick(1)) return m_end;
+        continue;
+      }
+      if (r == 2) {
+        MirroredPairs(d, i, partial);
+        if (m_end != End::kExhausted) return m_end;
+      } else {
+        // The first candidate that leaves out enough is the one leaving out least.
+        ImproveMirrored(partial + m_b[i], d, i, -1);
+        if (m_end != End::kExhausted) return m_end;
+      }
+    }
+    if (Tick(1)) return m_end;
+    if (d == 0) return End::kExhausted;
+    --d;
+    m_next[d] = Forced(d) ? -1 : m_next[d] - 1;
+  }
+}
+
+// Arriving at a depth with r candidates still to leave out: first the combinations leaving all of
+// them out among the tail's candidates, then the latest candidate whose r largest from it can
+// still leave out enough.
+template <typename Sum>
+void CombinationSearch<Sum>::EnterMirrored(int depth, int r) {
+  const int lowest = Lowest(depth);
+  int highest = m_m - r;
+  if (Forced(depth)) highest = std::min(highest, lowest);
+  const Sum partial = m_partial[depth];
+  if (m_tail && r >= 3 && highest >= m_top) {
+    MirroredRest(depth, r, partial);
+    if (m_end != End::kExhausted) return;
+    highest = m_top - 1;
+  }
+  const Sum least = LeftOutLeast() - partial;
+  // Window(i, r) only grows as i goes down.
+  int lo = lowest, hi = highest;
+  if (hi < lo || Window(lo, r) < least) {
+    m_next[depth] = -1;
+    return;
+  }
+  while (lo < hi) {
+    const int mid = lo + (hi - lo + 1) / 2;
+    if (Window(mid, r) >= least) lo = mid;
+    else hi = mid - 1;
+  }
+  m_next[depth] = lo;
+}
+
+// The last two candidates left out, the first from i down. For each first one only the smallest
+// partner that leaves out enough can improve, the last of its size; its index never falls as the
+// first one grows. Of a run of equal sizes, the last candidate pairs with any later partner and the
+// one before it with the last.
+template <typename Sum>
+void CombinationSearch<Sum>::MirroredPairs(int depth, int i, Sum partial) {
+  const int lowest = Lowest(depth);
+  const bool forced = Forced(depth);
+  int partner = i + 1;
+  while (i >= lowest) {
+    if (Tick(1)) return;
+    const Sum first = partial + m_b[i];
+    if (first + m_b[m_m - 1] > LeftOutMost()) return;
+    const bool lastOfRun = m_nextSize[i] - 1 == i;
+    int j = i + 1;
+    if (lastOfRun) {
+      const Sum need = LeftOutLeast() - first;
+      partner = std::max(partner, i + 1);
+      partner = static_cast<int>(
+          std::partition_point(m_b + partner, m_b + m_m, [need](std::int64_t s) { return Sum{s} >= need; }) - m_b);
+      j = partner - 1;
+    }
+    if (j > i && first + m_b[j] >= LeftOutLeast() && first + m_b[j] <= LeftOutMost()) {
+      ImproveMirrored(first + m_b[j], depth, i, j);
+      if (m_end != End::kExhausted) return;
+    }
+    if (forced) return;
+    i = lastOfRun && i > m_runStart[i] ? i - 1 : m_runStart[i] - 1;
+  }
+}
+
+// The combinations of a branch that leave out all of their remaining r candidates among the tail's
+// come before the others of the branch in index order: every candidate before the tail that is not
+// left out already is chosen, with (tail candidates - r) of the tail's.
+template <typename Sum>
+void CombinationSearch<Sum>::MirroredRest(int depth, int r, Sum partial) {
+  const int chosen = (m_m - m_top) - r;
+  if (chosen < 0) return;
+  const Sum head = m_prefix[m_top] - partial;
+  const Sum high = Sum{m_limit} - head;
+  if (high < 0) return;
+  const Sum low = std::max<Sum>(Floor() - head, -1);
+  std::uint64_t work = 0;
+  const std::int64_t rest =
+      m_tail->BestTotal(chosen, static_cast<std::int64_t>(low), static_cast<std::int64_t>(high), work);
+  m_work += work;
+  if (rest < 0) return;
+  m_report.clear();
+  for (int x = 0, d = 0; x < m_top; ++x) {
+    if (d < depth && m_index[d] == x) ++d;
+    else m_report.push_back(x);
+  }
+  if (!m_tail->FirstCombination(chosen, rest, m_report)) {
+    m_end = End::kStopped;
+    return;
+  }
+  Report(head + rest);
+}
+
+// Reports the combination of every candidate except those left out above `depth`, i and j (when
+// j >= 0), which leave out `leftOut` in all.
+template <typename Sum>
+void CombinationSearch<Sum>::ImproveMirrored(Sum leftOut, int depth, int i, int j) {
+  m_report.clear();
+  for (int x = 0, d = 0; x < m_m; ++x) {
+    const bool out = (d < depth && m_index[d] == x) || x == i || x == j;
+    if (d < depth && m_index[d] == x) ++d;
+    if (!out) m_report.push_back(x);
+  }
+  Report(m_prefix[m_m] - leftOut);
 }
 
 std::int64_t Gcd(Span<const std::int64_t> sizes) {

@@ -304,12 +304,12 @@ TEST(Engine, StopsPromptlyWithTheBestSoFar) {
   EXPECT_GE(stopAfter(sizes, plan, 200).bestRemainder,
             1);  // sizes are multiples of 6: the capacity can never be filled exactly
 
-  // 100 random 31-bit sizes whose search takes seconds. Stopped in branch and bound, or once the
-  // smallest files' totals are listed and a look at the densest count has found a better total
-  // than the one reported: the last report is the answer.
+  // 60 random 48-bit sizes, about as many combinations as totals: their search takes seconds.
+  // Stopped in branch and bound, or once the smallest files' totals are listed and a look at the
+  // densest count has found a better total than the one reported: the last report is the answer.
   std::mt19937_64 random(100007);
-  std::vector<std::int64_t> hard(100);
-  for (auto& s : hard) s = std::uniform_int_distribution<std::int64_t>(1, (std::int64_t{1} << 31) - 1)(random);
+  std::vector<std::int64_t> hard(60);
+  for (auto& s : hard) s = std::uniform_int_distribution<std::int64_t>(1, (std::int64_t{1} << 48) - 1)(random);
   std::sort(hard.rbegin(), hard.rend());
   const SearchPlan hardPlan =
       PlanSearch(hard, std::accumulate(hard.begin(), hard.end(), std::int64_t{0}) / 2, 0, kNoFileLimit);
