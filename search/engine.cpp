@@ -7,6 +7,7 @@
 
 #include "search/count_schedule.h"
 #include "search/halves.h"
+#include "search/reachable_totals.h"
 #include "search/residue_filter.h"
 #include "search/tail_totals.h"
 
@@ -33,6 +34,8 @@ constexpr std::uint64_t kBranchBudgetBeforeTail = std::uint64_t{1} << 22;
 // distinct totals at most (20 candidates of distinct sizes, more when sizes repeat).
 constexpr int kMostListed = TailTotals::kMostCandidates;
 constexpr std::size_t kMostTotals = std::size_t{1} << 20;
+// Branch-and-bound work before the reachable-totals table is built, where it fits: about a millisecond.
+constexpr std::uint64_t kBranchBudgetBeforeTable = std::uint64_t{1} << 17;
 // Work allowed to the look at the densest count before the schedule goes on.
 constexpr std::uint64_t kProbeWork = std::uint64_t{1} << 21;
 
@@ -70,6 +73,9 @@ class CombinationSearch {
     m_end = End::kExhausted;
     m_nextCheck = m_work + kWorkPerStopCheck;
   }
+
+  /// Has every count searched through the candidates left out, whatever their totals.
+  void LeaveOutEveryCount() { m_leaveOut = true; }
 
   /// Searches the combinations of k candidates for at most `work` more work without reporting
   /// anything, to learn a remainder the result reaches at least; later searches look only at
@@ -168,6 +174,7 @@ class CombinationSearch {
   bool m_filterTried = false;
   std::unique_ptr<ResidueFilter> m_filter;
   const TailTotals* m_tail = nullptr;
+  bool m_leaveOut = false;
   bool m_probing = false;
   std::int64_t m_reached = INT64_MAX;  // the least remainder a probe has reached
   std::vector<int> m_probe;            // the probe's combination with that remainder (indices in m_b)
@@ -268,7 +275,7 @@ End CombinationSearch<Sum>::Run(int k) {
   // Near the smallest total of k, the combinations are the smallest candidates with a few larger
   // ones: going forward, every one walks the long run of small candidates it ends with, while
   // the few candidates they leave out differ early.
-  return Sum{m_capacity} - Tail(k) < Window(0, k) - Sum{m_capacity} ? RunMirrored(k) : RunForward(k);
+  return m_leaveOut || Sum{m_capacity} - Tail(k) < Window(0, k) - Sum{m_capacity} ? RunMirrored(k) : RunForward(k);
 }
 
 template <typename Sum>
@@ -400,8 +407,9 @@ void CombinationSearch<Sum>::EnterMirrored(int depth, int r) {
 
 // The last two candidates left out, the first from i down. For each first one only the smallest
 // partner that leaves out enough can improve, the last of its size; its index never falls as the
-// first one grows. Of a run of equal sizes, the last candidate pairs with any later partner and the
-// one before it with the last.
+// first one grows. Each size is tried once: by the last of its run with a later partner, which
+// leaves out less than two of the run would, or, when the run ends beyond reach, by the latest
+// that reaches with the next of the run.
 template <typename Sum>
 void CombinationSearch<Sum>::MirroredPairs(int depth, int i, Sum partial) {
   const int lowest = Lowest(depth);
@@ -425,7 +433,7 @@ void CombinationSearch<Sum>::MirroredPairs(int depth, int i, Sum partial) {
       if (m_end != End::kExhausted) return;
     }
     if (forced) return;
-    i = lastOfRun && i > m_runStart[i] ? i - 1 : m_runStart[i] - 1;
+    i = m_runStart[i] - 1;
   }
 }
 
@@ -478,10 +486,11 @@ std::int64_t Gcd(Span<const std::int64_t> sizes) {
 
 // The smallest candidates whose totals branch and bound lists when its budget runs out: at most
 // so many candidates in the table and in the block, each with at most so many totals; none when
-// mostCandidates is 0.
+// mostCandidates is 0. Tests have every count searched through the candidates left out.
 struct TailPlan {
   int mostCandidates;
   std::size_t mostTotals;
+  bool leftOutEveryCount = false;
 };
 
 // Runs the counts of the schedule in order until one ends the search (or all are done), going on
@@ -491,6 +500,7 @@ End BranchAndBound(Span<const std::int64_t> fitting, int offset, std::int64_t ca
                    const std::vector<int>& schedule, std::uint64_t budget, TailPlan tail, std::int64_t& best,
                    const std::atomic<std::uint8_t>& stop, SearchListener& listener) {
   CombinationSearch<Sum> search(fitting, offset, capacity, floor, best, stop, listener, budget);
+  if (tail.leftOutEveryCount) search.LeaveOutEveryCount();
   std::size_t next = 0;  // the count being searched; one that ran out of budget is searched again
   const auto runCounts = [&] {
     for (; next < schedule.size() && best > floor; ++next) {
@@ -522,6 +532,31 @@ End BranchAndBound(Span<const std::int64_t> fitting, int offset, std::int64_t ca
   return end;
 }
 
+// Few enough candidates, or few enough totals, to know each count's best total outright. The count
+// that first reaches the best of them ends where the enumeration would end: on the first
+// combination in index order with that total. Only that final combination is reported.
+template <typename Solver>
+void Conclude(const Solver& solver, const std::vector<int>& schedule, std::int64_t capacity, int offset,
+              SearchOutcome& outcome, SearchListener& listener) {
+  std::int64_t bestTotal = capacity - outcome.bestRemainder;
+  int bestCount = 0;
+  for (int k : schedule) {
+    if (k < 1) continue;
+    const std::int64_t total = solver.BestTotal(k, bestTotal);
+    if (total > bestTotal) bestTotal = total, bestCount = k;
+  }
+  std::vector<int> chosen;
+  if (bestCount > 0) chosen = solver.FirstCombination(bestCount, bestTotal);
+  if (solver.Stopped()) {
+    outcome.complete = false;
+    return;
+  }
+  if (chosen.empty()) return;
+  for (int& x : chosen) x += offset;
+  outcome.bestRemainder = capacity - bestTotal;
+  listener.OnImprovement(bestTotal, chosen);
+}
+
 }  // namespace
 
 SearchOutcome RunSearch(Span<const std::int64_t> sizes, std::int64_t capacity, std::int64_t bestRemainder, int lower,
@@ -542,20 +577,29 @@ SearchOutcome RunSearch(Span<const std::int64_t> sizes, std::int64_t capacity, s
   const std::int64_t floor = g == 0 ? capacity : capacity % g;
   std::int64_t& best = outcome.bestRemainder;
   const std::vector<int> schedule = CountSchedule(lower, upper, static_cast<int>(sizes.size()));
+  int highest = 0;
+  for (int k : schedule) highest = std::max(highest, k);
 
-  // Branch and bound finds dense fits (many files of similar size) in moments. Where meet in the
-  // middle is possible, branch and bound gets a budget comparable to that method's cost, and none
-  // at all when there are fewer subsets than possible totals: then exact fits are rare and bounds weak.
-  // Beyond that, branch and bound goes on after its budget with the smallest candidates' totals listed.
-  const bool halves = m <= HalvesSolver::kMaxCandidates && strategy != SearchStrategy::kBranchAndBound &&
-                      strategy != SearchStrategy::kBranchThenDecide;
-  const bool tail =
-      !halves && (strategy == SearchStrategy::kAutomatic || strategy == SearchStrategy::kBranchThenDecide);
+  // Branch and bound finds dense fits (many files of similar size) in moments. When the sizes'
+  // common divisor leaves few totals, a table of every total of every count settles the rest after
+  // a short budget. Where meet in the middle is possible, branch and bound gets a budget comparable
+  // to that method's cost, and none at all when there are fewer subsets than possible totals: then
+  // exact fits are rare and bounds weak. Beyond that, branch and bound goes on after its budget
+  // with the smallest candidates' totals listed.
+  const bool table = g > 0 &&
+                     (strategy == SearchStrategy::kAutomatic || strategy == SearchStrategy::kReachableTotals) &&
+                     ReachableTotals::Fits(m, highest, capacity / g);
+  const bool decide = strategy == SearchStrategy::kBranchThenDecide || strategy == SearchStrategy::kLeftOutThenDecide;
+  const bool halves = !table && m <= HalvesSolver::kMaxCandidates && strategy != SearchStrategy::kBranchAndBound &&
+                      !decide && strategy != SearchStrategy::kReachableTotals;
+  const bool tail = !table && !halves && (strategy == SearchStrategy::kAutomatic || decide);
   const Wide sum = std::accumulate(fitting.begin(), fitting.end(), Wide{0});
   std::uint64_t budget = UINT64_MAX;
-  if (strategy == SearchStrategy::kMeetInTheMiddle && halves) {
+  if (table) {
+    budget = strategy == SearchStrategy::kReachableTotals ? 0 : kBranchBudgetBeforeTable;
+  } else if (strategy == SearchStrategy::kMeetInTheMiddle && halves) {
     budget = 0;
-  } else if ((strategy == SearchStrategy::kBranchThenMeet && halves) || strategy == SearchStrategy::kBranchThenDecide) {
+  } else if ((strategy == SearchStrategy::kBranchThenMeet && halves) || decide) {
     budget = kTestBudget;
   } else if (halves) {
     budget = sum >= (Wide{1} << m) ? 0 : kBranchBudgetPerSubset << (m / 2);
@@ -565,8 +609,8 @@ SearchOutcome RunSearch(Span<const std::int64_t> sizes, std::int64_t capacity, s
   if (budget > 0) {
     // Tests use small lists so that every part of the tail's work shows on small arrays.
     TailPlan plan{0, 0};
-    if (strategy == SearchStrategy::kBranchThenDecide)
-      plan = {std::max(m / 2, 1), std::size_t{1} << std::max(m / 3, 2)};
+    if (decide)
+      plan = {std::max(m / 2, 1), std::size_t{1} << std::max(m / 3, 2), strategy == SearchStrategy::kLeftOutThenDecide};
     else if (tail) plan = {kMostListed, kMostTotals};
     const End end =
         sum <= Wide{INT64_MAX} - capacity
@@ -577,26 +621,8 @@ SearchOutcome RunSearch(Span<const std::int64_t> sizes, std::int64_t capacity, s
     if (end != End::kBudget) return outcome;
   }
   if (best <= floor) return outcome;
-
-  // Few enough candidates to know each size's best total outright. The size that first reaches
-  // the best of them ends where the enumeration would end: on the first combination in index
-  // order with that total. Only that final combination is reported.
-  int highest = 0;
-  for (int k : schedule) highest = std::max(highest, k);
-  const HalvesSolver solver(fitting, capacity, highest, stop);
-  std::int64_t bestTotal = capacity - best;
-  int bestCount = 0;
-  for (int k : schedule) {
-    if (k < 1) continue;
-    const std::int64_t total = solver.BestTotal(k, bestTotal);
-    if (total > bestTotal) bestTotal = total, bestCount = k;
-  }
-  std::vector<int> chosen;
-  if (bestCount > 0) chosen = solver.FirstCombination(bestCount, bestTotal);
-  if (solver.Stopped()) return outcome.complete = false, outcome;
-  if (chosen.empty()) return outcome;
-  for (int& x : chosen) x += offset;
-  best = capacity - bestTotal;
-  listener.OnImprovement(bestTotal, chosen);
+  if (table)
+    Conclude(ReachableTotals(fitting, g, capacity, highest, stop), schedule, capacity, offset, outcome, listener);
+  else Conclude(HalvesSolver(fitting, capacity, highest, stop), schedule, capacity, offset, outcome, listener);
   return outcome;
 }

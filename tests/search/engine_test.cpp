@@ -172,6 +172,8 @@ TEST(Engine, MatchesTheLiteralEnumerationOnRandomInstances) {
     ExpectSameResult(in, SearchStrategy::kMeetInTheMiddle, "meet in the middle");
     ExpectSameResult(in, SearchStrategy::kBranchThenMeet, "hand-over");
     ExpectSameResult(in, SearchStrategy::kBranchThenDecide, "tail totals");
+    ExpectSameResult(in, SearchStrategy::kLeftOutThenDecide, "left out");
+    ExpectSameResult(in, SearchStrategy::kReachableTotals, "reachable totals");
     if (::testing::Test::HasFatalFailure()) return;
   }
 }
@@ -192,6 +194,7 @@ TEST(Engine, MatchesTheLiteralEnumerationOnLargerDenseInstances) {
     ExpectSameResult(in, SearchStrategy::kBranchThenMeet, "hand-over");
     ExpectSameResult(in, SearchStrategy::kAutomatic, "automatic");
     ExpectSameResult(in, SearchStrategy::kBranchThenDecide, "tail totals");
+    ExpectSameResult(in, SearchStrategy::kLeftOutThenDecide, "left out");
     if (::testing::Test::HasFatalFailure()) return;
   }
 }
@@ -213,9 +216,44 @@ TEST(Engine, MatchesTheLiteralEnumerationOnRepeatedSizes) {
     const std::int64_t total = std::accumulate(in.sizes.begin(), in.sizes.end(), std::int64_t{0});
     in.capacity = round % 3 == 0 ? 4'700'372'992 : pick(total / 5, total * 4 / 5);
     in.maxFiles = round % 4 == 0 ? static_cast<int>(pick(2, n / 2)) : kNoFileLimit;
-    for (SearchStrategy strategy :
-         {SearchStrategy::kBranchAndBound, SearchStrategy::kMeetInTheMiddle, SearchStrategy::kBranchThenDecide}) {
+    for (SearchStrategy strategy : {SearchStrategy::kBranchAndBound, SearchStrategy::kMeetInTheMiddle,
+                                    SearchStrategy::kBranchThenDecide, SearchStrategy::kLeftOutThenDecide}) {
       ExpectSameResult(in, strategy, near ? "nearly one size" : "one size");
+    }
+    if (::testing::Test::HasFatalFailure()) return;
+  }
+}
+
+TEST(Engine, MatchesTheLiteralEnumerationOnSmallCollectionsOfEachBenchmarkClass) {
+  // Videos filling most of a disc, whose best counts are near the largest (searched through the files
+  // left out); random 31-bit sizes at half their total; sizes with a common divisor that leaves few
+  // totals (the reachable-totals table); videos of which a few fill a disc; count limits over longer
+  // lists.
+  std::mt19937_64 rng(19);
+  const auto pick = [&](std::int64_t lo, std::int64_t hi) {
+    return std::uniform_int_distribution<std::int64_t>(lo, hi)(rng);
+  };
+  for (int round = 0; round < 2000; ++round) {
+    Instance in;
+    const int kind = round % 5;
+    const int n = static_cast<int>(kind == 4 ? pick(30, 45) : pick(8, 17));
+    const std::int64_t base = pick(0, 400);
+    for (int i = 0; i < n; ++i) {
+      if (kind == 0 || kind == 4) in.sizes.push_back(pick(100'000'000, 2'000'000'000));
+      else if (kind == 1) in.sizes.push_back(pick(1, (std::int64_t{1} << 31) - 1));
+      else if (kind == 2) in.sizes.push_back(50'000 * ((i % 2 ? 1005 : 1000) + 37 * (base + i / 2)));
+      else in.sizes.push_back(round % 2 ? pick(50'000'000, 1'500'000'000) : pick(300'000'000, 4'000'000'000));
+    }
+    const std::int64_t total = std::accumulate(in.sizes.begin(), in.sizes.end(), std::int64_t{0});
+    in.capacity = kind == 1   ? total / 2
+                  : kind == 2 ? pick(total / 4, total * 3 / 4)
+                  : kind == 3 ? (round % 2 ? 4'700'372'992 : 25'025'314'816)
+                              : total * pick(40, 85) / 100;
+    in.maxFiles = kind == 4 ? static_cast<int>(pick(2, 4)) : kNoFileLimit;
+    for (SearchStrategy strategy :
+         {SearchStrategy::kAutomatic, SearchStrategy::kBranchAndBound, SearchStrategy::kBranchThenDecide,
+          SearchStrategy::kLeftOutThenDecide, SearchStrategy::kReachableTotals}) {
+      ExpectSameResult(in, strategy, kind == 0 ? "videos" : kind == 1 ? "random" : kind == 2 ? "multiples" : "few");
     }
     if (::testing::Test::HasFatalFailure()) return;
   }
