@@ -273,9 +273,10 @@ End CombinationSearch<Sum>::Run(int k) {
   // Nothing can beat the best, or nothing fits.
   if (Window(0, k) <= Floor() || Tail(k) > m_limit) return End::kExhausted;
   // Near the smallest total of k, the combinations are the smallest candidates with a few larger
-  // ones: going forward, every one walks the long run of small candidates it ends with, while
-  // the few candidates they leave out differ early.
-  return m_leaveOut || Sum{m_capacity} - Tail(k) < Window(0, k) - Sum{m_capacity} ? RunMirrored(k) : RunForward(k);
+  // ones: going forward, every one walks the long run of small candidates it ends with, while the
+  // candidates they leave out differ early. Only worth it when fewer are left out than chosen.
+  const bool nearSmallest = Sum{m_capacity} - Tail(k) < Window(0, k) - Sum{m_capacity};
+  return m_leaveOut || (2 * k > m_m && nearSmallest) ? RunMirrored(k) : RunForward(k);
 }
 
 template <typename Sum>
