@@ -30,6 +30,9 @@ constexpr std::uint64_t kTestBudget = 16;
 // Branch-and-bound work before the smallest candidates' totals are listed for candidate arrays too
 // large for meet in the middle: a few tens of milliseconds, which realistic searches rarely reach.
 constexpr std::uint64_t kBranchBudgetBeforeTail = std::uint64_t{1} << 22;
+// The same when the lists would hold every candidate, so that each count is one question to them:
+// a few milliseconds.
+constexpr std::uint64_t kBranchBudgetBeforeWholeLists = std::uint64_t{1} << 18;
 // The smallest candidates whose totals are listed: a table and a block before it, each of 2^20
 // distinct totals at most (20 candidates of distinct sizes, more when sizes repeat).
 constexpr int kMostListed = TailTotals::kMostCandidates;
@@ -605,7 +608,9 @@ SearchOutcome RunSearch(Span<const std::int64_t> sizes, std::int64_t capacity, s
   } else if (halves) {
     budget = sum >= (Wide{1} << m) ? 0 : kBranchBudgetPerSubset << (m / 2);
   } else if (tail) {
-    budget = kBranchBudgetBeforeTail;
+    budget = TailTotals::HoldEveryCandidate(fitting, capacity - floor, kMostListed, kMostTotals)
+                 ? kBranchBudgetBeforeWholeLists
+                 : kBranchBudgetBeforeTail;
   }
   if (budget > 0) {
     // Tests use small lists so that every part of the tail's work shows on small arrays.

@@ -81,6 +81,31 @@ int TailTotals::Build(Levels& levels, int to, int mostCandidates, std::size_t mo
   return j;
 }
 
+// Follows Build: the table's candidates, then the block's, each while its subsets stay within mostTotals.
+bool TailTotals::HoldEveryCandidate(Span<const std::int64_t> sizes, std::int64_t limit, int mostCandidates,
+                                    std::size_t mostTotals) {
+  constexpr int kBuckets = 256;
+  const std::int64_t width = limit / kBuckets + 1;
+  mostCandidates = std::clamp(mostCandidates, 0, kMostCandidates);
+  int to = static_cast<int>(sizes.size());
+  for (int list = 0; list < 2 && to > 0; ++list) {
+    std::vector<double> subsets(kBuckets, 0);  // by rounded total
+    subsets[0] = 1;
+    double listed = 1;
+    int j = to;
+    while (j > 0 && to - j < mostCandidates && listed * 2 <= static_cast<double>(mostTotals)) {
+      const auto shift = static_cast<int>(sizes[--j] / width);
+      for (int b = kBuckets - 1; b >= shift; --b) {
+        const double added = subsets[b - shift];
+        subsets[b] += added;
+        listed += added;
+      }
+    }
+    to = j;
+  }
+  return to == 0;
+}
+
 int TailTotals::NextSize(int i) const {
   const std::int64_t size = m_sizes[i];
   do ++i;
