@@ -1,6 +1,7 @@
 #include "search/engine.h"
 
 #include <algorithm>
+#include <functional>
 #include <memory>
 #include <numeric>
 #include <vector>
@@ -31,7 +32,7 @@ constexpr std::uint64_t kTestBudget = 16;
 // large for meet in the middle: a few tens of milliseconds, which realistic searches rarely reach.
 constexpr std::uint64_t kBranchBudgetBeforeTail = std::uint64_t{1} << 22;
 // The same when the lists would hold every candidate, so that each count is one question to them:
-// a few milliseconds.
+// a few milliseconds. Only then is that asked.
 constexpr std::uint64_t kBranchBudgetBeforeWholeLists = std::uint64_t{1} << 18;
 // The smallest candidates whose totals are listed: a table and a block before it, each of 2^20
 // distinct totals at most (20 candidates of distinct sizes, more when sizes repeat).
@@ -75,6 +76,12 @@ class CombinationSearch {
     m_budget = UINT64_MAX;
     m_end = End::kExhausted;
     m_nextCheck = m_work + kWorkPerStopCheck;
+  }
+
+  /// Once the budget runs out, goes on up to `later` unless `handOver` (asked once, then) says so.
+  void DeferBudget(std::uint64_t later, std::function<bool()> handOver) {
+    m_laterBudget = later;
+    m_handOver = std::move(handOver);
   }
 
   /// Has every count searched through the candidates left out, whatever their totals.
@@ -162,6 +169,8 @@ class CombinationSearch {
   const std::atomic<std::uint8_t>& m_stop;
   SearchListener& m_listener;
   std::uint64_t m_budget;  // work after which the search gives up (End::kBudget)
+  std::uint64_t m_laterBudget = 0;
+  std::function<bool()> m_handOver;
   std::vector<Sum> m_prefix;
   // The first index after i whose size differs from candidate i's. Once a candidate has been tried
   // at a depth, an equal one after it can only give the same totals later in index order, which
@@ -187,8 +196,13 @@ class CombinationSearch {
 
 template <typename Sum>
 void CombinationSearch<Sum>::Check() {
-  if (m_stop.load(std::memory_order_relaxed)) m_end = End::kStopped;
-  else if (m_work >= m_budget) m_end = End::kBudget;
+  if (m_stop.load(std::memory_order_relaxed)) {
+    m_end = End::kStopped;
+  } else if (m_work >= m_budget) {
+    if (m_handOver && !m_handOver()) m_budget = m_laterBudget;
+    else m_end = End::kBudget;
+    m_handOver = nullptr;
+  }
   if (!m_filterTried && m_work >= kWorkBeforeFilter) {
     m_filterTried = true;
     m_filter = std::make_unique<ResidueFilter>(Span<const std::int64_t>(m_b, m_m));
@@ -490,10 +504,13 @@ std::int64_t Gcd(Span<const std::int64_t> sizes) {
 
 // The smallest candidates whose totals branch and bound lists when its budget runs out: at most
 // so many candidates in the table and in the block, each with at most so many totals; none when
-// mostCandidates is 0. Tests have every count searched through the candidates left out.
+// mostCandidates is 0. When the lists would not hold every candidate, branch and bound goes on up
+// to budgetUnlessWhole (when larger than its budget). Tests have every count searched through the
+// candidates left out.
 struct TailPlan {
   int mostCandidates;
   std::size_t mostTotals;
+  std::uint64_t budgetUnlessWhole = 0;
   bool leftOutEveryCount = false;
 };
 
@@ -505,6 +522,11 @@ End BranchAndBound(Span<const std::int64_t> fitting, int offset, std::int64_t ca
                    const std::atomic<std::uint8_t>& stop, SearchListener& listener) {
   CombinationSearch<Sum> search(fitting, offset, capacity, floor, best, stop, listener, budget);
   if (tail.leftOutEveryCount) search.LeaveOutEveryCount();
+  if (tail.budgetUnlessWhole > budget) {
+    search.DeferBudget(tail.budgetUnlessWhole, [&] {
+      return TailTotals::HoldEveryCandidate(fitting, capacity - floor, tail.mostCandidates, tail.mostTotals);
+    });
+  }
   std::size_t next = 0;  // the count being searched; one that ran out of budget is searched again
   const auto runCounts = [&] {
     for (; next < schedule.size() && best > floor; ++next) {
@@ -608,16 +630,15 @@ SearchOutcome RunSearch(Span<const std::int64_t> sizes, std::int64_t capacity, s
   } else if (halves) {
     budget = sum >= (Wide{1} << m) ? 0 : kBranchBudgetPerSubset << (m / 2);
   } else if (tail) {
-    budget = TailTotals::HoldEveryCandidate(fitting, capacity - floor, kMostListed, kMostTotals)
-                 ? kBranchBudgetBeforeWholeLists
-                 : kBranchBudgetBeforeTail;
+    budget = kBranchBudgetBeforeWholeLists;
   }
   if (budget > 0) {
     // Tests use small lists so that every part of the tail's work shows on small arrays.
     TailPlan plan{0, 0};
     if (decide)
-      plan = {std::max(m / 2, 1), std::size_t{1} << std::max(m / 3, 2), strategy == SearchStrategy::kLeftOutThenDecide};
-    else if (tail) plan = {kMostListed, kMostTotals};
+      plan = {std::max(m / 2, 1), std::size_t{1} << std::max(m / 3, 2), 0,
+              strategy == SearchStrategy::kLeftOutThenDecide};
+    else if (tail) plan = {kMostListed, kMostTotals, kBranchBudgetBeforeTail};
     const End end =
         sum <= Wide{INT64_MAX} - capacity
             ? BranchAndBound<std::int64_t>(fitting, offset, capacity, floor, schedule, budget, plan, best, stop,
