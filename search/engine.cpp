@@ -74,6 +74,7 @@ class CombinationSearch {
     m_tail = &tail;
     m_top = tail.First();
     m_budget = UINT64_MAX;
+    m_handOver = nullptr;
     m_end = End::kExhausted;
     m_nextCheck = m_work + kWorkPerStopCheck;
   }
@@ -403,12 +404,13 @@ void CombinationSearch<Sum>::EnterMirrored(int depth, int r) {
   int highest = m_m - r;
   if (Forced(depth)) highest = std::min(highest, lowest);
   const Sum partial = m_partial[depth];
+  const Sum least = LeftOutLeast() - partial;
   if (m_tail && r >= 3 && highest >= m_top) {
-    MirroredRest(depth, r, partial);
+    // Usually the tail's candidates are too small to leave out enough.
+    if (Window(m_top, r) >= least) MirroredRest(depth, r, partial);
     if (m_end != End::kExhausted) return;
     highest = m_top - 1;
   }
-  const Sum least = LeftOutLeast() - partial;
   // Window(i, r) only grows as i goes down.
   int lo = lowest, hi = highest;
   if (hi < lo || Window(lo, r) < least) {
