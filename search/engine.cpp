@@ -58,10 +58,9 @@ class CombinationSearch {
                     std::uint64_t budget)
       : m_b(sizes.data()), m_m(static_cast<int>(sizes.size())), m_offset(offset), m_capacity(capacity),
         m_limit(capacity - leastRemainder), m_best(best), m_stop(stop), m_listener(listener), m_budget(budget),
-        m_prefix(sizes.size() + 1, 0), m_nextSize(sizes.size()), m_runStart(sizes.size()), m_top(m_m) {
+        m_prefix(sizes.size() + 1, 0), m_nextSize(sizes.size()), m_top(m_m) {
     for (int i = 0; i < m_m; ++i) m_prefix[i + 1] = m_prefix[i] + m_b[i];
     for (int i = m_m - 1; i >= 0; --i) m_nextSize[i] = i + 1 < m_m && m_b[i + 1] == m_b[i] ? m_nextSize[i + 1] : i + 1;
-    for (int i = 0; i < m_m; ++i) m_runStart[i] = i > 0 && m_b[i - 1] == m_b[i] ? m_runStart[i - 1] : i;
   }
 
   /// Searches the combinations of k candidates, through the candidates left out when the totals
@@ -177,10 +176,9 @@ class CombinationSearch {
   // at a depth, an equal one after it can only give the same totals later in index order, which
   // never replace the earlier ones: each depth tries one candidate of every size.
   std::vector<int> m_nextSize;
-  std::vector<int> m_runStart;  // the first index whose size equals candidate i's
-  std::vector<int> m_index;     // the candidate chosen (left out, mirrored) at each depth
-  std::vector<Sum> m_partial;   // total of the candidates chosen (left out) above each depth
-  std::vector<int> m_next;      // the candidate each depth tries next
+  std::vector<int> m_index;    // the candidate chosen (left out, mirrored) at each depth
+  std::vector<Sum> m_partial;  // total of the candidates chosen (left out) above each depth
+  std::vector<int> m_next;     // the candidate each depth tries next
   std::vector<int> m_report;
   std::uint64_t m_work = 0;
   std::uint64_t m_nextCheck = 0;
@@ -453,7 +451,8 @@ void CombinationSearch<Sum>::MirroredPairs(int depth, int i, Sum partial) {
       if (m_end != End::kExhausted) return;
     }
     if (forced) return;
-    i = m_runStart[i] - 1;
+    while (i > lowest && m_b[i - 1] == m_b[i]) --i;  // to the first of its size
+    --i;
   }
 }
 

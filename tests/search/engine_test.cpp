@@ -75,6 +75,14 @@ void ExpectSameResult(const Instance& in, SearchStrategy strategy, const char* l
   ExpectValidImprovements(sizes, plan, got);
 }
 
+// Uniform draws from one seeded generator.
+struct Picker {
+  std::mt19937_64 rng;
+  std::int64_t operator()(std::int64_t lo, std::int64_t hi) {
+    return std::uniform_int_distribution<std::int64_t>(lo, hi)(rng);
+  }
+};
+
 Instance RandomInstance(std::mt19937_64& rng, int round) {
   auto pick = [&](std::int64_t lo, std::int64_t hi) {
     return std::uniform_int_distribution<std::int64_t>(lo, hi)(rng);
@@ -202,10 +210,7 @@ TEST(Engine, MatchesTheLiteralEnumerationOnLargerDenseInstances) {
 TEST(Engine, MatchesTheLiteralEnumerationOnRepeatedSizes) {
   // Split volumes, disc images, clips of one length: most files share one size, or nearly (a few
   // hundred bytes apart), beside a few others.
-  std::mt19937_64 rng(29);
-  const auto pick = [&](std::int64_t lo, std::int64_t hi) {
-    return std::uniform_int_distribution<std::int64_t>(lo, hi)(rng);
-  };
+  Picker pick{std::mt19937_64(29)};
   for (int round = 0; round < 120; ++round) {
     Instance in;
     const int n = 12 + round % 11;
@@ -229,10 +234,7 @@ TEST(Engine, MatchesTheLiteralEnumerationOnSmallCollectionsOfEachBenchmarkClass)
   // left out); random 31-bit sizes at half their total; sizes with a common divisor that leaves few
   // totals (the reachable-totals table); videos of which a few fill a disc; count limits over longer
   // lists.
-  std::mt19937_64 rng(19);
-  const auto pick = [&](std::int64_t lo, std::int64_t hi) {
-    return std::uniform_int_distribution<std::int64_t>(lo, hi)(rng);
-  };
+  Picker pick{std::mt19937_64(19)};
   for (int round = 0; round < 2000; ++round) {
     Instance in;
     const int kind = round % 5;
