@@ -40,6 +40,9 @@ constexpr int kMostListed = TailTotals::kMostCandidates;
 constexpr std::size_t kMostTotals = std::size_t{1} << 20;
 // Branch-and-bound work before the reachable-totals table is built, where it fits: about a millisecond.
 constexpr std::uint64_t kBranchBudgetBeforeTable = std::uint64_t{1} << 17;
+// A step of the search through the candidates left out takes about three of the forward search's
+// (a binary search for the first candidate, a residue look-up for most): budgets count it so.
+constexpr std::uint32_t kLeftOutStepWork = 3;
 // Work allowed to the look at the densest count before the schedule goes on.
 constexpr std::uint64_t kProbeWork = std::uint64_t{1} << 21;
 
@@ -367,14 +370,14 @@ End CombinationSearch<Sum>::RunMirrored(int k) {
       if (r >= 3) {
         if (!MayAdd(r - 1, LeftOutLeast() - partial - m_b[i], LeftOutMost() - partial - m_b[i])) {
           m_next[d] = Forced(d) ? -1 : i - 1;
-          if (Tick(1)) return m_end;
+          if (Tick(kLeftOutStepWork)) return m_end;
           continue;
         }
         m_index[d] = i;
         m_partial[d + 1] = partial + m_b[i];
         ++d;
         EnterMirrored(d, r - 1);
-        if (m_end != End::kExhausted || Tick(1)) return m_end;
+        if (m_end != End::kExhausted || Tick(kLeftOutStepWork)) return m_end;
         continue;
       }
       if (r == 2) {
