@@ -71,5 +71,38 @@ std::vector<BenchInstance> BenchInstances() {
     for (int n : {50, 100, 1000}) out.push_back(OneSizeInstance(n, 700 + n, near));
   }
   for (int n : {46, 55, 70, 100, 150}) out.push_back(RandomInstance(n, 1000 + n));
+  out.push_back(StructuredInstance());
   return out;
+}
+
+BenchInstance StructuredInstance(int pairs) {
+  std::vector<std::int64_t> sizes;
+  for (std::int64_t i = 0; i < pairs; ++i) {
+    sizes.push_back(50'000 * (1000 + 37 * i));
+    sizes.push_back(50'000 * (1005 + 37 * i));
+  }
+  std::sort(sizes.rbegin(), sizes.rend());
+  return {"structured multiples of 50,000, DVD, n=" + std::to_string(2 * pairs), sizes, kDvd, false};
+}
+
+namespace {
+
+template <std::int64_t kLow, std::int64_t kHigh, std::int64_t kCapacity>
+BenchInstance Videos(int n, std::uint64_t seed) {
+  return {"", UniformSizes(n, kLow, kHigh, seed), kCapacity, false};
+}
+
+}  // namespace
+
+std::vector<SeededClass> SeededClasses() {
+  return {
+      {"random 31-bit, half the total", {46, 50, 55, 60, 65, 70, 80, 100, 120, 150}, 0, RandomInstance},
+      {"videos 100 MB-2 GB, BD 50", {60, 80, 100, 120}, 1'000'000, Videos<100'000'000, 2'000'000'000, kBd50>},
+      {"videos 100 MB-2 GB, BD 100", {100, 125, 150}, 2'000'000, Videos<100'000'000, 2'000'000'000, kBd100>},
+      {"videos 50 MB-1.5 GB, DVD",
+       {46, 47, 48, 49, 50, 51, 52, 53, 54, 55, 56, 57, 58, 59, 60},
+       3'000'000,
+       Videos<50'000'000, 1'500'000'000, kDvd>},
+      {"videos 300 MB-4 GB, BD 25", {60}, 4'000'000, Videos<300'000'000, 4'000'000'000, kBd25>},
+  };
 }

@@ -1,12 +1,14 @@
 #include "search/engine.h"
 
 #include <algorithm>
+#include <functional>
 #include <memory>
 #include <numeric>
 #include <vector>
 
 #include "search/count_schedule.h"
 #include "search/halves.h"
+#include "search/reachable_totals.h"
 #include "search/residue_filter.h"
 #include "search/tail_totals.h"
 
@@ -29,10 +31,18 @@ constexpr std::uint64_t kTestBudget = 16;
 // Branch-and-bound work before the smallest candidates' totals are listed for candidate arrays too
 // large for meet in the middle: a few tens of milliseconds, which realistic searches rarely reach.
 constexpr std::uint64_t kBranchBudgetBeforeTail = std::uint64_t{1} << 22;
+// The same when the lists would hold every candidate, so that each count is one question to them:
+// a few milliseconds. Only then is that asked.
+constexpr std::uint64_t kBranchBudgetBeforeWholeLists = std::uint64_t{1} << 18;
 // The smallest candidates whose totals are listed: a table and a block before it, each of 2^20
 // distinct totals at most (20 candidates of distinct sizes, more when sizes repeat).
 constexpr int kMostListed = TailTotals::kMostCandidates;
 constexpr std::size_t kMostTotals = std::size_t{1} << 20;
+// Branch-and-bound work before the reachable-totals table is built, where it fits: about a millisecond.
+constexpr std::uint64_t kBranchBudgetBeforeTable = std::uint64_t{1} << 17;
+// A step of the search through the candidates left out takes about three of the forward search's
+// (a binary search for the first candidate, a residue look-up for most): budgets count it so.
+constexpr std::uint32_t kLeftOutStepWork = 3;
 // Work allowed to the look at the densest count before the schedule goes on.
 constexpr std::uint64_t kProbeWork = std::uint64_t{1} << 21;
 
@@ -56,7 +66,8 @@ class CombinationSearch {
     for (int i = m_m - 1; i >= 0; --i) m_nextSize[i] = i + 1 < m_m && m_b[i + 1] == m_b[i] ? m_nextSize[i + 1] : i + 1;
   }
 
-  /// Searches the combinations of k candidates.
+  /// Searches the combinations of k candidates, through the candidates left out when the totals
+  /// near the capacity are those of the smallest candidates.
   End Run(int k);
 
   /// Goes on without a budget, asking `tail` for the best completion of every branch once its
@@ -65,9 +76,19 @@ class CombinationSearch {
     m_tail = &tail;
     m_top = tail.First();
     m_budget = UINT64_MAX;
+    m_handOver = nullptr;
     m_end = End::kExhausted;
     m_nextCheck = m_work + kWorkPerStopCheck;
   }
+
+  /// Once the budget runs out, goes on up to `later` unless `handOver` (asked once, then) says so.
+  void DeferBudget(std::uint64_t later, std::function<bool()> handOver) {
+    m_laterBudget = later;
+    m_handOver = std::move(handOver);
+  }
+
+  /// Has every count searched through the candidates left out, whatever their totals.
+  void LeaveOutEveryCount() { m_leaveOut = true; }
 
   /// Searches the combinations of k candidates for at most `work` more work without reporting
   /// anything, to learn a remainder the result reaches at least; later searches look only at
@@ -107,14 +128,33 @@ class CombinationSearch {
 
   void Improve(Sum total, int depth, int i, int j);
   void Report(Sum total);
+  End RunForward(int k);
   void PairLevel(int depth, int i, Sum partial);
   void RestOfBranch(int depth, int r, Sum partial);
-  // False when no r candidates can bring the partial total into the improving window.
-  bool MayComplete(int r, Sum partial) const {
+  // False when no r candidates can add between `from` and `to` (both included).
+  bool MayAdd(int r, Sum from, Sum to) const {
     if (!m_filter || !m_filter->Has(r) || Beat() - (m_capacity - m_limit) > kNarrowWindow) return true;
-    const Sum from = std::max<Sum>(Floor() + 1 - partial, 0), to = Sum{m_limit} - partial;
+    from = std::max<Sum>(from, 0);
     return from <= to && m_filter->MayReach(r, static_cast<std::uint64_t>(from), static_cast<std::uint64_t>(to));
   }
+  // False when no r candidates can bring the partial total into the improving window.
+  bool MayComplete(int r, Sum partial) const { return MayAdd(r, Floor() + 1 - partial, Sum{m_limit} - partial); }
+
+  // The mirrored search goes through the same combinations in the same order, choosing the
+  // candidates left out instead: left out at depth d are the candidates of m_index before it,
+  // chosen are all others before the one tried at d. Larger indices come first at every depth, as
+  // leaving out a later candidate keeps an earlier one, and of a run of equal sizes only its last
+  // candidates are left out (one left out before the last of its run forces the next).
+  // The total left out must lie between these two for the combination to improve.
+  Sum LeftOutLeast() const { return m_prefix[m_m] - m_limit; }
+  Sum LeftOutMost() const { return m_prefix[m_m] - Floor() - 1; }
+  bool Forced(int depth) const { return depth > 0 && m_nextSize[m_index[depth - 1]] - 1 > m_index[depth - 1]; }
+  int Lowest(int depth) const { return depth > 0 ? m_index[depth - 1] + 1 : 0; }
+  End RunMirrored(int k);
+  void EnterMirrored(int depth, int r);
+  void MirroredPairs(int depth, int i, Sum partial);
+  void MirroredRest(int depth, int r, Sum partial);
+  void ImproveMirrored(Sum leftOut, int depth, int i, int j);
   // Counts work; true when the search must end (stopped, out of budget, or proven optimal).
   bool Tick(std::uint32_t units) {
     m_work += units;
@@ -132,20 +172,23 @@ class CombinationSearch {
   const std::atomic<std::uint8_t>& m_stop;
   SearchListener& m_listener;
   std::uint64_t m_budget;  // work after which the search gives up (End::kBudget)
+  std::uint64_t m_laterBudget = 0;
+  std::function<bool()> m_handOver;
   std::vector<Sum> m_prefix;
   // The first index after i whose size differs from candidate i's. Once a candidate has been tried
   // at a depth, an equal one after it can only give the same totals later in index order, which
   // never replace the earlier ones: each depth tries one candidate of every size.
   std::vector<int> m_nextSize;
-  std::vector<int> m_index;             // the candidate chosen at each depth
-  std::vector<std::int64_t> m_partial;  // total of the candidates chosen above each depth, never above m_limit
-  std::vector<int> m_next;              // the candidate each depth tries next
+  std::vector<int> m_index;    // the candidate chosen (left out, mirrored) at each depth
+  std::vector<Sum> m_partial;  // total of the candidates chosen (left out) above each depth
+  std::vector<int> m_next;     // the candidate each depth tries next
   std::vector<int> m_report;
   std::uint64_t m_work = 0;
   std::uint64_t m_nextCheck = 0;
   bool m_filterTried = false;
   std::unique_ptr<ResidueFilter> m_filter;
   const TailTotals* m_tail = nullptr;
+  bool m_leaveOut = false;
   bool m_probing = false;
   std::int64_t m_reached = INT64_MAX;  // the least remainder a probe has reached
   std::vector<int> m_probe;            // the probe's combination with that remainder (indices in m_b)
@@ -155,8 +198,13 @@ class CombinationSearch {
 
 template <typename Sum>
 void CombinationSearch<Sum>::Check() {
-  if (m_stop.load(std::memory_order_relaxed)) m_end = End::kStopped;
-  else if (m_work >= m_budget) m_end = End::kBudget;
+  if (m_stop.load(std::memory_order_relaxed)) {
+    m_end = End::kStopped;
+  } else if (m_work >= m_budget) {
+    if (m_handOver && !m_handOver()) m_budget = m_laterBudget;
+    else m_end = End::kBudget;
+    m_handOver = nullptr;
+  }
   if (!m_filterTried && m_work >= kWorkBeforeFilter) {
     m_filterTried = true;
     m_filter = std::make_unique<ResidueFilter>(Span<const std::int64_t>(m_b, m_m));
@@ -243,6 +291,15 @@ End CombinationSearch<Sum>::Run(int k) {
   if (k < 1 || k > m_m) return End::kExhausted;
   // Nothing can beat the best, or nothing fits.
   if (Window(0, k) <= Floor() || Tail(k) > m_limit) return End::kExhausted;
+  // Near the smallest total of k, the combinations are the smallest candidates with a few larger
+  // ones: going forward, every one walks the long run of small candidates it ends with, while the
+  // candidates they leave out differ early. Only worth it when fewer are left out than chosen.
+  const bool nearSmallest = Sum{m_capacity} - Tail(k) < Window(0, k) - Sum{m_capacity};
+  return m_leaveOut || (2 * k > m_m && nearSmallest) ? RunMirrored(k) : RunForward(k);
+}
+
+template <typename Sum>
+End CombinationSearch<Sum>::RunForward(int k) {
   m_index.assign(k, 0);
   m_partial.assign(k + 1, 0);
   m_next.assign(k, 0);
@@ -251,7 +308,7 @@ End CombinationSearch<Sum>::Run(int k) {
   for (;;) {
     const int r = k - d;
     const int i = m_next[d];
-    const std::int64_t partial = m_partial[d];
+    const Sum partial = m_partial[d];
     // Candidates are in descending order: once the r largest candidates from i cannot beat the
     // best, no later i at this depth can either.
     const bool exhausted = i > m_m - r || partial + Window(i, r) <= Floor();
@@ -286,6 +343,163 @@ End CombinationSearch<Sum>::Run(int k) {
   }
 }
 
+template <typename Sum>
+End CombinationSearch<Sum>::RunMirrored(int k) {
+  const int e = m_m - k;
+  if (e == 0) {
+    // Everything fits (checked by Run) and improves.
+    m_report.resize(m_m);
+    std::iota(m_report.begin(), m_report.end(), 0);
+    Report(m_prefix[m_m]);
+    return m_end == End::kOptimal ? End::kOptimal : End::kExhausted;
+  }
+  m_index.assign(e, 0);
+  m_partial.assign(e + 1, 0);
+  m_next.assign(e, 0);
+  int d = 0;
+  EnterMirrored(0, e);
+  if (m_end != End::kExhausted) return m_end;
+  for (;;) {
+    const int r = e - d;
+    const int i = m_next[d];
+    const Sum partial = m_partial[d];
+    // Smaller indices leave out larger candidates: once the smallest completion from i leaves out
+    // too much, so does every candidate still to try at this depth.
+    const bool exhausted = i < Lowest(d) || partial + m_b[i] + Tail(r - 1) > LeftOutMost();
+    if (!exhausted) {
+      if (r >= 3) {
+        if (!MayAdd(r - 1, LeftOutLeast() - partial - m_b[i], LeftOutMost() - partial - m_b[i])) {
+          m_next[d] = Forced(d) ? -1 : i - 1;
+          if (Tick(kLeftOutStepWork)) return m_end;
+          continue;
+        }
+        m_index[d] = i;
+        m_partial[d + 1] = partial + m_b[i];
+        ++d;
+        EnterMirrored(d, r - 1);
+        if (m_end != End::kExhausted || Tick(kLeftOutStepWork)) return m_end;
+        continue;
+      }
+      if (r == 2) {
+        MirroredPairs(d, i, partial);
+        if (m_end != End::kExhausted) return m_end;
+      } else {
+        // The first candidate that leaves out enough is the one leaving out least.
+        ImproveMirrored(partial + m_b[i], d, i, -1);
+        if (m_end != End::kExhausted) return m_end;
+      }
+    }
+    if (Tick(1)) return m_end;
+    if (d == 0) return End::kExhausted;
+    --d;
+    m_next[d] = Forced(d) ? -1 : m_next[d] - 1;
+  }
+}
+
+// Arriving at a depth with r candidates still to leave out: first the combinations leaving all of
+// them out among the tail's candidates, then the latest candidate whose r largest from it can
+// still leave out enough.
+template <typename Sum>
+void CombinationSearch<Sum>::EnterMirrored(int depth, int r) {
+  const int lowest = Lowest(depth);
+  int highest = m_m - r;
+  if (Forced(depth)) highest = std::min(highest, lowest);
+  const Sum partial = m_partial[depth];
+  const Sum least = LeftOutLeast() - partial;
+  if (m_tail && r >= 3 && highest >= m_top) {
+    // Usually the tail's candidates are too small to leave out enough.
+    if (Window(m_top, r) >= least) MirroredRest(depth, r, partial);
+    if (m_end != End::kExhausted) return;
+    highest = m_top - 1;
+  }
+  // Window(i, r) only grows as i goes down.
+  int lo = lowest, hi = highest;
+  if (hi < lo || Window(lo, r) < least) {
+    m_next[depth] = -1;
+    return;
+  }
+  while (lo < hi) {
+    const int mid = lo + (hi - lo + 1) / 2;
+    if (Window(mid, r) >= least) lo = mid;
+    else hi = mid - 1;
+  }
+  m_next[depth] = lo;
+}
+
+// The last two candidates left out, the first from i down. For each first one only the smallest
+// partner that leaves out enough can improve, the last of its size; its index never falls as the
+// first one grows. Each size is tried once: by the last of its run with a later partner, which
+// leaves out less than two of the run would, or, when the run ends beyond reach, by the latest
+// that reaches with the next of the run.
+template <typename Sum>
+void CombinationSearch<Sum>::MirroredPairs(int depth, int i, Sum partial) {
+  const int lowest = Lowest(depth);
+  const bool forced = Forced(depth);
+  int partner = i + 1;
+  while (i >= lowest) {
+    if (Tick(1)) return;
+    const Sum first = partial + m_b[i];
+    if (first + m_b[m_m - 1] > LeftOutMost()) return;
+    const bool lastOfRun = m_nextSize[i] - 1 == i;
+    int j = i + 1;
+    if (lastOfRun) {
+      const Sum need = LeftOutLeast() - first;
+      partner = std::max(partner, i + 1);
+      partner = static_cast<int>(
+          std::partition_point(m_b + partner, m_b + m_m, [need](std::int64_t s) { return Sum{s} >= need; }) - m_b);
+      j = partner - 1;
+    }
+    if (j > i && first + m_b[j] >= LeftOutLeast() && first + m_b[j] <= LeftOutMost()) {
+      ImproveMirrored(first + m_b[j], depth, i, j);
+      if (m_end != End::kExhausted) return;
+    }
+    if (forced) return;
+    while (i > lowest && m_b[i - 1] == m_b[i]) --i;  // to the first of its size
+    --i;
+  }
+}
+
+// The combinations of a branch that leave out all of their remaining r candidates among the tail's
+// come before the others of the branch in index order: every candidate before the tail that is not
+// left out already is chosen, with (tail candidates - r) of the tail's.
+template <typename Sum>
+void CombinationSearch<Sum>::MirroredRest(int depth, int r, Sum partial) {
+  const int chosen = (m_m - m_top) - r;
+  if (chosen < 0) return;
+  const Sum head = m_prefix[m_top] - partial;
+  const Sum high = Sum{m_limit} - head;
+  if (high < 0) return;
+  const Sum low = std::max<Sum>(Floor() - head, -1);
+  std::uint64_t work = 0;
+  const std::int64_t rest =
+      m_tail->BestTotal(chosen, static_cast<std::int64_t>(low), static_cast<std::int64_t>(high), work);
+  m_work += work;
+  if (rest < 0) return;
+  m_report.clear();
+  for (int x = 0, d = 0; x < m_top; ++x) {
+    if (d < depth && m_index[d] == x) ++d;
+    else m_report.push_back(x);
+  }
+  if (!m_tail->FirstCombination(chosen, rest, m_report)) {
+    m_end = End::kStopped;
+    return;
+  }
+  Report(head + rest);
+}
+
+// Reports the combination of every candidate except those left out above `depth`, i and j (when
+// j >= 0), which leave out `leftOut` in all.
+template <typename Sum>
+void CombinationSearch<Sum>::ImproveMirrored(Sum leftOut, int depth, int i, int j) {
+  m_report.clear();
+  for (int x = 0, d = 0; x < m_m; ++x) {
+    const bool out = (d < depth && m_index[d] == x) || x == i || x == j;
+    if (d < depth && m_index[d] == x) ++d;
+    if (!out) m_report.push_back(x);
+  }
+  Report(m_prefix[m_m] - leftOut);
+}
+
 std::int64_t Gcd(Span<const std::int64_t> sizes) {
   std::int64_t g = 0;
   for (std::int64_t s : sizes) g = std::gcd(g, s);
@@ -294,10 +508,14 @@ std::int64_t Gcd(Span<const std::int64_t> sizes) {
 
 // The smallest candidates whose totals branch and bound lists when its budget runs out: at most
 // so many candidates in the table and in the block, each with at most so many totals; none when
-// mostCandidates is 0.
+// mostCandidates is 0. When the lists would not hold every candidate, branch and bound goes on up
+// to budgetUnlessWhole (when larger than its budget). Tests have every count searched through the
+// candidates left out.
 struct TailPlan {
   int mostCandidates;
   std::size_t mostTotals;
+  std::uint64_t budgetUnlessWhole = 0;
+  bool leftOutEveryCount = false;
 };
 
 // Runs the counts of the schedule in order until one ends the search (or all are done), going on
@@ -307,6 +525,12 @@ End BranchAndBound(Span<const std::int64_t> fitting, int offset, std::int64_t ca
                    const std::vector<int>& schedule, std::uint64_t budget, TailPlan tail, std::int64_t& best,
                    const std::atomic<std::uint8_t>& stop, SearchListener& listener) {
   CombinationSearch<Sum> search(fitting, offset, capacity, floor, best, stop, listener, budget);
+  if (tail.leftOutEveryCount) search.LeaveOutEveryCount();
+  if (tail.budgetUnlessWhole > budget) {
+    search.DeferBudget(tail.budgetUnlessWhole, [&] {
+      return TailTotals::HoldEveryCandidate(fitting, capacity - floor, tail.mostCandidates, tail.mostTotals);
+    });
+  }
   std::size_t next = 0;  // the count being searched; one that ran out of budget is searched again
   const auto runCounts = [&] {
     for (; next < schedule.size() && best > floor; ++next) {
@@ -338,6 +562,31 @@ End BranchAndBound(Span<const std::int64_t> fitting, int offset, std::int64_t ca
   return end;
 }
 
+// Few enough candidates, or few enough totals, to know each count's best total outright. The count
+// that first reaches the best of them ends where the enumeration would end: on the first
+// combination in index order with that total. Only that final combination is reported.
+template <typename Solver>
+void Conclude(const Solver& solver, const std::vector<int>& schedule, std::int64_t capacity, int offset,
+              SearchOutcome& outcome, SearchListener& listener) {
+  std::int64_t bestTotal = capacity - outcome.bestRemainder;
+  int bestCount = 0;
+  for (int k : schedule) {
+    if (k < 1) continue;
+    const std::int64_t total = solver.BestTotal(k, bestTotal);
+    if (total > bestTotal) bestTotal = total, bestCount = k;
+  }
+  std::vector<int> chosen;
+  if (bestCount > 0) chosen = solver.FirstCombination(bestCount, bestTotal);
+  if (solver.Stopped()) {
+    outcome.complete = false;
+    return;
+  }
+  if (chosen.empty()) return;
+  for (int& x : chosen) x += offset;
+  outcome.bestRemainder = capacity - bestTotal;
+  listener.OnImprovement(bestTotal, chosen);
+}
+
 }  // namespace
 
 SearchOutcome RunSearch(Span<const std::int64_t> sizes, std::int64_t capacity, std::int64_t bestRemainder, int lower,
@@ -358,32 +607,42 @@ SearchOutcome RunSearch(Span<const std::int64_t> sizes, std::int64_t capacity, s
   const std::int64_t floor = g == 0 ? capacity : capacity % g;
   std::int64_t& best = outcome.bestRemainder;
   const std::vector<int> schedule = CountSchedule(lower, upper, static_cast<int>(sizes.size()));
+  int highest = 0;
+  for (int k : schedule) highest = std::max(highest, k);
 
-  // Branch and bound finds dense fits (many files of similar size) in moments. Where meet in the
-  // middle is possible, branch and bound gets a budget comparable to that method's cost, and none
-  // at all when there are fewer subsets than possible totals: then exact fits are rare and bounds weak.
-  // Beyond that, branch and bound goes on after its budget with the smallest candidates' totals listed.
-  const bool halves = m <= HalvesSolver::kMaxCandidates && strategy != SearchStrategy::kBranchAndBound &&
-                      strategy != SearchStrategy::kBranchThenDecide;
-  const bool tail =
-      !halves && (strategy == SearchStrategy::kAutomatic || strategy == SearchStrategy::kBranchThenDecide);
+  // Branch and bound finds dense fits (many files of similar size) in moments. When the sizes'
+  // common divisor leaves few totals, a table of every total of every count settles the rest after
+  // a short budget. Where meet in the middle is possible, branch and bound gets a budget comparable
+  // to that method's cost, and none at all when there are fewer subsets than possible totals: then
+  // exact fits are rare and bounds weak. Beyond that, branch and bound goes on after its budget
+  // with the smallest candidates' totals listed.
+  const bool table = g > 0 &&
+                     (strategy == SearchStrategy::kAutomatic || strategy == SearchStrategy::kReachableTotals) &&
+                     ReachableTotals::Fits(m, highest, capacity / g);
+  const bool decide = strategy == SearchStrategy::kBranchThenDecide || strategy == SearchStrategy::kLeftOutThenDecide;
+  const bool halves = !table && m <= HalvesSolver::kMaxCandidates && strategy != SearchStrategy::kBranchAndBound &&
+                      !decide && strategy != SearchStrategy::kReachableTotals;
+  const bool tail = !table && !halves && (strategy == SearchStrategy::kAutomatic || decide);
   const Wide sum = std::accumulate(fitting.begin(), fitting.end(), Wide{0});
   std::uint64_t budget = UINT64_MAX;
-  if (strategy == SearchStrategy::kMeetInTheMiddle && halves) {
+  if (table) {
+    budget = strategy == SearchStrategy::kReachableTotals ? 0 : kBranchBudgetBeforeTable;
+  } else if (strategy == SearchStrategy::kMeetInTheMiddle && halves) {
     budget = 0;
-  } else if ((strategy == SearchStrategy::kBranchThenMeet && halves) || strategy == SearchStrategy::kBranchThenDecide) {
+  } else if ((strategy == SearchStrategy::kBranchThenMeet && halves) || decide) {
     budget = kTestBudget;
   } else if (halves) {
     budget = sum >= (Wide{1} << m) ? 0 : kBranchBudgetPerSubset << (m / 2);
   } else if (tail) {
-    budget = kBranchBudgetBeforeTail;
+    budget = kBranchBudgetBeforeWholeLists;
   }
   if (budget > 0) {
     // Tests use small lists so that every part of the tail's work shows on small arrays.
     TailPlan plan{0, 0};
-    if (strategy == SearchStrategy::kBranchThenDecide)
-      plan = {std::max(m / 2, 1), std::size_t{1} << std::max(m / 3, 2)};
-    else if (tail) plan = {kMostListed, kMostTotals};
+    if (decide)
+      plan = {std::max(m / 2, 1), std::size_t{1} << std::max(m / 3, 2), 0,
+              strategy == SearchStrategy::kLeftOutThenDecide};
+    else if (tail) plan = {kMostListed, kMostTotals, kBranchBudgetBeforeTail};
     const End end =
         sum <= Wide{INT64_MAX} - capacity
             ? BranchAndBound<std::int64_t>(fitting, offset, capacity, floor, schedule, budget, plan, best, stop,
@@ -393,26 +652,8 @@ SearchOutcome RunSearch(Span<const std::int64_t> sizes, std::int64_t capacity, s
     if (end != End::kBudget) return outcome;
   }
   if (best <= floor) return outcome;
-
-  // Few enough candidates to know each size's best total outright. The size that first reaches
-  // the best of them ends where the enumeration would end: on the first combination in index
-  // order with that total. Only that final combination is reported.
-  int highest = 0;
-  for (int k : schedule) highest = std::max(highest, k);
-  const HalvesSolver solver(fitting, capacity, highest, stop);
-  std::int64_t bestTotal = capacity - best;
-  int bestCount = 0;
-  for (int k : schedule) {
-    if (k < 1) continue;
-    const std::int64_t total = solver.BestTotal(k, bestTotal);
-    if (total > bestTotal) bestTotal = total, bestCount = k;
-  }
-  std::vector<int> chosen;
-  if (bestCount > 0) chosen = solver.FirstCombination(bestCount, bestTotal);
-  if (solver.Stopped()) return outcome.complete = false, outcome;
-  if (chosen.empty()) return outcome;
-  for (int& x : chosen) x += offset;
-  best = capacity - bestTotal;
-  listener.OnImprovement(bestTotal, chosen);
+  if (table)
+    Conclude(ReachableTotals(fitting, g, capacity, highest, stop), schedule, capacity, offset, outcome, listener);
+  else Conclude(HalvesSolver(fitting, capacity, highest, stop), schedule, capacity, offset, outcome, listener);
   return outcome;
 }

@@ -24,11 +24,22 @@ struct SearchOutcome {
 };
 
 /// How the combinations are gone through. All give the same result. Automatic runs branch and
-/// bound, handing over to meet in the middle for small candidate arrays when that is quicker, and
-/// for larger arrays listing the smallest candidates' totals once its budget runs out; the others
-/// force one way for tests and benchmarks (kBranchThenMeet and kBranchThenDecide hand over after a
-/// token budget, kBranchThenDecide with small lists so that every array uses them).
-enum class SearchStrategy { kAutomatic, kBranchAndBound, kMeetInTheMiddle, kBranchThenMeet, kBranchThenDecide };
+/// bound, handing over to a table of every total when the sizes' common divisor leaves few, to meet
+/// in the middle for small candidate arrays when that is quicker, and for larger arrays listing the
+/// smallest candidates' totals once its budget runs out; the others force one way for tests and
+/// benchmarks (kBranchThenMeet and kBranchThenDecide hand over after a token budget,
+/// kBranchThenDecide with small lists so that every array uses them, kLeftOutThenDecide as well
+/// with every count searched through the candidates left out; kReachableTotals builds the table at
+/// once wherever it fits).
+enum class SearchStrategy {
+  kAutomatic,
+  kBranchAndBound,
+  kMeetInTheMiddle,
+  kBranchThenMeet,
+  kBranchThenDecide,
+  kLeftOutThenDecide,
+  kReachableTotals
+};
 
 /// Runs the count schedule from `lower` to `upper` over `sizes` (descending, never negative)
 /// for `capacity`, starting from the initial best remainder. Only a strictly smaller remainder

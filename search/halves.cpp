@@ -48,7 +48,8 @@ HalvesSolver::Lists HalvesSolver::SubsetTotals(int first, int count, int most) c
   std::vector<std::int64_t> merged;
   for (int item = 0; item < count && !Stopped(); ++item) {
     const std::int64_t x = m_sizes[first + item];
-    for (int c = std::min(item + 1, sizesKept); c >= 1; --c) {
+    // A merge of one size's lists takes milliseconds at most: the stop flag is looked at before each.
+    for (int c = std::min(item + 1, sizesKept); c >= 1 && !Stopped(); --c) {
       const auto& shorter = lists[c - 1];
       const auto& current = lists[c];
       merged.clear();

@@ -10,6 +10,30 @@ std::size_t Binomial(int n, int k) {
   return static_cast<std::size_t>(c + 0.5);
 }
 
+// The first element above `value` from `from` on, all elements before `from` being at most
+// `value`: doubling steps from there, as consecutive questions ask about values close together.
+template <typename It>
+It UpperBoundFrom(It from, It end, std::int64_t value) {
+  std::ptrdiff_t step = 1;
+  while (step < end - from && *(from + step - 1) <= value) {
+    from += step;
+    step *= 2;
+  }
+  return std::upper_bound(from, from + std::min(step, end - from), value);
+}
+
+// The first element not below `value` before `end`, all elements from `end` on being not below
+// it: doubling steps down from there.
+template <typename It>
+It LowerBoundBefore(It begin, It end, std::int64_t value) {
+  std::ptrdiff_t step = 1;
+  while (step < end - begin && *(end - step) >= value) {
+    end -= step;
+    step *= 2;
+  }
+  return std::lower_bound(end - std::min(step, end - begin), end, value);
+}
+
 }  // namespace
 
 TailTotals::TailTotals(Span<const std::int64_t> sizes, std::int64_t limit, int mostCandidates, std::size_t mostTotals,
@@ -81,6 +105,31 @@ int TailTotals::Build(Levels& levels, int to, int mostCandidates, std::size_t mo
   return j;
 }
 
+// Follows Build: the table's candidates, then the block's, each while its subsets stay within mostTotals.
+bool TailTotals::HoldEveryCandidate(Span<const std::int64_t> sizes, std::int64_t limit, int mostCandidates,
+                                    std::size_t mostTotals) {
+  constexpr int kBuckets = 4096;
+  const std::int64_t width = limit / kBuckets + 1;
+  mostCandidates = std::clamp(mostCandidates, 0, kMostCandidates);
+  int to = static_cast<int>(sizes.size());
+  for (int list = 0; list < 2 && to > 0; ++list) {
+    std::vector<double> subsets(kBuckets, 0);  // by rounded total
+    subsets[0] = 1;
+    double listed = 1;
+    int j = to;
+    while (j > 0 && to - j < mostCandidates && listed * 2 <= static_cast<double>(mostTotals)) {
+      const auto shift = static_cast<int>(sizes[--j] / width);
+      for (int b = kBuckets - 1; b >= shift; --b) {
+        const double added = subsets[b - shift];
+        subsets[b] += added;
+        listed += added;
+      }
+    }
+    to = j;
+  }
+  return to == 0;
+}
+
 int TailTotals::NextSize(int i) const {
   const std::int64_t size = m_sizes[i];
   do ++i;
@@ -107,11 +156,12 @@ std::int64_t TailTotals::BestTotal(int r, std::int64_t low, std::int64_t high, s
     const bool walkX = x1 - x0 <= y1 - y0;
     const auto from = walkX ? x0 : y0, to = walkX ? x1 : y1;
     const auto other0 = walkX ? y0 : x0, other1 = walkX ? y1 : x1;
+    auto partner = other0;  // as the walk goes down, its partners only go up
     for (auto it = to; it != from;) {
       const std::int64_t a = *--it;
       if (*(other1 - 1) <= best - a) break;  // smaller totals of this band cannot do better
       ++work;
-      const auto partner = std::upper_bound(other0, other1, high - a);
+      partner = UpperBoundFrom(partner, other1, high - a);
       if (partner == other0) continue;
       best = std::max(best, a + *(partner - 1));
       if (best == high) return best;
@@ -143,14 +193,19 @@ bool TailTotals::Reaches(int start, int r, std::int64_t total) const {
     if (x0 == x1) continue;
     const auto y0 = std::lower_bound(y.totals.begin(), y.totals.end(), total - *(x1 - 1));
     const auto y1 = std::upper_bound(y0, y.totals.end(), total - *x0);
+    // One band is walked up, its partners in the other only go down.
     if (x1 - x0 <= y1 - y0) {
+      auto partner = y1;
       for (auto it = x0; it != x1; ++it) {
-        if (x.starts[it - x.totals.begin()] <= from && std::binary_search(y0, y1, total - *it)) return true;
+        if (x.starts[it - x.totals.begin()] > from) continue;
+        partner = LowerBoundBefore(y0, partner, total - *it);
+        if (partner != y1 && *partner == total - *it) return true;
       }
     } else {
+      auto partner = x1;
       for (auto it = y0; it != y1; ++it) {
-        const int at = find(x, total - *it);
-        if (at >= 0 && x.starts[at] <= from) return true;
+        partner = LowerBoundBefore(x0, partner, total - *it);
+        if (partner != x1 && *partner == total - *it && x.starts[partner - x.totals.begin()] <= from) return true;
       }
     }
   }

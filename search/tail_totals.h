@@ -22,6 +22,12 @@ class TailTotals {
   TailTotals(Span<const std::int64_t> sizes, std::int64_t limit, int mostCandidates, std::size_t mostTotals,
              const std::atomic<std::uint8_t>& stop);
 
+  /// Whether lists built with these arguments would take every candidate, by an estimate that
+  /// never says so wrongly: subsets counted by their totals rounded down to 1/4096 of the limit,
+  /// which are at least as many as the distinct totals.
+  static bool HoldEveryCandidate(Span<const std::int64_t> sizes, std::int64_t limit, int mostCandidates,
+                                 std::size_t mostTotals);
+
   /// The first candidate of the block: the questions are about candidates from here on.
   int First() const { return m_first; }
 

@@ -75,6 +75,14 @@ void ExpectSameResult(const Instance& in, SearchStrategy strategy, const char* l
   ExpectValidImprovements(sizes, plan, got);
 }
 
+// Uniform draws from one seeded generator.
+struct Picker {
+  std::mt19937_64 rng;
+  std::int64_t operator()(std::int64_t lo, std::int64_t hi) {
+    return std::uniform_int_distribution<std::int64_t>(lo, hi)(rng);
+  }
+};
+
 Instance RandomInstance(std::mt19937_64& rng, int round) {
   auto pick = [&](std::int64_t lo, std::int64_t hi) {
     return std::uniform_int_distribution<std::int64_t>(lo, hi)(rng);
@@ -172,6 +180,8 @@ TEST(Engine, MatchesTheLiteralEnumerationOnRandomInstances) {
     ExpectSameResult(in, SearchStrategy::kMeetInTheMiddle, "meet in the middle");
     ExpectSameResult(in, SearchStrategy::kBranchThenMeet, "hand-over");
     ExpectSameResult(in, SearchStrategy::kBranchThenDecide, "tail totals");
+    ExpectSameResult(in, SearchStrategy::kLeftOutThenDecide, "left out");
+    ExpectSameResult(in, SearchStrategy::kReachableTotals, "reachable totals");
     if (::testing::Test::HasFatalFailure()) return;
   }
 }
@@ -192,6 +202,7 @@ TEST(Engine, MatchesTheLiteralEnumerationOnLargerDenseInstances) {
     ExpectSameResult(in, SearchStrategy::kBranchThenMeet, "hand-over");
     ExpectSameResult(in, SearchStrategy::kAutomatic, "automatic");
     ExpectSameResult(in, SearchStrategy::kBranchThenDecide, "tail totals");
+    ExpectSameResult(in, SearchStrategy::kLeftOutThenDecide, "left out");
     if (::testing::Test::HasFatalFailure()) return;
   }
 }
@@ -199,10 +210,7 @@ TEST(Engine, MatchesTheLiteralEnumerationOnLargerDenseInstances) {
 TEST(Engine, MatchesTheLiteralEnumerationOnRepeatedSizes) {
   // Split volumes, disc images, clips of one length: most files share one size, or nearly (a few
   // hundred bytes apart), beside a few others.
-  std::mt19937_64 rng(29);
-  const auto pick = [&](std::int64_t lo, std::int64_t hi) {
-    return std::uniform_int_distribution<std::int64_t>(lo, hi)(rng);
-  };
+  Picker pick{std::mt19937_64(29)};
   for (int round = 0; round < 120; ++round) {
     Instance in;
     const int n = 12 + round % 11;
@@ -213,9 +221,41 @@ TEST(Engine, MatchesTheLiteralEnumerationOnRepeatedSizes) {
     const std::int64_t total = std::accumulate(in.sizes.begin(), in.sizes.end(), std::int64_t{0});
     in.capacity = round % 3 == 0 ? 4'700'372'992 : pick(total / 5, total * 4 / 5);
     in.maxFiles = round % 4 == 0 ? static_cast<int>(pick(2, n / 2)) : kNoFileLimit;
-    for (SearchStrategy strategy :
-         {SearchStrategy::kBranchAndBound, SearchStrategy::kMeetInTheMiddle, SearchStrategy::kBranchThenDecide}) {
+    for (SearchStrategy strategy : {SearchStrategy::kBranchAndBound, SearchStrategy::kMeetInTheMiddle,
+                                    SearchStrategy::kBranchThenDecide, SearchStrategy::kLeftOutThenDecide}) {
       ExpectSameResult(in, strategy, near ? "nearly one size" : "one size");
+    }
+    if (::testing::Test::HasFatalFailure()) return;
+  }
+}
+
+TEST(Engine, MatchesTheLiteralEnumerationOnSmallCollectionsOfEachBenchmarkClass) {
+  // Videos filling most of a disc, whose best counts are near the largest (searched through the files
+  // left out); random 31-bit sizes at half their total; sizes with a common divisor that leaves few
+  // totals (the reachable-totals table); videos of which a few fill a disc; count limits over longer
+  // lists.
+  Picker pick{std::mt19937_64(19)};
+  for (int round = 0; round < 2000; ++round) {
+    Instance in;
+    const int kind = round % 5;
+    const int n = static_cast<int>(kind == 4 ? pick(30, 45) : pick(8, 17));
+    const std::int64_t base = pick(0, 400);
+    for (int i = 0; i < n; ++i) {
+      if (kind == 0 || kind == 4) in.sizes.push_back(pick(100'000'000, 2'000'000'000));
+      else if (kind == 1) in.sizes.push_back(pick(1, (std::int64_t{1} << 31) - 1));
+      else if (kind == 2) in.sizes.push_back(50'000 * ((i % 2 ? 1005 : 1000) + 37 * (base + i / 2)));
+      else in.sizes.push_back(round % 2 ? pick(50'000'000, 1'500'000'000) : pick(300'000'000, 4'000'000'000));
+    }
+    const std::int64_t total = std::accumulate(in.sizes.begin(), in.sizes.end(), std::int64_t{0});
+    in.capacity = kind == 1   ? total / 2
+                  : kind == 2 ? pick(total / 4, total * 3 / 4)
+                  : kind == 3 ? (round % 2 ? 4'700'372'992 : 25'025'314'816)
+                              : total * pick(40, 85) / 100;
+    in.maxFiles = kind == 4 ? static_cast<int>(pick(2, 4)) : kNoFileLimit;
+    for (SearchStrategy strategy :
+         {SearchStrategy::kAutomatic, SearchStrategy::kBranchAndBound, SearchStrategy::kBranchThenDecide,
+          SearchStrategy::kLeftOutThenDecide, SearchStrategy::kReachableTotals}) {
+      ExpectSameResult(in, strategy, kind == 0 ? "videos" : kind == 1 ? "random" : kind == 2 ? "multiples" : "few");
     }
     if (::testing::Test::HasFatalFailure()) return;
   }
@@ -304,12 +344,12 @@ TEST(Engine, StopsPromptlyWithTheBestSoFar) {
   EXPECT_GE(stopAfter(sizes, plan, 200).bestRemainder,
             1);  // sizes are multiples of 6: the capacity can never be filled exactly
 
-  // 100 random 31-bit sizes whose search takes seconds. Stopped in branch and bound, or once the
-  // smallest files' totals are listed and a look at the densest count has found a better total
-  // than the one reported: the last report is the answer.
+  // 60 random 48-bit sizes, about as many combinations as totals: their search takes seconds.
+  // Stopped in branch and bound, or once the smallest files' totals are listed and a look at the
+  // densest count has found a better total than the one reported: the last report is the answer.
   std::mt19937_64 random(100007);
-  std::vector<std::int64_t> hard(100);
-  for (auto& s : hard) s = std::uniform_int_distribution<std::int64_t>(1, (std::int64_t{1} << 31) - 1)(random);
+  std::vector<std::int64_t> hard(60);
+  for (auto& s : hard) s = std::uniform_int_distribution<std::int64_t>(1, (std::int64_t{1} << 48) - 1)(random);
   std::sort(hard.rbegin(), hard.rend());
   const SearchPlan hardPlan =
       PlanSearch(hard, std::accumulate(hard.begin(), hard.end(), std::int64_t{0}) / 2, 0, kNoFileLimit);
