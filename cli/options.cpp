@@ -126,7 +126,8 @@ std::optional<int> ParseCommandLine(int argc, char** argv, Options& o, Job& job)
                  "discs: 2 seconds unless given)")
       ->type_name("SECONDS");
   auto* all = app.add_flag(
-      "--all", o.all, "spread every file over as few discs as possible; files larger than a disc are listed apart");
+      "--all", o.all,
+      "spread every file over as few discs as possible; what no disc holds is named under \"not on any disc\"");
   app.add_option("--whole", o.wholeText,
                  "keep every folder DEPTH levels below a PATH on one disc (1: the folders in it, such as albums); "
                  "for a list, DEPTH levels below the disc's root. A folder larger than a disc is split and told")
