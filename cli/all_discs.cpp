@@ -4,7 +4,6 @@
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
-#include <memory>
 #include <nlohmann/json.hpp>
 #include <numeric>
 #include <string>
@@ -29,14 +28,11 @@ constexpr double kPlanSeconds = 2;
 // takes on an empty disc, its own records and folders counted).
 Items ItemsThatFit(const Items& all, Collection& c, const Job& job, std::vector<std::uint32_t>& larger) {
   Items kept;
+  RecordTally records;
   for (std::size_t i = 0; i < all.Count(); ++i) {
-    const Candidate& first = c[all.files[all.start[i]]];
-    const bool single = all.start[i + 1] - all.start[i] == 1 && first.nameCount == 1;
-    std::int64_t alone = 0;
-    if (!job.onDisc) all.ForEachFile(i, [&](std::uint32_t f) { alone = SaturatingAdd(alone, c[f].size); });
-    else if (single)
-      alone = FixedBytes(job.model) + first.data + DiscRecords(job.model).Adding(c.OnDisc(first), first.size);
-    else alone = AloneOnADisc(all, i, c, job);
+    records.Start(c, job);
+    std::int64_t alone = job.onDisc ? FixedBytes(job.model) + records.Adding(all, i) : 0;
+    all.ForEachFile(i, [&](std::uint32_t f) { alone = SaturatingAdd(alone, c[f].data); });
     if (alone > job.capacity) {
       all.ForEachFile(i, [&](std::uint32_t f) {
         larger.push_back(f);
@@ -58,38 +54,25 @@ std::vector<Disc> OneAfterAnother(const std::vector<std::uint32_t>& order, const
                                   const Job& job) {
   const std::int64_t room = DataRoom(job, 0);
   std::vector<Disc> discs;
-  std::unique_ptr<DiscRecords> records;
+  RecordTally records;
   std::int64_t used = 0;
-  const auto addNames = [&](std::uint32_t f, DiscRecords& to) {
-    for (std::uint32_t k = 0; job.onDisc && k < c[f].nameCount; ++k) to.AddFile(c.OnDisc(c[f], k), c[f].size);
-  };
   for (std::uint32_t item : order) {
-    std::int64_t data = 0, recordsAfter = 0;
+    std::int64_t data = 0;
     std::size_t count = 0;
     items.ForEachFile(item, [&](std::uint32_t f) {
       data += c[f].data;
       ++count;
     });
-    if (records) {
-      const Candidate& first = c[items.files[items.start[item]]];
-      if (count == 1 && first.nameCount == 1) {
-        recordsAfter = records->Bytes() + (job.onDisc ? records->Adding(c.OnDisc(first), first.size) : 0);
-      } else {
-        DiscRecords trial = *records;
-        items.ForEachFile(item, [&](std::uint32_t f) { addNames(f, trial); });
-        recordsAfter = trial.Bytes();
-      }
-    }
-    if (!records || static_cast<int>(discs.back().files.size() + count) > job.maxFiles ||
-        used + data > room - recordsAfter) {
+    if (discs.empty() || static_cast<int>(discs.back().files.size() + count) > job.maxFiles ||
+        used + data > room - records.Bytes() - records.Adding(items, item)) {
       discs.emplace_back();
-      records = std::make_unique<DiscRecords>(job.model);
+      records.Start(c, job);
       used = 0;
     }
     used += data;
     items.ForEachFile(item, [&](std::uint32_t f) {
       discs.back().files.push_back(f);
-      addNames(f, *records);
+      records.Add(f);
     });
   }
   for (Disc& d : discs) Tally(d, c, job);

@@ -7,27 +7,41 @@
 #include "discs/model.h"
 #include "search/saturating.h"
 
+void RecordTally::Start(const Collection& c, const Job& job) {
+  m_c = &c;
+  m_on = job.onDisc;
+  if (m_on && m_mark.size() < c.FolderCount()) m_mark.resize(c.FolderCount(), 0);
+  m_disc = ++m_marks;
+  m_bytes = m_folders = 0;
+}
+
+// Once a folder is on the disc or met by the question, so are those above it.
+std::int64_t RecordTally::NewFolders(std::uint32_t file, std::uint64_t mark) {
+  if (!m_on) return 0;
+  const Candidate& c = (*m_c)[file];
+  std::int64_t bytes = 0;
+  for (std::uint32_t k = 0; k < c.nameCount; ++k) {
+    for (std::uint32_t f = m_c->FolderOf(c, k); f != Collection::kRoot && m_mark[f] != m_disc && m_mark[f] != mark;
+         f = m_c->Above(f)) {
+      m_mark[f] = mark;
+      bytes += m_c->FolderBytes(f);
+    }
+  }
+  return bytes;
+}
+
 void Tally(Disc& d, const Collection& c, const Job& job) {
   std::sort(d.files.begin(), d.files.end());
-  // Each folder counted once a disc: a stamp per folder tells whether this tally met it yet.
-  static thread_local std::vector<std::uint32_t> met;
-  static thread_local std::uint32_t tally = 0;
-  if (met.size() < c.FolderCount()) met.assign(c.FolderCount(), tally);
-  if (++tally == 0) std::fill(met.begin(), met.end(), tally++);
-  d.raw = d.total = d.records = d.folders = 0;
+  static thread_local RecordTally records;  // its folder marks serve every disc
+  records.Start(c, job);
+  d.raw = d.total = 0;
   for (std::uint32_t i : d.files) {
     d.raw = SaturatingAdd(d.raw, c[i].size);
     d.total = SaturatingAdd(d.total, c[i].data);
-    if (!job.onDisc) continue;
-    d.records += c[i].records;
-    for (std::uint32_t k = 0; k < c[i].nameCount; ++k) {
-      for (std::uint32_t f = c.FolderOf(c[i], k); f != Collection::kRoot && met[f] != tally; f = c.Above(f)) {
-        met[f] = tally;
-        d.folders += c.FolderBytes(f);
-      }
-    }
+    records.Add(i);
   }
-  d.records += d.folders;
+  d.records = records.Bytes();
+  d.folders = records.Folders();
   if (job.onDisc) d.total = SaturatingAdd(d.total, FixedBytes(job.model) + d.records);
   d.capacity = job.capacity;
 }
@@ -37,12 +51,6 @@ Disc MakeDisc(std::vector<std::uint32_t> files, const Collection& c, const Job& 
   d.files = std::move(files);
   Tally(d, c, job);
   return d;
-}
-
-std::int64_t AloneOnADisc(const Items& items, std::size_t item, const Collection& c, const Job& job) {
-  std::vector<std::uint32_t> files;
-  items.ForEachFile(item, [&](std::uint32_t f) { files.push_back(f); });
-  return MakeDisc(std::move(files), c, job).total;
 }
 
 Items MakeItems(const Collection& c, const Job& job) {
@@ -93,10 +101,9 @@ std::vector<int> ByWeight(const Items& items, const Collection& c, bool withReco
 }
 
 std::int64_t AllRecords(const Collection& c, const Job& job) {
-  DiscRecords records(job.model);
-  for (const Candidate& k : c.Files()) {
-    for (std::uint32_t n = 0; n < k.nameCount; ++n) records.AddFile(c.OnDisc(k, n), k.size);
-  }
+  RecordTally records;
+  records.Start(c, job);
+  for (std::uint32_t i = 0; i < c.Count(); ++i) records.Add(i);
   return records.Bytes();
 }
 

@@ -22,6 +22,40 @@ struct Disc {
   bool Fits() const { return total <= capacity; }
 };
 
+/// The records of files going onto one disc, by the collection's numbered folders: each file's
+/// own records (every name of it), and each folder above them once. Nothing when sizes are raw.
+class RecordTally {
+ public:
+  /// An empty disc of the collection.
+  void Start(const Collection& c, const Job& job);
+  /// What the files of an item would add, the folders they share counted once.
+  template <typename Items>
+  std::int64_t Adding(const Items& items, std::size_t item) {
+    const std::uint64_t probe = ++m_marks;
+    std::int64_t bytes = 0;
+    items.ForEachFile(item, [&](std::uint32_t f) { bytes += Own(f) + NewFolders(f, probe); });
+    return bytes;
+  }
+  void Add(std::uint32_t file) {
+    const std::int64_t folders = NewFolders(file, m_disc);
+    m_folders += folders;
+    m_bytes += Own(file) + folders;
+  }
+  std::int64_t Bytes() const { return m_bytes; }
+  std::int64_t Folders() const { return m_folders; }
+
+ private:
+  std::int64_t Own(std::uint32_t file) const { return m_on ? (*m_c)[file].records : 0; }
+  /// The bytes of the file's folders that are neither on the disc nor marked `mark`, marking them.
+  std::int64_t NewFolders(std::uint32_t file, std::uint64_t mark);
+
+  const Collection* m_c = nullptr;
+  bool m_on = false;
+  std::vector<std::uint64_t> m_mark;  ///< per folder: the disc or the question that met it last
+  std::uint64_t m_marks = 0, m_disc = 0;
+  std::int64_t m_bytes = 0, m_folders = 0;
+};
+
 /// The records of a disc's files (every name of each) and folders, and the total the capacity
 /// is held against.
 void Tally(Disc& d, const Collection& c, const Job& job);
@@ -47,10 +81,6 @@ Items MakeItems(const Collection& c, const Job& job);
 /// files' own records.
 std::vector<int> ByWeight(const Items& items, const Collection& c, bool withRecords,
                           std::vector<std::int64_t>& weights);
-
-/// What an item takes on an empty disc, everything counted: more than the capacity means that
-/// no disc holds it.
-std::int64_t AloneOnADisc(const Items& items, std::size_t item, const Collection& c, const Job& job);
 
 /// A disc of the given files, tallied.
 Disc MakeDisc(std::vector<std::uint32_t> files, const Collection& c, const Job& job);
