@@ -189,11 +189,12 @@ void GroupFolders(const Options& o, const Job& job, Collection& files) {
 bool Collect(const Options& o, const Job& job, Collection& files) {
   if (!(o.paths.empty() ? ReadListed(o, job, files) : WalkPaths(o, job, files))) return false;
   // PATHs have names of their own on the disc; a list's paths may come to the same one.
+  const auto interrupted = [] {
+    if (g_signal) Complain("interrupted while collecting files: nothing planned");
+    return g_signal != 0;
+  };
   const std::size_t renamed = files.Finish(o.paths.empty());
-  if (g_signal) {
-    Complain("interrupted while collecting files: nothing planned");
-    return false;
-  }
+  if (interrupted()) return false;
   if (renamed)
     Warn(Plural(renamed, "path comes", "paths come") + " to the disc again: numbered (a~2.jpg) to keep each file");
   // What is written is mastered: Joliet must tell every name of a folder apart.
@@ -230,9 +231,5 @@ bool Collect(const Options& o, const Job& job, Collection& files) {
     if (count) files.SetApart(apart, "a path list cannot hold its name (use --link-into)");
   }
   if (job.onDisc) files.IndexFolders(job.model);
-  if (g_signal) {
-    Complain("interrupted while collecting files: nothing planned");
-    return false;
-  }
-  return true;
+  return !interrupted();
 }

@@ -125,10 +125,12 @@ void FitWalker::CountHidden(int parent, const char* name) {
   close(base);
 }
 
+bool FitWalker::ResultFolder(const Identity& id) const {
+  return std::find(m_rules.skipFolders.begin(), m_rules.skipFolders.end(), id) != m_rules.skipFolders.end();
+}
+
 void FitWalker::Walk(const std::string& rootPath, const std::string& rootOnDisc, Identity rootId) {
-  for (const Identity& skip : m_rules.skipFolders) {
-    if (skip == rootId) return;
-  }
+  if (ResultFolder(rootId)) return;
   std::vector<Folder> chain;  // every folder walked so far, each with the one above it
   std::vector<int> pending;   // indices into `chain` still to list
   chain.push_back({rootPath, rootOnDisc, rootId, -1});
@@ -190,8 +192,7 @@ void FitWalker::Walk(const std::string& rootPath, const std::string& rootOnDisc,
         m_into.Add(path, onDisc, st.st_size, linked || m_rules.followLinks || st.st_nlink > 1 ? id : Identity{});
         continue;
       }
-      bool skip = false;
-      for (const Identity& s : m_rules.skipFolders) skip = skip || s == id;
+      bool skip = ResultFolder(id);
       // A folder above this one, reached again through a link, would be walked without end.
       for (int up = at; up >= 0 && !skip; up = chain[up].above) {
         if (chain[up].id == id) {

@@ -47,6 +47,8 @@ class FitWalker {
  private:
   struct Folder;
   void Walk(const std::string& path, const std::string& onDisc, Identity id);
+  /// One of the folders results are written to, never walked.
+  bool ResultFolder(const Identity& id) const;
   void CountHidden(int parent, const char* name);
   void Unreadable(const std::string& path, int error, bool folder, std::int64_t size = -1);
 
