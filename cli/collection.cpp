@@ -223,10 +223,10 @@ std::size_t Collection::JolietUnique() {
     for (int k = 2;; ++k) {
       const std::string mark = "~" + std::to_string(k);
       const std::string_view stem = name.substr(0, Utf16Prefix(name, kJolietName - mark.size() - extension.size()));
-      std::string shorter = std::string(stem) + mark + std::string(extension);
-      if (cut.count(std::string(path.substr(0, slash)) + shorter)) continue;
-      cut[std::string(path.substr(0, slash)) + shorter] = 1;
-      n.onDisc = m_text.Add(std::string(path.substr(0, slash)) + shorter);
+      const std::string shorter =
+          std::string(path.substr(0, slash)) + std::string(stem) + mark + std::string(extension);
+      if (!cut.emplace(shorter, 1).second) continue;
+      n.onDisc = m_text.Add(shorter);
       ++renamed;
       break;
     }
