@@ -4,7 +4,6 @@
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
-#include <nlohmann/json.hpp>
 #include <numeric>
 #include <string>
 #include <string_view>
@@ -13,7 +12,10 @@
 
 #include "cli/deliver.h"
 #include "cli/disc_tally.h"
-#include "cli/output.h"
+#include "cli/exit_status.h"
+#include "cli/mastering.h"
+#include "cli/messages.h"
+#include "cli/plan_output.h"
 #include "cli/stopping.h"
 #include "discs/model.h"
 #include "discs/plan.h"
@@ -26,7 +28,7 @@ constexpr double kPlanSeconds = 2;
 
 // The items that some disc holds, and those no disc holds (each is told apart, with what it
 // takes on an empty disc, its own records and folders counted).
-Items ItemsThatFit(const Items& all, Collection& c, const Job& job, std::vector<std::uint32_t>& larger) {
+Items ItemsThatFit(const Items& all, Collection& c, const Job& job) {
   Items kept;
   RecordTally records;
   for (std::size_t i = 0; i < all.Count(); ++i) {
@@ -35,7 +37,6 @@ Items ItemsThatFit(const Items& all, Collection& c, const Job& job, std::vector<
     all.ForEachFile(i, [&](std::uint32_t f) { alone = SaturatingAdd(alone, c[f].data); });
     if (alone > job.capacity) {
       all.ForEachFile(i, [&](std::uint32_t f) {
-        larger.push_back(f);
         c.leftOut.push_back(
             {std::string(c.Source(c[f])), c[f].size,
              "larger than a disc: " + Grouped(alone) + " bytes on one, " + Grouped(job.capacity) + " bytes in all"});
@@ -140,26 +141,38 @@ void Repair(std::vector<Disc>& discs, const Items& items, const std::vector<int>
 }
 
 void PrintAllJson(const std::vector<Disc>& discs, const Collection& c, const Job& job, int lower, bool minimum,
-                  bool complete, const std::vector<std::uint32_t>& larger) {
+                  bool complete) {
   // Disc by disc, so that a plan of a million files never stands in memory as one document.
-  std::printf("{\"accounting\":%s,\"complete\":%s,\"disc_count\":%zu,\"discs\":[",
-              JsonText(Accounting(job, true)).c_str(), complete ? "true" : "false", discs.size());
-  for (std::size_t d = 0; d < discs.size(); ++d)
-    std::printf("%s%s", d ? "," : "", JsonText(DiscJson(discs[d], c, c.Count())).c_str());
-  nlohmann::json unplaced = nlohmann::json::array();
-  for (std::uint32_t f : larger) unplaced.push_back(FileJson(c, c[f]));
-  std::printf("],\"interrupted\":%s,\"lower_bound\":%d,\"minimum\":%s,\"not_on_any_disc\":%s,\"unplaced\":%s}\n",
-              Interrupted() ? "true" : "false", lower, minimum ? "true" : "false",
-              JsonText(LeftOutJson(c.leftOut)).c_str(), JsonText(unplaced).c_str());
+  JsonWriter w(stdout);
+  w.BeginObject();
+  w.Key("accounting");
+  w.String(Accounting(job, true));
+  w.Key("complete");
+  w.Bool(complete);
+  w.Key("disc_count");
+  w.Int(static_cast<std::int64_t>(discs.size()));
+  w.Key("discs");
+  w.BeginArray();
+  for (const Disc& d : discs) WriteDiscJson(w, d, c, c.Count());
+  w.EndArray();
+  w.Key("interrupted");
+  w.Bool(Interrupted());
+  w.Key("lower_bound");
+  w.Int(lower);
+  w.Key("minimum");
+  w.Bool(minimum);
+  w.Key("not_on_any_disc");
+  WriteLeftOutJson(w, c.leftOut);
+  w.EndObject();
+  std::fputc('\n', stdout);
 }
 
 }  // namespace
 
-int RunAll(Collection& c, const Job& job, const Options& o) {
+ExitStatus RunAll(Collection& c, const Job& job, const Options& o) {
   if (c.Count() == 0) return Refuse(PlanRefusal::kNoFiles, job.capacity);
   if (DataRoom(job, 0) < 0) return Refuse(PlanRefusal::kPinnedOverCapacity, job.capacity);
-  std::vector<std::uint32_t> larger;
-  const Items items = ItemsThatFit(MakeItems(c, job), c, job, larger);
+  const Items items = ItemsThatFit(MakeItems(c, job), c, job);
   if (items.Count() == 0) return Refuse(PlanRefusal::kNothingFits, job.capacity);
   std::vector<int> itemOf(c.Count(), -1);
   for (std::size_t i = 0; i < items.Count(); ++i)
@@ -171,7 +184,7 @@ int RunAll(Collection& c, const Job& job, const Options& o) {
   const std::vector<int> order = ByWeight(items, c, true, weights);
   if (Interrupted()) {
     Complain("interrupted before the first plan: nothing planned");
-    return 128 + g_signal;
+    return Signalled(g_signal);
   }
   // Every item fits an empty disc, so the bound over the whole disc's room holds whatever room
   // the plans set aside.
@@ -236,7 +249,7 @@ int RunAll(Collection& c, const Job& job, const Options& o) {
   }
   WarnLargeFiles(discs, c, job);
   if (o.json) {
-    PrintAllJson(discs, c, job, lower, minimum, plan.complete, larger);
+    PrintAllJson(discs, c, job, lower, minimum, plan.complete);
   } else {
     for (std::size_t i = 0; i < discs.size(); ++i) {
       const std::string heading =
@@ -253,5 +266,5 @@ int RunAll(Collection& c, const Job& job, const Options& o) {
     PrintLeftOut(c.leftOut);
   }
   std::fflush(stdout);
-  return Finished(Deliver(discs, c, job, o), c);
+  return Finished(Deliver(discs, c, job, o), !c.leftOut.empty());
 }

@@ -13,7 +13,7 @@
 #include <unordered_set>
 
 #include "cli/list_input.h"
-#include "cli/output.h"
+#include "cli/messages.h"
 #include "cli/path_lists.h"
 #include "cli/stopping.h"
 #include "cli/walk.h"

@@ -7,7 +7,8 @@
 #include <string>
 
 #include "cli/link_tree.h"
-#include "cli/output.h"
+#include "cli/mastering.h"
+#include "cli/messages.h"
 #include "cli/path_lists.h"
 #include "cli/staging.h"
 #include "cli/stopping.h"
@@ -43,12 +44,12 @@ bool Apart(const std::vector<std::vector<DiscFile>>& discs, std::string& why) {
 
 }  // namespace
 
-int Deliver(const std::vector<Disc>& discs, const Collection& c, const Job& job, const Options& o) {
-  if (o.pathLists.empty() && o.linkInto.empty()) return 0;
+ExitStatus Deliver(const std::vector<Disc>& discs, const Collection& c, const Job& job, const Options& o) {
+  if (o.pathLists.empty() && o.linkInto.empty()) return ExitStatus::kOk;
   // A plan cut short by Ctrl-C is printed, but not written: 130 tells a script nothing was made.
   if (Interrupted()) {
     Complain("interrupted: the plan is printed, no path list or folder written");
-    return 0;
+    return ExitStatus::kOk;
   }
   std::vector<std::vector<DiscFile>> files;
   for (const Disc& d : discs) {
@@ -111,10 +112,10 @@ int Deliver(const std::vector<Disc>& discs, const Collection& c, const Job& job,
     for (auto t = targets.rbegin(); t != targets.rend(); ++t) (*t)->Abandon();
     if (g_stop.load(std::memory_order_relaxed)) {
       Complain("interrupted while delivering: nothing written, " + where + " as before");
-      return 128 + (g_signal ? g_signal : SIGINT);
+      return Signalled(g_signal ? g_signal : SIGINT);
     }
     Complain("nothing written: " + why);
-    return 1;
+    return ExitStatus::kFailed;
   }
   for (const auto& t : targets) t->Finish();
 
@@ -126,5 +127,5 @@ int Deliver(const std::vector<Disc>& discs, const Collection& c, const Job& job,
   if (lists && !o.quiet)
     Complain("path lists written: master disc N with " +
              MasteringCommand(job, o.pathLists + "/discN.list", "discN.iso"));
-  return left.empty() ? 0 : 1;
+  return left.empty() ? ExitStatus::kOk : ExitStatus::kFailed;
 }

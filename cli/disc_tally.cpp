@@ -3,7 +3,7 @@
 #include <numeric>
 #include <string>
 
-#include "cli/output.h"
+#include "cli/messages.h"
 #include "discs/model.h"
 #include "search/saturating.h"
 

@@ -17,6 +17,6 @@ int main(int argc, char** argv) {
   InstallSignalHandlers();
 
   Collection files;
-  if (!Collect(o, job, files)) return g_signal ? 128 + g_signal : 2;
-  return o.all ? RunAll(files, job, o) : RunOne(files, job, o);
+  if (!Collect(o, job, files)) return Code(g_signal ? Signalled(g_signal) : ExitStatus::kUsage);
+  return Code(o.all ? RunAll(files, job, o) : RunOne(files, job, o));
 }

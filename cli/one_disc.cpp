@@ -6,7 +6,10 @@
 
 #include "cli/deliver.h"
 #include "cli/disc_tally.h"
-#include "cli/output.h"
+#include "cli/exit_status.h"
+#include "cli/mastering.h"
+#include "cli/messages.h"
+#include "cli/plan_output.h"
 #include "cli/stopping.h"
 #include "search/disc_fit.h"
 
@@ -54,17 +57,16 @@ PlanRefusal FitOne(const Collection& c, const Job& job, const Options& o, Disc& 
 
 }  // namespace
 
-int RunOne(Collection& c, const Job& job, const Options& o) {
+ExitStatus RunOne(Collection& c, const Job& job, const Options& o) {
   Disc disc;
   const PlanRefusal refusal = FitOne(c, job, o, disc);
   if (refusal != PlanRefusal::kNone) return Refuse(refusal, job.capacity);
   WarnLargeFiles({disc}, c, job);
   if (o.json) {
-    nlohmann::json j = DiscJson(disc, c, c.Count());
-    j["accounting"] = Accounting(job, true);
-    j["interrupted"] = Interrupted();
-    j["not_on_any_disc"] = LeftOutJson(c.leftOut);
-    PrintJson(j);
+    JsonWriter w(stdout);
+    const OneDiscJson one{Accounting(job, true), Interrupted(), &c.leftOut};
+    WriteDiscJson(w, disc, c, c.Count(), &one);
+    std::fputc('\n', stdout);
   } else if (o.null) {
     for (std::uint32_t i : disc.files) {
       for (std::uint32_t k = 0; k < c[i].nameCount; ++k) {
@@ -79,5 +81,5 @@ int RunOne(Collection& c, const Job& job, const Options& o) {
     PrintLeftOut(c.leftOut);
   }
   std::fflush(stdout);
-  return Finished(Deliver({disc}, c, job, o), c);
+  return Finished(Deliver({disc}, c, job, o), !c.leftOut.empty());
 }

@@ -9,7 +9,7 @@
 #include <cerrno>
 #include <cstring>
 
-#include "cli/output.h"
+#include "cli/messages.h"
 
 namespace {
 

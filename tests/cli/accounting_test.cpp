@@ -116,7 +116,7 @@ TEST(Accounting, FilesNoDiscHoldsAreNamedAndGiveExitStatus3) {
   r = Fit({"-c", "dvd", "--all", "--json", "-q", "--list", "-"}, dir.path(), many);
   EXPECT_EQ(r.exit, 0) << r.err;
   const auto all = nlohmann::json::parse(r.out);
-  EXPECT_EQ(all["unplaced"].size(), 0u);
+  EXPECT_EQ(all["not_on_any_disc"].size(), 0u);
   EXPECT_GE(all["disc_count"].get<int>(), all["lower_bound"].get<int>());
   EXPECT_EQ(all["disc_count"], 3);
 }

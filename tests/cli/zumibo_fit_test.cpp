@@ -90,8 +90,9 @@ TEST(ZumiboFit, AllPlansDiscAfterDisc) {
   ASSERT_EQ(doc["discs"].size(), 2u);
   EXPECT_EQ(doc["discs"][0]["total"], 10);
   EXPECT_EQ(doc["discs"][1]["total"], 10);
-  ASSERT_EQ(doc["unplaced"].size(), 1u);
-  EXPECT_EQ(doc["unplaced"][0]["path"], "/too-big");
+  ASSERT_EQ(doc["not_on_any_disc"].size(), 1u);
+  EXPECT_EQ(doc["not_on_any_disc"][0]["path"], "/too-big");
+  EXPECT_FALSE(doc.contains("unplaced"));
   const ToolRun text = Fit({"-c", "10", "--all", "-q", "--list", "-"}, dir.path(), list);
   EXPECT_NE(text.out.find("disc 2 of 2"), std::string::npos);
   EXPECT_NE(text.out.find("not on any disc: 1 file or folder\n99  /too-big  (larger than a disc"), std::string::npos)
