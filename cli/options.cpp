@@ -1,14 +1,159 @@
 #include "cli/options.h"
 
-#include <CLI/CLI.hpp>
 #include <cstdio>
+#include <cstring>
 
+#include "cli/exit_status.h"
+#include "cli/messages.h"
+#include "cli/option_table.h"
 #include "cli/quantity_text.h"
 
 namespace {
 
+constexpr const char* kSearch = "Capacity and search";
+constexpr const char* kInput = "What is collected";
+constexpr const char* kCounting = "How files are counted";
+constexpr const char* kOutput = "Output";
+constexpr const char* kWriting = "Writing discs";
+constexpr const char* kOther = "Other";
+
+// Every option of zumibo-fit, in the order --help lists them.
+const OptionDef kOptions[] = {
+    {'c', "capacity", "SIZE",
+     "a preset (cd700, dvd, bd25, ... below) or bytes: 4,700,372,992, 700M, 4.7GB (powers of 1,000), 650MiB, 4GiB "
+     "(powers of 1,024)",
+     "Commas only between groups of three digits. A plain number counts bytes as they are unless files are written",
+     kSearch, ValueCompletion::kWords, "cd650 cd700 dvd dvd-dl bd25 bd50 bd100 bd128", false, false,
+     &Options::capacityText},
+    {'m', "max-files", "N",
+     "at most N files in the combination searched (0: no limit); with --all, at most N files a disc", nullptr,
+     kSearch, ValueCompletion::kNothing, nullptr, false, false, &Options::maxFilesText},
+    {0, "all", nullptr, "spread every file over as few discs as possible",
+     "Prints each disc, then \"N discs (minimum)\" or \"N discs (lower bound M)\"", kSearch,
+     ValueCompletion::kNothing, nullptr, false, false, nullptr, &Options::all},
+    {0, "whole", "DEPTH",
+     "keep every folder DEPTH levels below a PATH on one disc (1: the folders in it, such as albums); for a list, "
+     "DEPTH levels below the disc's root",
+     "A folder larger than a disc is split and told", kSearch, ValueCompletion::kNothing, nullptr, false, false,
+     &Options::wholeText},
+    {0, "time-limit", "SECONDS",
+     "stop each search after SECONDS and keep the best found so far (with --all: 2 unless given)", nullptr, kSearch,
+     ValueCompletion::kNothing, nullptr, false, false, &Options::timeLimitText},
+
+    {0, "list", "FILE", "candidates from \"SIZE<TAB>PATH\" lines of FILE ('-': standard input) instead of PATHs",
+     "As find -printf '%s\\t%p\\n' writes them. A bad line is skipped with its number. When lists or folders are "
+     "written, a listed path that is not a regular file is skipped with its line number and named under \"not on "
+     "any disc\"",
+     kInput, ValueCompletion::kFile, nullptr, false, false, &Options::listFile},
+    {0, "list0", "FILE", "the same, each record ended by a NUL byte, for names with newlines", nullptr, kInput,
+     ValueCompletion::kFile, nullptr, false, false, &Options::list0File},
+    {0, "exclude", "PATTERN",
+     "leave out what matches, as rsync does: '*.tmp' or '.git' at any depth, 'raw/*.nef' at the end of a path, "
+     "'/photos/raw' from the disc's root, 'cache/' folders only, '**' across folders; repeatable",
+     "A folder left out is not walked", kInput, ValueCompletion::kNothing, nullptr, true, false, nullptr, nullptr,
+     &Options::excludes},
+    {0, "exclude-from", "FILE", "the same, one PATTERN a line of FILE ('#' and ';' begin comments); repeatable",
+     nullptr, kInput, ValueCompletion::kFile, nullptr, true, false, nullptr, nullptr, &Options::excludeFrom},
+    {'L', "follow-links", nullptr,
+     "follow symbolic links inside folders as cp -rL does (by default they are skipped and counted)",
+     "Every path is present; a file reached by several paths is counted once, under each name; a link back into a "
+     "folder above it is not followed",
+     kInput, ValueCompletion::kNothing, nullptr, false, false, nullptr, &Options::followLinks},
+    {0, "hidden", nullptr, "take files and folders whose names begin with '.' (skipped and counted by default)",
+     nullptr, kInput, ValueCompletion::kNothing, nullptr, false, false, nullptr, &Options::hidden},
+
+    {0, "raw", nullptr,
+     "count each file's bytes as they are, as the Zumibo window does (the default for a plain byte count when "
+     "nothing is written)",
+     nullptr, kCounting, ValueCompletion::kNothing, nullptr, false, false, nullptr, &Options::raw},
+    {0, "on-disc", nullptr, "count files as on the disc also for a capacity given in bytes", nullptr, kCounting,
+     ValueCompletion::kNothing, nullptr, false, false, nullptr, &Options::onDisc},
+    {0, "fs", "iso|udf",
+     "the file system the discs are mastered with: iso (ISO 9660 + Joliet + Rock Ridge, the default) or udf (the "
+     "same with a UDF bridge, genisoimage -udf)",
+     nullptr, kCounting, ValueCompletion::kWords, "iso udf", false, false, &Options::fileSystemText},
+    {0, "block", "N", "round each file up to whole blocks of N bytes (default 2,048; 1: no rounding)", nullptr,
+     kCounting, ValueCompletion::kNothing, nullptr, false, false, &Options::blockText},
+    {0, "reserve", "SIZE", "set SIZE aside on each disc for the file system instead of the measured model", nullptr,
+     kCounting, ValueCompletion::kNothing, nullptr, false, false, &Options::reserveText},
+
+    {0, "json", nullptr, "print the result as one JSON object",
+     "The discs with their files (each with its other names under \"also\", and \"path_bytes\" in base64 beside a "
+     "path that is not UTF-8), the totals, \"accounting\", \"interrupted\" and \"not_on_any_disc\"",
+     kOutput, ValueCompletion::kNothing, nullptr, false, false, nullptr, &Options::json},
+    {'0', "null", nullptr, "print only the chosen paths, each followed by a NUL byte (for xargs -0)", nullptr,
+     kOutput, ValueCompletion::kNothing, nullptr, false, false, nullptr, &Options::null},
+    {'q', "quiet", nullptr, "no progress (progress is shown only on a terminal)", nullptr, kOutput,
+     ValueCompletion::kNothing, nullptr, false, false, nullptr, &Options::quiet},
+
+    {0, "path-lists", "DIR",
+     "write DIR/disc1.list, ... of \"DISC-PATH=PATH\" graft points for genisoimage and xorriso (-graft-points "
+     "-path-list)",
+     "Sources are absolute, so that the mastering tool may run from any folder", kWriting,
+     ValueCompletion::kFolder, nullptr, false, false, &Options::pathLists},
+    {0, "link-into", "DIR",
+     "make DIR/disc1/..., hard links to the chosen files, each under its path from the PATH it was collected "
+     "from (photos/2020/a.jpg)",
+     "Same-named files from different folders never collide", kWriting, ValueCompletion::kFolder, nullptr, false,
+     false, &Options::linkInto},
+    {0, "copy", nullptr, "with --link-into: copy the files instead (times, mode and owner kept)", nullptr, kWriting,
+     ValueCompletion::kNothing, nullptr, false, false, nullptr, &Options::copy},
+    {0, "replace", nullptr,
+     "replace the lists or disc folders an earlier run wrote into the same DIR (only what it recorded there as its "
+     "own)",
+     "Without it such a DIR is refused", kWriting, ValueCompletion::kNothing, nullptr, false, false, nullptr,
+     &Options::replace},
+
+    {'h', "help", nullptr, "print this help and exit", nullptr, kOther, ValueCompletion::kNothing, nullptr, false,
+     false, nullptr, &Options::help},
+    {0, "version", nullptr, "print the version and exit", nullptr, kOther, ValueCompletion::kNothing, nullptr, false,
+     false, nullptr, &Options::version},
+    {0, "generate", "man|bash|zsh", "print the manual page or a completion script", nullptr, kOther,
+     ValueCompletion::kWords, "man bash zsh", false, true, &Options::generate},
+};
+
+const CommandDef kTool{
+    nullptr,
+    {"-c SIZE [OPTION]... PATH...", "-c SIZE [OPTION]... --list FILE"},
+    "choose the files that fill a disc, or spread files over as few discs as possible",
+    "Collects the files under each PATH (folders recursively) and prints the combination whose total comes "
+    "closest to the capacity without going over it; the search is exhaustive. With --all it spreads every file "
+    "over as few discs as possible instead, and says whether the number of discs is a proven minimum.\n\n"
+    "With a disc preset, or whenever path lists or folders are written, each file counts as it will on the disc "
+    "(whole 2,048-byte sectors and the ISO 9660 + Joliet + Rock Ridge records of genisoimage and xorriso; with "
+    "--fs udf a UDF bridge too), so that every disc masters and burns; --raw counts bytes as they are.\n\n"
+    "Every file is accounted for: what is skipped is counted on standard error, and a file, folder or listed "
+    "path that no disc can hold is named under \"not on any disc\" (exit status 3). Lists and folders are checked "
+    "whole before anything is written and appear whole or not at all.",
+    Span<const OptionDef>(kOptions, sizeof kOptions / sizeof kOptions[0]),
+    &Options::paths,
+    "files",
+};
+
+ToolDoc MakeDoc() {
+  ToolDoc doc;
+  doc.tool = &kTool;
+  doc.version = ZUMIBO_VERSION;
+  doc.examples = {
+      {"zumibo-fit -c dvd ~/photos", "one DVD: the chosen files, their total, the total on the disc, what is left"},
+      {"zumibo-fit -c cd700 --all --whole 1 ~/music", "as few CDs as possible, each album whole on one"},
+      {"zumibo-fit -c bd25 --all --exclude '*.tmp' --path-lists lists ~/archive", ""},
+      {"genisoimage -D -J -joliet-long -R -graft-points -path-list lists/disc1.list -o disc1.iso",
+       "master disc 1 (or xorriso -as mkisofs with the same options)"},
+      {"zumibo-fit -c dvd --all --link-into /srv/discs ~/photos ~/music",
+       "/srv/discs/disc1/photos/..., hard links laid out as the discs"},
+      {"find . -type f -printf '%s\\t%p\\0' | zumibo-fit -c bd50 --list0 -", "candidates from a list"},
+  };
+  for (const ExitStatusDoc& s : kExitStatusDocs) doc.exitStatuses.emplace_back(s.status, s.meaning);
+  for (const DiscPreset& p : kDiscPresets)
+    doc.presets.emplace_back(p.name, Grouped(p.sectors) + " sectors, " + p.what);
+  return doc;
+}
+
 // The options' values, checked; false after telling what is wrong.
 bool ReadJob(const Options& o, Job& job, std::string& why) {
+  if (o.capacityText.empty())
+    return why = "no capacity given: -c SIZE, a preset (cd700, dvd, bd25, ...) or bytes (700M, 4.7GB)", false;
   bool preset = false;
   if (!ParseCapacity(o.capacityText, job.capacity, preset, why)) return why.insert(0, "--capacity: "), false;
   std::int64_t n = 0;
@@ -47,8 +192,11 @@ bool ReadJob(const Options& o, Job& job, std::string& why) {
   for (const std::string& pattern : o.excludes) {
     if (!job.excludes.Add(pattern)) return why = "--exclude: an empty pattern", false;
   }
-  if (!o.excludeFrom.empty() && !job.excludes.ReadFrom(o.excludeFrom, why))
-    return why.insert(0, "--exclude-from: "), false;
+  for (const std::string& file : o.excludeFrom) {
+    if (!job.excludes.ReadFrom(file, why)) return why.insert(0, "--exclude-from: "), false;
+  }
+  if (o.json && o.null) return why = "--json and --null do not go together", false;
+  if (o.all && o.null) return why = "--all and --null do not go together", false;
   if (o.paths.empty() && o.listFile.empty() && o.list0File.empty())
     return why = "give PATHs to collect, or --list FILE", false;
   if (!o.paths.empty() + !o.listFile.empty() + !o.list0File.empty() > 1)
@@ -59,134 +207,43 @@ bool ReadJob(const Options& o, Job& job, std::string& why) {
   return true;
 }
 
-// The parser's complaints in the words of the rest of the program.
-std::string UsageError(const CLI::ParseError& e) {
-  const std::string what = e.what();
-  const std::string name = what.substr(0, what.find_first_of(": "));
-  if (dynamic_cast<const CLI::RequiredError*>(&e))
-    return "no capacity given: -c SIZE, a preset (cd700, dvd, bd25, ...) or bytes (700M, 4.7GB)";
-  if (dynamic_cast<const CLI::ArgumentMismatch*>(&e)) {
-    if (what.find("At Most") != std::string::npos) return name + " is given more than once: give it once";
-    return name + " needs a value";
-  }
-  if (dynamic_cast<const CLI::ExcludesError*>(&e)) {
-    const std::size_t at = what.find(" excludes ");
-    return what.substr(0, at) + " and " + what.substr(at + 10) + " do not go together";
-  }
-  if (dynamic_cast<const CLI::ExtrasError*>(&e)) {
-    const std::size_t colon = what.find(": ");
-    return "'" + what.substr(colon == std::string::npos ? 0 : colon + 2) + "' is not an option of zumibo-fit";
-  }
-  return what;
+// --generate: the manual page and the completions, from the same definitions as --help.
+int Generate(const ToolDoc& doc, const std::string& what) {
+  std::string text;
+  if (what == "man") text = ManualPage(doc, "December 2026");
+  else if (what == "bash") text = BashCompletion(doc);
+  else if (what == "zsh") text = ZshCompletion(doc);
+  else return -1;
+  std::fwrite(text.data(), 1, text.size(), stdout);
+  return 0;
+}
+
+int UsageError(const std::string& why) {
+  std::fprintf(stderr, "zumibo-fit: %s\nTry 'zumibo-fit --help' for more information.\n", why.c_str());
+  return Code(ExitStatus::kUsage);
 }
 
 }  // namespace
 
 std::optional<int> ParseCommandLine(int argc, char** argv, Options& o, Job& job) {
-  CLI::App app{
-      "Collects the files under PATHs and prints the combination whose total comes closest to the capacity\n"
-      "without going over it, or with --all spreads them over as few discs as possible. With a disc preset, or\n"
-      "when path lists or folders are written, each file counts as it will on the disc (whole 2,048-byte\n"
-      "sectors and the ISO 9660 + Joliet + Rock Ridge file system of genisoimage and xorriso, with --fs udf\n"
-      "a UDF bridge too), so the result masters and burns; --raw counts bytes as they are, as the Zumibo\n"
-      "window does.\n\n"
-      "Examples:\n"
-      "  zumibo-fit -c dvd ~/photos                      one DVD: chosen files, totals, remainder\n"
-      "  zumibo-fit -c 4.7G --on-disc -m 300 --json ~/photos\n"
-      "  zumibo-fit -c bd25 --all --link-into /srv/discs ~/archive   fewest discs, as folders of hard links\n"
-      "  zumibo-fit -c cd700 --all --whole 1 --path-lists lists ~/music   albums kept whole; then:\n"
-      "      genisoimage -D -J -joliet-long -R -graft-points -path-list lists/disc1.list -o disc1.iso\n"
-      "  find . -type f -printf '%s\\t%p\\0' | zumibo-fit -c bd50 --list0 -\n\n"
-      "Exit status: 0 every file planned; 1 nothing could be planned, or path lists or folders could not\n"
-      "be written; 2 a usage error or an unreadable list; 3 planned, but some files are on no disc (listed\n"
-      "under \"not on any disc\"); 130 (128 + the signal) stopped by Ctrl-C or another signal.",
-      "zumibo-fit"};
-  app.set_version_flag("--version", "zumibo-fit " ZUMIBO_VERSION);
-  app.get_formatter()->column_width(34);
-  app.add_option("-c,--capacity", o.capacityText,
-                 "a preset: cd650 cd700 dvd dvd-dl bd25 bd50 bd100 bd128; or bytes: 4,700,372,992, 700M, 4.7GB, 25GB "
-                 "(powers of 1,000), 650MiB, 4GiB (powers of 1,024)")
-      ->type_name("SIZE")
-      ->required();
-  app.add_option("-m,--max-files", o.maxFilesText,
-                 "at most N files in a combination searched (0: no limit, the default); as in the window, the greedy "
-                 "start from the largest files is not cut to N. With --all: at most N files a disc")
-      ->type_name("N");
-  app.add_option("--list", o.listFile,
-                 "candidates from \"SIZE<TAB>PATH\" lines of FILE ('-' for stdin) instead of PATHs")
-      ->type_name("FILE");
-  app.add_option("--list0", o.list0File,
-                 "the same, each record ended by a NUL byte (find -printf '%s\\t%p\\0'), for names with newlines")
-      ->type_name("FILE");
-  auto* json = app.add_flag("--json", o.json, "print the result as one JSON object");
-  auto* null =
-      app.add_flag("-0,--null", o.null, "print only the chosen paths, each followed by a NUL byte (for xargs -0)");
-  app.add_option("--time-limit", o.timeLimitText,
-                 "stop each search after SECONDS and keep the best found so far (with --all, the search for fewer "
-                 "discs: 2 seconds unless given)")
-      ->type_name("SECONDS");
-  auto* all = app.add_flag(
-      "--all", o.all,
-      "spread every file over as few discs as possible; what no disc holds is named under \"not on any disc\"");
-  app.add_option("--whole", o.wholeText,
-                 "keep every folder DEPTH levels below a PATH on one disc (1: the folders in it, such as albums); "
-                 "for a list, DEPTH levels below the disc's root. A folder larger than a disc is split and told")
-      ->type_name("DEPTH");
-  app.add_flag("--raw", o.raw,
-               "count each file's bytes as they are, as the window does (the default for a plain byte count when "
-               "nothing is written)");
-  app.add_flag("--on-disc", o.onDisc, "count files as on the disc also for a capacity given in bytes");
-  app.add_option("--fs", o.fileSystemText,
-                 "the file system the discs are mastered with: iso (ISO 9660 + Joliet + Rock Ridge, the default) or "
-                 "udf (the same with a UDF bridge, genisoimage -udf)")
-      ->type_name("iso|udf");
-  app.add_option("--block", o.blockText,
-                 "round each file up to whole blocks of N bytes (default 2,048; 1: no rounding)")
-      ->type_name("N");
-  app.add_option("--reserve", o.reserveText,
-                 "set SIZE aside on each disc for the file system instead of the measured model (e.g. 4MiB)")
-      ->type_name("SIZE");
-  app.add_flag("-L,--follow-links", o.followLinks,
-               "follow symbolic links inside folders as cp -rL does (by default they are skipped and counted, as du "
-               "and find do)");
-  app.add_flag("--hidden", o.hidden,
-               "take files and folders whose names begin with '.' (skipped and counted by default)");
-  app.add_option("--exclude", o.excludes,
-                 "leave out files and folders matching PATTERN, as rsync does: 'NAME' at any depth ('*.tmp', '.git'), "
-                 "'DIR/NAME' at the end of a path, '/TOP/DIR' from the disc's root, 'DIR/' folders only, '**' across "
-                 "folders; repeatable")
-      ->type_name("PATTERN")
-      ->expected(1)
-      ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
-  app.add_option("--exclude-from", o.excludeFrom, "the same, one PATTERN a line of FILE ('#' begins a comment)")
-      ->type_name("FILE");
-  app.add_option("--path-lists", o.pathLists,
-                 "write DIR/disc1.list, ... of \"DISC-PATH=PATH\" graft points for genisoimage and xorriso "
-                 "(-graft-points -path-list)")
-      ->type_name("DIR");
-  app.add_option("--link-into", o.linkInto,
-                 "make DIR/disc1/..., of hard links to the chosen files, each under its path from the PATH it was "
-                 "collected from (photos/2020/a.jpg), so same-named files never collide")
-      ->type_name("DIR");
-  app.add_flag("--copy", o.copy, "with --link-into: copy the files instead of linking them");
-  app.add_flag("--replace", o.replace,
-               "replace the lists or disc folders an earlier run wrote into the same DIR (only what it recorded there "
-               "as its own); without it such a DIR is refused");
-  app.add_flag("-q,--quiet", o.quiet, "no progress output");
-  app.add_option("PATH", o.paths, "files and folders to collect (folders recursively)")->type_name("");
-  null->excludes(json);
-  null->excludes(all);
-  try {
-    app.parse(argc, argv);
-    std::string why;
-    if (!ReadJob(o, job, why)) throw CLI::ValidationError(why);
-  } catch (const CLI::CallForHelp& e) {
-    return app.exit(e);
-  } catch (const CLI::CallForVersion& e) {
-    return app.exit(e);
-  } catch (const CLI::ParseError& e) {
-    std::fprintf(stderr, "zumibo-fit: %s\nTry 'zumibo-fit --help' for more information.\n", UsageError(e).c_str());
-    return 2;
+  const ToolDoc doc = MakeDoc();
+  std::string why;
+  const bool read = ParseArguments(kTool, argc - 1, argv + 1, o, why);
+  // --help and --version win over whatever else is wrong, as they do in other tools.
+  if (o.help) {
+    const std::string help = HelpText(doc, kTool);
+    std::fwrite(help.data(), 1, help.size(), stdout);
+    return 0;
   }
+  if (o.version) {
+    std::printf("zumibo-fit %s\n", ZUMIBO_VERSION);
+    return 0;
+  }
+  if (!read) return UsageError(why);
+  if (!o.generate.empty()) {
+    const int status = Generate(doc, o.generate);
+    return status == 0 ? status : UsageError("--generate: give man, bash or zsh");
+  }
+  if (!ReadJob(o, job, why)) return UsageError(why);
   return std::nullopt;
 }

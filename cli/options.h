@@ -13,9 +13,9 @@
 /// The options as given, before they are checked.
 struct Options {
   std::string capacityText, maxFilesText, timeLimitText, blockText, reserveText, fileSystemText, wholeText;
-  std::string listFile, list0File, pathLists, linkInto, excludeFrom;
-  std::vector<std::string> paths, excludes;
-  bool json = false, null = false, all = false, quiet = false;
+  std::string listFile, list0File, pathLists, linkInto, generate;
+  std::vector<std::string> paths, excludes, excludeFrom;
+  bool json = false, null = false, all = false, quiet = false, help = false, version = false;
   bool raw = false, onDisc = false, followLinks = false, copy = false, hidden = false;
   bool replace = false;  ///< a delivery may replace what an earlier run delivered to the same folder
 };
@@ -32,6 +32,6 @@ struct Job {
   Excludes excludes;
 };
 
-/// Builds the options and their help, and reads argv into `o` and `job`. Returns the exit
-/// status when the program ends here: 0 after --help or --version, 2 after telling what is wrong.
+/// Reads argv into `o` and `job`. Returns the exit status when the program ends here: 0 after
+/// --help, --version or --generate, 2 after telling what is wrong.
 std::optional<int> ParseCommandLine(int argc, char** argv, Options& o, Job& job);

@@ -14,14 +14,26 @@ add_executable(zumibo-fit cli/main.cpp)
 target_link_libraries(zumibo-fit PRIVATE zumibo_cli)
 zumibo_defaults(zumibo-fit)
 
+# The manual page and the completions are written by the tool from the definitions its --help
+# comes from.
+set(fit_docs ${CMAKE_BINARY_DIR}/docs/zumibo-fit.1 ${CMAKE_BINARY_DIR}/docs/zumibo-fit.bash
+             ${CMAKE_BINARY_DIR}/docs/_zumibo-fit)
+add_custom_command(OUTPUT ${fit_docs}
+  COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/docs
+  COMMAND sh -c "$<TARGET_FILE:zumibo-fit> --generate man > docs/zumibo-fit.1"
+  COMMAND sh -c "$<TARGET_FILE:zumibo-fit> --generate bash > docs/zumibo-fit.bash"
+  COMMAND sh -c "$<TARGET_FILE:zumibo-fit> --generate zsh > docs/_zumibo-fit"
+  DEPENDS zumibo-fit WORKING_DIRECTORY ${CMAKE_BINARY_DIR} VERBATIM)
+add_custom_target(zumibo-fit-docs ALL DEPENDS ${fit_docs})
+
 # `make install PREFIX=/usr/local` (and DESTDIR for a staging folder): the tool, its manual page
 # and its completions, where Debian's man and shells look for them.
 include(GNUInstallDirs)
 install(TARGETS zumibo-fit RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-install(FILES cli/zumibo-fit.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
-install(FILES cli/completions/zumibo-fit.bash DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions
-        RENAME zumibo-fit)
-install(FILES cli/completions/_zumibo-fit DESTINATION ${CMAKE_INSTALL_DATADIR}/zsh/site-functions)
+install(FILES ${CMAKE_BINARY_DIR}/docs/zumibo-fit.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+install(FILES ${CMAKE_BINARY_DIR}/docs/zumibo-fit.bash
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions RENAME zumibo-fit)
+install(FILES ${CMAKE_BINARY_DIR}/docs/_zumibo-fit DESTINATION ${CMAKE_INSTALL_DATADIR}/zsh/site-functions)
 
 set(test_sources tests/temp_dir.cpp)
 foreach(folder IN LISTS ZUMIBO_SUBSYSTEMS ITEMS cli)
@@ -32,7 +44,7 @@ list(REMOVE_ITEM test_sources ${PROJECT_SOURCE_DIR}/tests/cli/fuzz_main.cpp)
 add_executable(zumibo_core_tests ${test_sources})
 target_link_libraries(zumibo_core_tests PRIVATE zumibo_cli GTest::gtest GTest::gtest_main)
 target_compile_definitions(zumibo_core_tests PRIVATE ZUMIBO_FIT_PATH="$<TARGET_FILE:zumibo-fit>" ZUMIBO_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
-add_dependencies(zumibo_core_tests zumibo-fit)
+add_dependencies(zumibo_core_tests zumibo-fit zumibo-fit-docs)
 zumibo_defaults(zumibo_core_tests)
 gtest_discover_tests(zumibo_core_tests DISCOVERY_TIMEOUT 60)
 

@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 #include <random>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -186,9 +187,12 @@ TEST(ZumiboFit, TimeLimitAndInterruptKeepTheBestSoFar) {
 TEST(ZumiboFit, HelpAndUsageErrorsInTheToolsOwnWords) {
   TempDir dir;
   const ToolRun help = Fit({"--help"}, dir.path());
-  for (const char* value : {"-c,--capacity SIZE", "--time-limit SECONDS", "--path-lists DIR", "--fs iso|udf"})
+  for (const char* value : {"-c, --capacity SIZE", "--time-limit SECONDS", "--path-lists DIR", "--fs iso|udf"})
     EXPECT_NE(help.out.find(value), std::string::npos) << value;
-  EXPECT_EQ(help.out.find("TEXT"), std::string::npos) << help.out;
+  EXPECT_EQ(help.out.rfind("Usage: zumibo-fit ", 0), 0u) << help.out;
+  for (const char* leftover : {"TEXT", "REQUIRED", "Excludes"}) EXPECT_EQ(help.out.find(leftover), std::string::npos);
+  std::istringstream lines(help.out);
+  for (std::string line; std::getline(lines, line);) EXPECT_LE(line.size(), 80u) << line;
   EXPECT_NE(Fit({"-c", "1", "-c", "2", "x"}, dir.path()).err.find("--capacity is given more than once"),
             std::string::npos);
   EXPECT_NE(Fit({"-c", "4.7", "x"}, dir.path()).err.find("as in 4.7G"), std::string::npos);
@@ -352,4 +356,30 @@ TEST(ZumiboFit, SignalsStopTheSearchOrSayTheListWasCutShort) {
   std::int64_t placed = 0;
   for (const auto& d : doc["discs"]) placed += d["total"].get<std::int64_t>();
   EXPECT_EQ(placed, total);
+}
+
+// An option that takes a value takes exactly one, in every spelling, wherever the PATHs stand.
+TEST(ZumiboFit, EachOptionTakesOneValueWhereverThePathsStand) {
+  TempDir dir;
+  Sparse(dir / "albums/a.mp3", 3000);
+  Sparse(dir / "misc/b.mp3", 2000);
+  Sparse(dir / "misc/c.tmp", 1000);
+  std::ofstream(dir / "patterns") << "*.tmp\n";
+  for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+           {"-c", "6000", "--all", "albums", "--exclude", "*.tmp", "misc"},
+           {"-c", "6000", "--all", "--exclude", "*.tmp", "albums", "misc"},
+           {"-c", "6000", "--all", "--exclude=*.tmp", "albums", "misc"},
+           {"-c", "6000", "--all", "albums", "misc", "--exclude-from", "patterns"},
+           {"-c", "6000", "--all", "--exclude-from=patterns", "albums", "--exclude", "*.none", "misc"},
+           {"-qc6000", "--all", "albums", "--exclude", "*.tmp", "--", "misc"}}) {
+    std::vector<std::string> full{"-q", "--raw"};
+    full.insert(full.end(), args.begin(), args.end());
+    const ToolRun r = Fit(full, dir.path());
+    EXPECT_EQ(r.exit, 0) << args[3] << ": " << r.err;
+    EXPECT_NE(r.out.find("albums/a.mp3"), std::string::npos) << args[3];
+    EXPECT_NE(r.out.find("misc/b.mp3"), std::string::npos) << args[3];
+    EXPECT_EQ(r.out.find("c.tmp"), std::string::npos) << args[3];
+  }
+  EXPECT_NE(Fit({"-c", "1", "--json=yes", "albums"}, dir.path()).err.find("--json takes no value"), std::string::npos);
+  EXPECT_NE(Fit({"-c", "1", "albums", "--exclude"}, dir.path()).err.find("--exclude needs a value"), std::string::npos);
 }
