@@ -112,7 +112,7 @@ bool ReadListed(const Options& o, const Job& job, Collection& files) {
       Complain("cannot read " + name + ": " + std::strerror(r.error));
       return false;
   }
-  if (excluded && !o.quiet) Complain(Plural(excluded, "listed file", "listed files") + " left out by --exclude");
+  if (excluded) Complain(Plural(excluded, "listed file", "listed files") + " left out by --exclude");
   return true;
 }
 
@@ -130,7 +130,6 @@ std::vector<Identity> ResultFolders(const Options& o) {
 
 bool WalkPaths(const Options& o, const Job& job, Collection& files) {
   WalkRules rules;
-  rules.hidden = o.hidden;
   rules.followLinks = o.followLinks;
   rules.excludes = job.excludes.Empty() ? nullptr : &job.excludes;
   rules.skipFolders = ResultFolders(o);
@@ -148,13 +147,10 @@ bool WalkPaths(const Options& o, const Job& job, Collection& files) {
     return false;
   }
   const WalkCounts& n = walker.Counts();
-  if (n.hiddenFiles)
-    Complain(Plural(n.hiddenFiles, "file", "files") + " (" + Grouped(n.hiddenBytes) +
-             " bytes) under names beginning with '.' skipped (--hidden takes them)");
   if (n.links) Complain(Plural(n.links, "symbolic link", "symbolic links") + " skipped (-L follows them)");
   if (n.loops) Complain(Plural(n.loops, "link", "links") + " back into a folder above them not followed");
   if (n.special) Complain(Plural(n.special, "device, pipe or socket", "devices, pipes and sockets") + " skipped");
-  if (n.excluded && !o.quiet)
+  if (n.excluded)
     Complain(Plural(n.excluded, "file or folder", "files and folders") + " left out by --exclude");
   return true;
 }

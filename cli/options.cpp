@@ -50,7 +50,8 @@ const OptionDef kOptions[] = {
     {0, "exclude", "PATTERN",
      "leave out what matches, as rsync does: '*.tmp' or '.git' at any depth, 'raw/*.nef' at the end of a path, "
      "'/photos/raw' from the disc's root, 'cache/' folders only, '**' across folders; repeatable",
-     "A folder left out is not walked", kInput, ValueCompletion::kNothing, nullptr, true, false, nullptr, nullptr,
+     "A folder left out is not walked. Names beginning with '.' are taken as any other, as cp -r, rsync -a and tar "
+     "take them: --exclude '.*' leaves them out", kInput, ValueCompletion::kNothing, nullptr, true, false, nullptr, nullptr,
      &Options::excludes},
     {0, "exclude-from", "FILE", "the same, one PATTERN a line of FILE ('#' and ';' begin comments); repeatable",
      nullptr, kInput, ValueCompletion::kFile, nullptr, true, false, nullptr, nullptr, &Options::excludeFrom},
@@ -59,8 +60,10 @@ const OptionDef kOptions[] = {
      "Every path is present; a file reached by several paths is counted once, under each name; a link back into a "
      "folder above it is not followed",
      kInput, ValueCompletion::kNothing, nullptr, false, false, nullptr, &Options::followLinks},
-    {0, "hidden", nullptr, "take files and folders whose names begin with '.' (skipped and counted by default)",
-     nullptr, kInput, ValueCompletion::kNothing, nullptr, false, false, nullptr, &Options::hidden},
+    // Names beginning with '.' are taken as any other; --hidden, which once took them, stays
+    // readable for the scripts that give it.
+    {0, "hidden", nullptr, "take names beginning with '.' (the default)", nullptr, kInput, ValueCompletion::kNothing,
+     nullptr, false, true, nullptr, &Options::hidden},
 
     {0, "raw", nullptr,
      "count each file's bytes as they are, as the Zumibo window does (the default for a plain byte count when "

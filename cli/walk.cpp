@@ -93,38 +93,6 @@ void FitWalker::AddRoot(const std::string& path, const std::string& top) {
   m_into.Add(path, top, st.st_size, st.st_nlink > 1 ? IdentityOf(st) : Identity{});
 }
 
-void FitWalker::CountHidden(int parent, const char* name) {
-  struct stat st;
-  if (fstatat(parent, name, &st, AT_SYMLINK_NOFOLLOW) != 0) return;
-  if (S_ISREG(st.st_mode)) {
-    ++m_counts.hiddenFiles;
-    m_counts.hiddenBytes += st.st_size;
-    return;
-  }
-  if (!S_ISDIR(st.st_mode)) return;
-  // Everything beneath a hidden folder is hidden with it; links inside are not followed.
-  std::vector<std::string> pending{name};
-  const int base = dup(parent);
-  if (base < 0) return;
-  while (!pending.empty() && !Stopped()) {
-    const std::string folder = std::move(pending.back());
-    pending.pop_back();
-    const int fd = openat(base, folder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-    DIR* dir = fd >= 0 ? fdopendir(fd) : nullptr;
-    if (!dir) {
-      if (fd >= 0) close(fd);
-      continue;
-    }
-    while (const dirent* d = readdir(dir)) {
-      if (DotOrDotDot(d->d_name) || fstatat(dirfd(dir), d->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0) continue;
-      if (S_ISDIR(st.st_mode)) pending.push_back(folder + "/" + d->d_name);
-      else if (S_ISREG(st.st_mode)) ++m_counts.hiddenFiles, m_counts.hiddenBytes += st.st_size;
-    }
-    closedir(dir);
-  }
-  close(base);
-}
-
 bool FitWalker::ResultFolder(const Identity& id) const {
   return std::find(m_rules.skipFolders.begin(), m_rules.skipFolders.end(), id) != m_rules.skipFolders.end();
 }
@@ -149,10 +117,6 @@ void FitWalker::Walk(const std::string& rootPath, const std::string& rootOnDisc,
       if ((++m_seen & 1023) == 0 && m_rules.everyThousand) m_rules.everyThousand();
       const char* name = d->d_name;
       if (DotOrDotDot(name)) continue;
-      if (name[0] == '.' && !m_rules.hidden) {
-        CountHidden(listing.Fd(), name);
-        continue;
-      }
       struct stat st;
       if (fstatat(listing.Fd(), name, &st, AT_SYMLINK_NOFOLLOW) != 0) {
         Unreadable(Join(chain[at].path, name), errno, false);

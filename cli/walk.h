@@ -1,8 +1,8 @@
 #pragma once
 // Walking the PATHs zumibo-fit is given, on POSIX file systems. Every file found is accounted
-// for: collected, or left out for a reason that is counted or named. Names beginning with '.'
-// are skipped unless asked for, and counted; symbolic links inside folders are skipped and
-// counted unless followed, and followed as `cp -rL` follows them (every path present, a link
+// for: collected, or left out for a reason that is counted or named. Names beginning with '.' are
+// taken as any other, as cp -r, rsync -a and tar take them; symbolic links inside folders are
+// skipped and counted unless followed, and followed as `cp -rL` follows them (every path present, a link
 // back into a folder above it not followed); the names a file has by hard links or links are
 // gathered as names of one file.
 
@@ -16,7 +16,6 @@
 #include "cli/exclude.h"
 
 struct WalkRules {
-  bool hidden = false;       ///< take names that begin with '.'
   bool followLinks = false;  ///< follow symbolic links inside folders
   const Excludes* excludes = nullptr;
   std::vector<Identity> skipFolders;  ///< folders never walked (where the results are written)
@@ -25,8 +24,6 @@ struct WalkRules {
 };
 
 struct WalkCounts {
-  std::size_t hiddenFiles = 0;  ///< files under names beginning with '.', not taken
-  std::int64_t hiddenBytes = 0;
   std::size_t links = 0;        ///< symbolic links not followed
   std::size_t loops = 0;        ///< links back into a folder above them
   std::size_t brokenLinks = 0;  ///< links that lead nowhere, each told
@@ -49,7 +46,6 @@ class FitWalker {
   void Walk(const std::string& path, const std::string& onDisc, Identity id);
   /// One of the folders results are written to, never walked.
   bool ResultFolder(const Identity& id) const;
-  void CountHidden(int parent, const char* name);
   void Unreadable(const std::string& path, int error, bool folder, std::int64_t size = -1);
 
   Collection& m_into;
