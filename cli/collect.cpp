@@ -178,6 +178,9 @@ void GroupFolders(const Options& o, const Job& job, Collection& files) {
     if (added) files.groups.push_back(folder);
     files[i].group = it->second;
   }
+  if (groups.empty() && files.Count() > 0)
+    Warn("--whole " + std::to_string(job.wholeDepth) + ": no folder is that deep below " +
+         (o.paths.empty() ? std::string("the disc's root") : "a PATH") + ": every file is planned by itself");
 }
 
 }  // namespace

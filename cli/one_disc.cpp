@@ -46,6 +46,11 @@ PlanRefusal FitOne(const Collection& c, const Job& job, const Options& o, Disc& 
     }
     refusal = fit.refusal;
     if (refusal != PlanRefusal::kNone) return false;
+    // The search starts from the greedy fill of the largest files, which the window keeps even
+    // when it holds more files than the limit and nothing within the limit does better. Its first
+    // `maxFiles` files fit and have the largest total that so few files can have: the result
+    // within the limit.
+    if (static_cast<int>(fit.chosen.size()) > job.maxFiles) fit.chosen.resize(static_cast<std::size_t>(job.maxFiles));
     disc = MakeDisc(filesOf(fit.chosen), c, job);
     disc.complete = fit.complete;
     needed = disc.Fits() ? 0 : disc.records;

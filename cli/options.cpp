@@ -23,10 +23,11 @@ const OptionDef kOptions[] = {
      "a preset (cd700, dvd, bd25, ... below) or bytes: 4,700,372,992, 700M, 4.7GB (powers of 1,000), 650MiB, 4GiB "
      "(powers of 1,024)",
      "Commas only between groups of three digits. A plain number counts bytes as they are unless files are written",
-     kSearch, ValueCompletion::kWords, "cd650 cd700 dvd dvd-dl bd25 bd50 bd100 bd128", false, false,
+     kSearch, ValueCompletion::kWords, "cd650 cd700 dvd dvd-dl dvd+dl bd25 bd50 bd100 bd128", false, false,
      &Options::capacityText},
-    {'m', "max-files", "N",
-     "at most N files in the combination searched (0: no limit); with --all, at most N files a disc", nullptr,
+    {'m', "max-files", "N", "at most N files in the result (0: no limit); with --all, at most N files a disc",
+     "The Zumibo window keeps its greedy start from the largest files even when it holds more than N; zumibo-fit "
+     "does not",
      kSearch, ValueCompletion::kNothing, nullptr, false, false, &Options::maxFilesText},
     {0, "all", nullptr, "spread every file over as few discs as possible",
      "Prints each disc, then \"N discs (minimum)\" or \"N discs (lower bound M)\"", kSearch,
@@ -159,6 +160,10 @@ bool ReadJob(const Options& o, Job& job, std::string& why) {
     return why = "no capacity given: -c SIZE, a preset (cd700, dvd, bd25, ...) or bytes (700M, 4.7GB)", false;
   bool preset = false;
   if (!ParseCapacity(o.capacityText, job.capacity, preset, why)) return why.insert(0, "--capacity: "), false;
+  // "-c 700" is most likely megabytes without their unit.
+  if (!preset && job.capacity > 0 && job.capacity < 100'000 &&
+      o.capacityText.find_first_not_of("0123456789,") == std::string::npos)
+    Warn("a capacity of " + o.capacityText + " bytes: for megabytes give " + o.capacityText + "M");
   std::int64_t n = 0;
   if (!o.maxFilesText.empty()) {
     if (!ParseCount(o.maxFilesText, kNoFileLimit - 1, n, why)) return why.insert(0, "--max-files: "), false;

@@ -4,11 +4,17 @@
 #include <cmath>
 #include <cstdlib>
 
-const DiscPreset kDiscPresets[8] = {
-    {"cd650", 333'000, "CD-R 74 min"},
-    {"cd700", 360'000, "CD-R 80 min"},
-    {"dvd", 2'295'104, "DVD+R (DVD-R holds a little more)"},
-    {"dvd-dl", 4'171'712, "DVD-R DL (DVD+R DL holds a little more)"},
+// What blank discs report as their room, not the nominal figures: an 80-minute CD-R reports its
+// lead-out at 79:59:74, the most its pre-groove can say, which leaves 359,849 sectors after the
+// two-second pregap (not the nominal 360,000); a 74-minute one at 74:00:00. DVD-R holds 2,298,496
+// sectors and DVD+R 2,295,104, so "dvd" is the smaller; the same for the double layers. BD-R as
+// blanks report them unformatted, without spare areas.
+const DiscPreset kDiscPresets[kPresetCount] = {
+    {"cd650", 332'850, "CD-R 74 min (lead-out 74:00:00)"},
+    {"cd700", 359'849, "CD-R 80 min (lead-out 79:59:74)"},
+    {"dvd", 2'295'104, "DVD+R; DVD-R holds 2,298,496"},
+    {"dvd-dl", 4'171'712, "DVD-R DL; DVD+R DL holds 4,173,824"},
+    {"dvd+dl", 4'173'824, "DVD+R DL"},
     {"bd25", 12'219'392, "BD-R"},
     {"bd50", 24'438'784, "BD-R DL"},
     {"bd100", 48'878'592, "BD-R XL, three layers"},

@@ -12,8 +12,9 @@ struct DiscPreset {
   const char* what;
 };
 
-/// The recordable media, smallest first.
-extern const DiscPreset kDiscPresets[8];
+/// The recordable media, smallest first, with the sectors blank discs report.
+constexpr int kPresetCount = 9;
+extern const DiscPreset kDiscPresets[kPresetCount];
 
 /// Digits, grouped in threes by commas or not at all ("4,700,372,992", "4700372992"); false
 /// for anything else. `overflow` tells a value past INT64_MAX, which is not read.

@@ -206,6 +206,8 @@ TEST(Accounting, WholeFoldersExcludesTheTargetAndPathsThatMeet) {
     }
   }
   EXPECT_EQ(files, 42);
+  r = Fit({"-c", "100000", "--raw", "--all", "-q", "--whole", "9", "music"}, dir.path());
+  EXPECT_NE(r.err.find("--whole 9: no folder is that deep"), std::string::npos) << r.err;
 
   // Written into a folder inside the PATH, twice: the second run collects nothing of the first.
   for (int run = 0; run < 2; ++run) {
