@@ -11,6 +11,13 @@ JOBS   := $(shell nproc 2>/dev/null || echo 2)
 
 .PHONY: all deps native asan win test test-native test-asan test-win run bench package install clean
 
+# $(call timed,STAGE,COMMAND): runs COMMAND and notes how long it took in $(STAGES), which
+# `make test` prints at its end.
+STAGES := $(BUILD)/stage-times
+timed = start=$$(date +%s%N); $(2); status=$$?; mkdir -p $(BUILD); \
+  ms=$$((($$(date +%s%N) - start) / 1000000)); \
+  printf '  %-22s %4d.%d s\n' "$(1)" $$((ms / 1000)) $$((ms % 1000 / 100)) >> $(STAGES); exit $$status
+
 all: native win
 
 deps:
@@ -18,26 +25,31 @@ deps:
 
 native: deps
 	@test -f $(NATIVE)/CMakeCache.txt || cmake -S . -B $(NATIVE) -DCMAKE_BUILD_TYPE=Release >/dev/null
-	@cmake --build $(NATIVE) -j $(JOBS)
+	@$(call timed,native build,cmake --build $(NATIVE) -j $(JOBS))
 
+# The sanitizers build only what their tests run: the tool and the tests.
 asan: deps
 	@test -f $(ASAN)/CMakeCache.txt || cmake -S . -B $(ASAN) -DCMAKE_BUILD_TYPE=Debug -DZUMIBO_SANITIZE=ON >/dev/null
-	@cmake --build $(ASAN) -j $(JOBS)
+	@$(call timed,sanitizer build,cmake --build $(ASAN) -j $(JOBS) --target zumibo_core_tests zumibo-fit-docs)
 
 win: deps
 	@test -f $(WIN)/CMakeCache.txt || cmake -S . -B $(WIN) -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake >/dev/null
-	@cmake --build $(WIN) -j $(JOBS)
+	@$(call timed,windows build,cmake --build $(WIN) -j $(JOBS))
 
 test-native: native
-	@ctest --test-dir $(NATIVE) --output-on-failure -j $(JOBS)
+	@$(call timed,native tests,ctest --test-dir $(NATIVE) --output-on-failure -j $(JOBS))
 
 test-asan: asan
-	@ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 ctest --test-dir $(ASAN) --output-on-failure -j $(JOBS)
+	@$(call timed,sanitizer tests,ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+	  ctest --test-dir $(ASAN) --output-on-failure -j $(JOBS))
 
 test-win: win
-	@ZUMIBO_SCREENSHOTS=$(BUILD)/screenshots scripts/wine-test $(WIN)/zumibo_win_tests.exe
+	@$(call timed,windows tests,ZUMIBO_SCREENSHOTS=$(BUILD)/screenshots scripts/wine-test $(WIN)/zumibo_win_tests.exe)
 
-test: test-native test-asan test-win
+test:
+	@rm -f $(STAGES)
+	@start=$$(date +%s); $(MAKE) test-native test-asan test-win; status=$$?; \
+	  echo "make test: $$(( $$(date +%s) - start )) s"; cat $(STAGES); exit $$status
 
 # Engine against the literal enumeration, class by class (a few minutes: the literal one gets up to
 # a minute per class); then discs: mastering overhead, fewest discs against dirsplit and fpart, scale,
