@@ -170,10 +170,10 @@ void PrintAllJson(const std::vector<Disc>& discs, const Collection& c, const Job
 }  // namespace
 
 ExitStatus RunAll(Collection& c, const Job& job, const Options& o) {
-  if (c.Count() == 0) return Refuse(PlanRefusal::kNoFiles, job.capacity);
-  if (DataRoom(job, 0) < 0) return Refuse(PlanRefusal::kPinnedOverCapacity, job.capacity);
+  if (c.Count() == 0) return Refuse(PlanRefusal::kNoFiles, job.capacity, c.leftOut);
+  if (DataRoom(job, 0) < 0) return Refuse(PlanRefusal::kPinnedOverCapacity, job.capacity, c.leftOut);
   const Items items = ItemsThatFit(MakeItems(c, job), c, job);
-  if (items.Count() == 0) return Refuse(PlanRefusal::kNothingFits, job.capacity);
+  if (items.Count() == 0) return Refuse(PlanRefusal::kNothingFits, job.capacity, c.leftOut);
   std::vector<int> itemOf(c.Count(), -1);
   for (std::size_t i = 0; i < items.Count(); ++i)
     items.ForEachFile(i, [&](std::uint32_t f) { itemOf[f] = static_cast<int>(i); });

@@ -67,7 +67,7 @@ bool ReadListed(const Options& o, const Job& job, Collection& files) {
     return false;
   }
   const std::string name = list == "-" ? "stdin" : list;
-  std::size_t excluded = 0;
+  std::size_t excluded = 0, resized = 0;
   Progress progress(o.quiet);
   const ListReading r = ReadList(
       fd, o.listFile.empty() ? '\0' : '\n', g_signal,
@@ -78,6 +78,8 @@ bool ReadListed(const Options& o, const Job& job, Collection& files) {
           return;
         }
         // What is written must be there to master: a listed folder or a path to nothing is not.
+        // It is planned with the size it has now, whatever the list says, and the names of one
+        // file (hard links, a link and its file) are one file with several names.
         if (job.delivering) {
           const std::string source(path);
           struct stat file;
@@ -88,8 +90,11 @@ bool ReadListed(const Options& o, const Job& job, Collection& files) {
             files.leftOut.push_back({source, size, why + " (line " + std::to_string(record) + ")"});
             return;
           }
+          resized += file.st_size != size;
+          files.Add(path, onDisc, file.st_size, StatOf(file), true);
+        } else {
+          files.Add(path, onDisc, size);
         }
-        files.Add(path, onDisc, size);
         if ((record & 1023) == 0 && progress.Due())
           progress.Show("reading " + name + ": " + Plural(files.Count(), "file", "files"));
       },
@@ -113,6 +118,9 @@ bool ReadListed(const Options& o, const Job& job, Collection& files) {
       return false;
   }
   if (excluded) Complain(Plural(excluded, "listed file", "listed files") + " left out by --exclude");
+  if (resized)
+    Warn(Plural(resized, "listed file has", "listed files have") +
+         " another size than the list says: planned with the size each has now");
   return true;
 }
 
@@ -220,10 +228,13 @@ bool Collect(const Options& o, const Job& job, Collection& files) {
     std::vector<bool> apart(files.Count(), false);
     std::size_t count = 0;
     std::string line;
+    std::string listed, why;
     for (std::size_t i = 0; i < files.Count(); ++i) {
       for (std::uint32_t k = 0; k < files[i].nameCount; ++k) {
+        // The line holds the file a link leads to: that name must fit a line too.
         const std::string source(files.Source(files[i], k)), onDisc(files.OnDisc(files[i], k));
-        if (!GraftLine({source, onDisc}, line)) apart[i] = true;
+        if (!ListedSource(source, listed, why)) listed = source;
+        if (!GraftLine({listed, onDisc}, line)) apart[i] = true;
       }
       count += apart[i];
     }

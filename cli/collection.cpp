@@ -85,16 +85,20 @@ std::uint32_t& Collection::Find(std::vector<Slot>& table, std::size_t& used, std
   }
 }
 
-void Collection::Add(std::string_view source, std::string_view onDisc, std::int64_t size, Identity identity) {
+void Collection::Add(std::string_view source, std::string_view onDisc, std::int64_t size, const FileStat& stat,
+                     bool oneFile) {
   std::uint32_t& name = Find(m_paths, m_pathsUsed, HashText(source),
                              [&](std::uint32_t i) { return m_text.View(m_names[i].source) == source; });
   if (name != UINT32_MAX) {
-    m_files[m_names[name].file].size = size;  // the same path again: the size just read
+    Candidate& again = m_files[m_names[name].file];  // the same path again: what was just read
+    again.size = size;
+    again.stat = stat;
     return;
   }
   name = static_cast<std::uint32_t>(m_names.size());
   std::uint32_t file = static_cast<std::uint32_t>(m_files.size());
-  if (identity.Known()) {
+  const Identity& identity = stat.id;
+  if (oneFile && identity.Known()) {
     std::uint32_t& known = Find(m_byIdentity, m_identitiesUsed, HashIdentity(identity),
                                 [&](std::uint32_t i) { return m_identities[i] == identity; });
     if (known == UINT32_MAX) {
@@ -108,6 +112,7 @@ void Collection::Add(std::string_view source, std::string_view onDisc, std::int6
   if (file == m_files.size()) {
     Candidate c;
     c.size = size;
+    c.stat = stat;
     c.group = kNoGroup;
     m_files.push_back(c);
   }

@@ -39,24 +39,32 @@ struct FileName {
   std::uint32_t file = 0;  ///< the file it names
 };
 
-/// A file with every name it has: several hard links, or paths along followed links, share
-/// one copy of the data and each have their records.
-struct Candidate {
-  std::int64_t size = 0;        ///< its bytes
-  std::int64_t data = 0;        ///< what its data takes: on the disc, whole blocks
-  std::int64_t records = 0;     ///< on the disc: the records of all its names
-  std::uint32_t firstName = 0;  ///< in Collection::names; a file's names stand together
-  std::uint32_t nameCount = 0;
-  std::uint32_t group = 0;  ///< the folder kept whole that it belongs to, or kNoGroup
-};
-constexpr std::uint32_t kNoGroup = UINT32_MAX;
-
 /// The device and inode of a file, where names of one file must be told apart from copies.
 struct Identity {
   std::uint64_t device = 0, inode = 0;
   bool Known() const { return device != 0 || inode != 0; }
   bool operator==(const Identity& o) const { return device == o.device && inode == o.inode; }
 };
+
+/// What the collection saw of a file: the file it was, and when it was last changed. A delivery
+/// places only that file, unchanged; a catalog records it.
+struct FileStat {
+  Identity id;               ///< unknown for a listed file when nothing is written
+  std::int64_t mtimeNs = 0;  ///< nanoseconds since 1970
+};
+
+/// A file with every name it has: several hard links, or paths along followed links, share
+/// one copy of the data and each have their records.
+struct Candidate {
+  std::int64_t size = 0;        ///< its bytes
+  std::int64_t data = 0;        ///< what its data takes: on the disc, whole blocks
+  std::int64_t records = 0;     ///< on the disc: the records of all its names
+  FileStat stat;
+  std::uint32_t firstName = 0;  ///< in Collection::names; a file's names stand together
+  std::uint32_t nameCount = 0;
+  std::uint32_t group = 0;  ///< the folder kept whole that it belongs to, or kNoGroup
+};
+constexpr std::uint32_t kNoGroup = UINT32_MAX;
 
 /// A file or folder the user asked for that no disc holds, and why.
 struct LeftOut {
@@ -67,10 +75,11 @@ struct LeftOut {
 
 class Collection {
  public:
-  /// Notes a name of a file. A source path given again replaces the earlier name (the size
-  /// just read wins); with a nonzero `identity` (device and inode), names of one file are
-  /// gathered as names of one candidate.
-  void Add(std::string_view source, std::string_view onDisc, std::int64_t size, Identity identity = {});
+  /// Notes a name of a file. A source path given again replaces the earlier name (the size and
+  /// stat just read win); with `oneFile`, names whose stat has the same identity (device and
+  /// inode) are gathered as names of one candidate.
+  void Add(std::string_view source, std::string_view onDisc, std::int64_t size, const FileStat& stat = {},
+           bool oneFile = false);
   /// Puts the files in the standard order (larger first, equal sizes by path), each file's
   /// names together in path order. With `uniqueOnDisc` (paths that may come to the same place on
   /// the disc, as a list's "../a" and "a" do), makes every path on the disc unique: a second

@@ -65,7 +65,7 @@ PlanRefusal FitOne(const Collection& c, const Job& job, const Options& o, Disc& 
 ExitStatus RunOne(Collection& c, const Job& job, const Options& o) {
   Disc disc;
   const PlanRefusal refusal = FitOne(c, job, o, disc);
-  if (refusal != PlanRefusal::kNone) return Refuse(refusal, job.capacity);
+  if (refusal != PlanRefusal::kNone) return Refuse(refusal, job.capacity, c.leftOut);
   WarnLargeFiles({disc}, c, job);
   if (o.json) {
     JsonWriter w(stdout);

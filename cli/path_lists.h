@@ -21,8 +21,11 @@ constexpr std::size_t kLongestGraftLine = 4094;
 /// kLongestGraftLine bytes.
 bool GraftLine(const DiscFile& file, std::string& line);
 
-/// The lines of one disc's list in `text`, each source that is a symbolic link replaced by the file
-/// it leads to (a mastering tool would store the link itself). Files no line can hold are left out
-/// and added to `left`; false with `why` when a source cannot be read.
+/// The source a list line names for `source`: the file a symbolic link leads to (a mastering tool
+/// would store the link itself), else the source as it is. False with `why` when it cannot be read.
+bool ListedSource(const std::string& source, std::string& listed, std::string& why);
+
+/// The lines of one disc's list in `text`, each source as ListedSource gives it. Files no line can
+/// hold are left out and added to `left`; false with `why` when a source cannot be read.
 bool ListText(const std::vector<DiscFile>& files, std::string& text, std::vector<const DiscFile*>& left,
               std::string& why);

@@ -223,3 +223,32 @@ TEST(Accounting, WholeFoldersExcludesTheTargetAndPathsThatMeet) {
   for (const auto& f : listed["files"]) paths.insert(f["on_disc"].get<std::string>());
   EXPECT_EQ(paths, (std::set<std::string>{"a", "a~2", "x/a"}));
 }
+
+// What is written is planned as it is on the disc now: a listed size that is stale is replaced
+// by the file's own, names of one file in a list are one file, and a link whose file no list
+// line can hold is set apart before planning, not dropped from its list afterwards.
+TEST(Accounting, WrittenPlansTakeFilesAsTheyAreNow) {
+  TempDir dir;
+  Sparse(dir / "clip.mp4", 5'000'000);
+  fs::create_hard_link(dir / "clip.mp4", dir / "clip-again.mp4");
+  ToolRun r = Fit({"-c", "3M", "--json", "-q", "--path-lists", "L", "--list", "-"}, dir.path(),
+                  "100\tclip.mp4\n100\tclip-again.mp4\n");
+  EXPECT_EQ(r.exit, 1) << r.out;  // 5,000,000 bytes: larger than the disc
+  EXPECT_NE(r.err.find("2 listed files have another size than the list says"), std::string::npos) << r.err;
+  r = Fit({"-c", "6M", "--json", "-q", "--path-lists", "L", "--list", "-"}, dir.path(),
+          "100\tclip.mp4\n100\tclip-again.mp4\n");
+  ASSERT_EQ(r.exit, 0) << r.err;
+  const auto doc = nlohmann::json::parse(r.out);
+  EXPECT_EQ(doc["raw_total"], 5'000'000);  // once, with both names
+  EXPECT_EQ(OnDisc(doc).size(), 2u);
+
+  fs::create_directory(dir / "real");
+  WriteFileBytes(dir / "real/we\nird", "x");
+  fs::create_directory(dir / "src");
+  fs::create_symlink("../real/we\nird", dir / "src/link");
+  WriteFileBytes(dir / "src/ok", "ok");
+  r = Fit({"-c", "1M", "-q", "-L", "--path-lists", "L2", "src"}, dir.path());
+  EXPECT_EQ(r.exit, 3) << r.err;
+  EXPECT_NE(r.out.find("src/link  (a path list cannot hold"), std::string::npos) << r.out;
+  EXPECT_EQ(r.err.find("left out of the path lists"), std::string::npos) << r.err;
+}
