@@ -169,7 +169,7 @@ void PrintAllJson(const std::vector<Disc>& discs, const Collection& c, const Job
 
 }  // namespace
 
-ExitStatus RunAll(Collection& c, const Job& job, const Options& o) {
+ExitStatus RunAll(Collection& c, const Job& job, const Options& o, Delivery& delivery) {
   if (c.Count() == 0) return Refuse(PlanRefusal::kNoFiles, job.capacity, c.leftOut);
   if (DataRoom(job, 0) < 0) return Refuse(PlanRefusal::kPinnedOverCapacity, job.capacity, c.leftOut);
   const Items items = ItemsThatFit(MakeItems(c, job), c, job);
@@ -266,5 +266,5 @@ ExitStatus RunAll(Collection& c, const Job& job, const Options& o) {
     PrintLeftOut(c.leftOut);
   }
   std::fflush(stdout);
-  return Finished(Deliver(discs, c, job, o), !c.leftOut.empty());
+  return Finished(delivery.Deliver(discs, c, job), !c.leftOut.empty());
 }

@@ -62,7 +62,7 @@ PlanRefusal FitOne(const Collection& c, const Job& job, const Options& o, Disc& 
 
 }  // namespace
 
-ExitStatus RunOne(Collection& c, const Job& job, const Options& o) {
+ExitStatus RunOne(Collection& c, const Job& job, const Options& o, Delivery& delivery) {
   Disc disc;
   const PlanRefusal refusal = FitOne(c, job, o, disc);
   if (refusal != PlanRefusal::kNone) return Refuse(refusal, job.capacity, c.leftOut);
@@ -86,5 +86,5 @@ ExitStatus RunOne(Collection& c, const Job& job, const Options& o) {
     PrintLeftOut(c.leftOut);
   }
   std::fflush(stdout);
-  return Finished(Deliver({disc}, c, job, o), !c.leftOut.empty());
+  return Finished(delivery.Deliver({disc}, c, job), !c.leftOut.empty());
 }

@@ -2,13 +2,17 @@
 // Path lists for the mastering tools: one "DISC-PATH=SOURCE" graft point a line, as genisoimage
 // and xorriso read them with -graft-points -path-list.
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
-/// A chosen file: where it is, and where it goes on the disc (relative, with '/').
+/// A chosen file: where it is, and where it goes on the disc (relative, with '/'); and, where
+/// known, the file it was when it was collected, which is the one placed.
 struct DiscFile {
   std::string source;
   std::string onDisc;
+  std::uint64_t device = 0, inode = 0;  ///< 0, 0: not known
+  std::int64_t size = -1;
 };
 
 /// The longest line xorriso reads whole from a path list (genisoimage reads up to 8,192 bytes).

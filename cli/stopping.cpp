@@ -20,6 +20,8 @@ void InstallSignalHandlers() {
   struct sigaction action = {};
   action.sa_handler = OnSignal;
   for (int s : {SIGINT, SIGTERM, SIGHUP}) sigaction(s, &action, nullptr);
+  // A file size limit (ulimit -f) is a write that fails with EFBIG, told as any other.
+  signal(SIGXFSZ, SIG_IGN);
 }
 
 TimeLimit::TimeLimit(double seconds) {
