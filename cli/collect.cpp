@@ -204,11 +204,16 @@ bool Collect(const Options& o, const Job& job, Collection& files) {
   if (interrupted()) return false;
   if (renamed)
     Warn(Plural(renamed, "path comes", "paths come") + " to the disc again: numbered (a~2.jpg) to keep each file");
-  // What is written is mastered: Joliet must tell every name of a folder apart.
+  // What is written is mastered: genisoimage must take every name, and Joliet tell them apart.
   if (job.delivering) {
-    if (const std::size_t shortened = files.JolietUnique())
-      Warn(Plural(shortened, "name", "names") +
-           " longer than 103 characters shortened on the disc (name~2.ext): Joliet cannot tell them apart");
+    const Collection::NameMending names = files.MendForMastering();
+    if (names.mended)
+      Warn(Plural(names.mended, "name has", "names have") +
+           " bytes that are not UTF-8 or characters past U+FFFF, which genisoimage cannot master: they are '_' "
+           "on the disc");
+    if (names.renamed)
+      Warn(Plural(names.renamed, "name", "names") +
+           " numbered on the disc (name~2.ext): Joliet would not tell them from another in the same folder");
   }
   for (std::size_t i = 0; i < files.Count(); ++i) {
     Candidate& c = files[i];

@@ -18,24 +18,6 @@ std::uint32_t HashIdentity(const Identity& id) {
   return static_cast<std::uint32_t>(h ^ (h >> 29));
 }
 
-// Joliet keeps 103 UTF-16 characters of a name (with -joliet-long).
-constexpr std::size_t kJolietName = 103;
-
-// The bytes of the first `units` UTF-16 characters of a UTF-8 text (bytes that are not UTF-8
-// count a character each).
-std::size_t Utf16Prefix(std::string_view text, std::size_t units) {
-  std::size_t at = 0;
-  while (at < text.size() && units > 0) {
-    const auto lead = static_cast<unsigned char>(text[at]);
-    const std::size_t length = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
-    const std::size_t take = lead >= 0xF0 ? 2 : 1;
-    if (take > units || at + length > text.size()) break;
-    units -= take;
-    at += length;
-  }
-  return at;
-}
-
 // "a.jpg" as the n-th of its name: "a~2.jpg"; a name without an extension gets "~2" at its end.
 std::string Numbered(std::string_view path, int n) {
   const std::size_t slash = path.rfind('/');
@@ -208,35 +190,6 @@ void Collection::SetApart(const std::vector<bool>& apart, const std::string& why
     else m_files[kept++] = m_files[i];
   }
   m_files.resize(kept);
-}
-
-std::size_t Collection::JolietUnique() {
-  std::size_t renamed = 0;
-  std::unordered_map<std::string, std::uint32_t> cut;  // folder and cut name -> how many
-  for (FileName& n : m_names) {
-    const std::string_view path = m_text.View(n.onDisc);
-    const std::size_t slash = path.rfind('/') + 1;  // 0 at the root
-    const std::string_view name = path.substr(slash);
-    const std::size_t keep = Utf16Prefix(name, kJolietName);
-    if (keep == name.size()) continue;  // short names are told apart by the unique paths already
-    std::string key = std::string(path.substr(0, slash + keep));
-    if (cut[key]++ == 0) continue;
-    // Room for "~N" and a short extension within the 103 characters.
-    const std::size_t dot = name.rfind('.');
-    const std::string_view extension =
-        dot != std::string_view::npos && name.size() - dot <= 10 ? name.substr(dot) : std::string_view();
-    for (int k = 2;; ++k) {
-      const std::string mark = "~" + std::to_string(k);
-      const std::string_view stem = name.substr(0, Utf16Prefix(name, kJolietName - mark.size() - extension.size()));
-      const std::string shorter =
-          std::string(path.substr(0, slash)) + std::string(stem) + mark + std::string(extension);
-      if (!cut.emplace(shorter, 1).second) continue;
-      n.onDisc = m_text.Add(shorter);
-      ++renamed;
-      break;
-    }
-  }
-  return renamed;
 }
 
 void Collection::IndexFolders(const DiscModel& model) {

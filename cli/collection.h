@@ -94,10 +94,17 @@ class Collection {
   std::string_view Source(const Candidate& c, std::uint32_t k = 0) const { return m_text.View(Name(c, k).source); }
   std::string_view OnDisc(const Candidate& c, std::uint32_t k = 0) const { return m_text.View(Name(c, k).onDisc); }
   const FileName& Name(const Candidate& c, std::uint32_t k) const { return m_names[c.firstName + k]; }
-  /// Shortens the names on the disc that Joliet would cut to the same first 103 characters in
-  /// one folder (genisoimage refuses such a folder): each later one becomes its first characters,
-  /// "~2" and its extension. Returns how many were renamed.
-  std::size_t JolietUnique();
+  struct NameMending {
+    std::size_t renamed = 0;  ///< names numbered so that Joliet tells them apart
+    std::size_t mended = 0;   ///< names with bytes that are not UTF-8 or characters past U+FFFF
+  };
+  /// Makes the names on the disc ones that genisoimage and xorriso master alike in any locale:
+  /// bytes that are not UTF-8 and characters past U+FFFF (which genisoimage refuses) become '_';
+  /// in each folder no two entries, files or folders, have one name or one Joliet name (UCS-2,
+  /// '*', '/', ':', ';', '?' and '\' as '_', cut at 103 characters: genisoimage writes two alike
+  /// without a word): the later one in byte order gets "~N" before its extension, the first N
+  /// free, within the 103 characters.
+  NameMending MendForMastering();
   /// Numbers the folders on the disc, each with the one above it and its own records by the
   /// model, so that a disc's records add up without a look at a path (IndexFolders again after
   /// any name changed).

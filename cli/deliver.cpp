@@ -211,8 +211,17 @@ ExitStatus Delivery::Deliver(const std::vector<Disc>& discs, const Collection& c
              " (no list line holds a newline, a disc path ending in '\\', a source ending in a carriage return, or "
              "more than " +
              Grouped(kLongestGraftLine) + " bytes; use --link-into)");
-  if (m_lists && !m_o.quiet)
+  if (m_lists && !m_o.quiet) {
+    // Each disc with the command that masters it: one with a large file needs its own.
+    std::string large;
+    for (std::size_t d = 0; d < discs.size(); ++d) {
+      if (HoldsLargeFile(discs[d], c)) large += (large.empty() ? "" : ", ") + std::to_string(d + 1);
+    }
     Complain("path lists written: master disc N with " +
-             MasteringCommand(job, m_o.pathLists + "/discN.list", "discN.iso"));
+             MasteringCommand(job, false, m_o.pathLists + "/discN.list", "discN.iso"));
+    if (!large.empty())
+      Complain("master disc " + large + " (a file of 4 GiB - 1 bytes or more) with " +
+               MasteringCommand(job, true, m_o.pathLists + "/discN.list", "discN.iso"));
+  }
   return left.empty() ? ExitStatus::kOk : ExitStatus::kFailed;
 }
