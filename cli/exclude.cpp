@@ -33,32 +33,49 @@ bool InSet(std::string_view glob, char c, std::size_t& length) {
   return found != negated;
 }
 
-}  // namespace
+// How a part of a glob fared against the text: besides matching or not, rsync's two ways of
+// knowing that no later start can match either, which keep the search polynomial: the text ran
+// out (no '*' before can help), or a '*' met a '/' (only a '**' before can go on).
+enum class Wild { kNo, kYes, kTextEnded, kToStarStar };
 
-bool GlobMatch(std::string_view glob, std::string_view text) {
-  if (glob.empty()) return text.empty();
-  if (glob[0] == '*') {
-    const bool crosses = glob.size() > 1 && glob[1] == '*';
-    std::string_view rest = glob.substr(crosses ? 2 : 1);
-    for (std::size_t i = 0;; ++i) {
-      if (GlobMatch(rest, text.substr(i))) return true;
-      if (i == text.size() || (!crosses && text[i] == '/')) return false;
+Wild Match(std::string_view glob, std::string_view text) {
+  std::size_t t = 0;
+  for (std::size_t p = 0; p < glob.size(); ++p, ++t) {
+    if (t == text.size() && glob[p] != '*') return Wild::kTextEnded;
+    switch (glob[p]) {
+      case '*': {
+        const bool crosses = p + 1 < glob.size() && glob[p + 1] == '*';
+        while (p < glob.size() && glob[p] == '*') ++p;
+        if (p == glob.size()) return crosses || text.find('/', t) == std::string_view::npos ? Wild::kYes : Wild::kNo;
+        for (; t < text.size(); ++t) {
+          const Wild rest = Match(glob.substr(p), text.substr(t));
+          if (rest != Wild::kNo && (!crosses || rest != Wild::kToStarStar)) return rest;
+          if (rest == Wild::kNo && !crosses && text[t] == '/') return Wild::kToStarStar;
+        }
+        return Wild::kTextEnded;
+      }
+      case '?':
+        if (text[t] == '/') return Wild::kNo;
+        break;
+      case '[': {
+        std::size_t length = 0;
+        if (text[t] == '/' || !InSet(glob.substr(p), text[t], length)) return Wild::kNo;
+        p += length - 1;
+        break;
+      }
+      case '\\':
+        if (p + 1 < glob.size()) ++p;
+        [[fallthrough]];
+      default:
+        if (glob[p] != text[t]) return Wild::kNo;
     }
   }
-  if (text.empty()) return false;
-  if (glob[0] == '?') return text[0] != '/' && GlobMatch(glob.substr(1), text.substr(1));
-  if (glob[0] == '[') {
-    std::size_t length = 0;
-    return text[0] != '/' && InSet(glob, text[0], length) && GlobMatch(glob.substr(length), text.substr(1));
-  }
-  std::size_t skip = 1;
-  char literal = glob[0];
-  if (literal == '\\' && glob.size() > 1) {
-    literal = glob[1];
-    skip = 2;
-  }
-  return literal == text[0] && GlobMatch(glob.substr(skip), text.substr(1));
+  return t == text.size() ? Wild::kYes : Wild::kNo;
 }
+
+}  // namespace
+
+bool GlobMatch(std::string_view glob, std::string_view text) { return Match(glob, text) == Wild::kYes; }
 
 bool Excludes::Add(std::string_view pattern) {
   Pattern p;
@@ -84,11 +101,29 @@ bool Excludes::ReadFrom(const std::string& file, std::string& why) {
     why = "cannot read " + file + ": " + std::strerror(errno);
     return false;
   }
-  for (std::string line; std::getline(in, line);) {
+  // Patterns are a few lines of names: a line longer than a path, or more lines than anyone
+  // writes, is not such a file (/dev/urandom, a binary given by mistake).
+  std::string line;
+  std::vector<std::string> patterns;
+  std::size_t lines = 0;
+  for (char c; in.get(c);) {
+    if (c != '\n') {
+      if (line.size() == kLongestPattern)
+        return why = file + ":" + std::to_string(lines + 1) + ": a line longer than " + std::to_string(kLongestPattern) +
+                     " bytes: not a file of patterns",
+               false;
+      line += c;
+      continue;
+    }
+    if (++lines > kMostPatterns)
+      return why = file + ": more than " + std::to_string(kMostPatterns) + " lines: not a file of patterns", false;
     if (!line.empty() && line.back() == '\r') line.pop_back();
-    if (line.empty() || line[0] == '#' || line[0] == ';') continue;
-    Add(line);
+    if (!line.empty() && line[0] != '#' && line[0] != ';') patterns.push_back(line);
+    line.clear();
   }
+  if (in.bad()) return why = "cannot read " + file + ": " + std::strerror(errno), false;
+  if (!line.empty() && line[0] != '#' && line[0] != ';') patterns.push_back(line);
+  for (const std::string& p : patterns) Add(p);
   return true;
 }
 
