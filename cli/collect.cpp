@@ -215,13 +215,6 @@ bool Collect(const Options& o, const Job& job, Collection& files) {
       Warn(Plural(names.renamed, "name", "names") +
            " numbered on the disc (name~2.ext): Joliet would not tell them from another in the same folder");
   }
-  for (std::size_t i = 0; i < files.Count(); ++i) {
-    Candidate& c = files[i];
-    c.data = job.onDisc ? FileBytes(job.model, c.size) : c.size;
-    c.records = 0;
-    for (std::uint32_t k = 0; job.onDisc && k < c.nameCount; ++k)
-      c.records += FileRecordBytes(job.model, files.OnDisc(c, k), c.size);
-  }
   std::size_t named = 0;
   for (const Candidate& c : files.Files()) named += c.nameCount > 1;
   if (named)
@@ -245,6 +238,6 @@ bool Collect(const Options& o, const Job& job, Collection& files) {
     }
     if (count) files.SetApart(apart, "a path list cannot hold its name (use --link-into)");
   }
-  if (job.onDisc) files.IndexFolders(job.model);
+  files.Measure(job.model, job.onDisc);
   return !interrupted();
 }

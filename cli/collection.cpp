@@ -192,25 +192,26 @@ void Collection::SetApart(const std::vector<bool>& apart, const std::string& why
   m_files.resize(kept);
 }
 
-void Collection::IndexFolders(const DiscModel& model) {
-  m_folderOfName.assign(m_names.size(), kRoot);
-  m_above.clear();
-  m_folderBytes.clear();
-  std::unordered_map<std::string_view, std::uint32_t> ids;
-  // The folder of a path, numbered with those above it the first time it is met.
-  const auto folderOf = [&](std::string_view path, const auto& self) -> std::uint32_t {
-    const std::size_t slash = path.rfind('/');
-    if (slash == std::string_view::npos || slash == 0) return kRoot;
-    const std::string_view folder = path.substr(0, slash);
-    const auto found = ids.find(folder);
-    if (found != ids.end()) return found->second;
-    const std::uint32_t above = self(folder, self);
-    const std::uint32_t id = static_cast<std::uint32_t>(m_above.size());
-    m_above.push_back(above);
-    m_folderBytes.push_back(FolderRecordBytes(model, folder));
-    ids.emplace(folder, id);
-    return id;
-  };
-  for (std::size_t n = 0; n < m_names.size(); ++n)
-    m_folderOfName[n] = folderOf(m_text.View(m_names[n].onDisc), folderOf);
+void Collection::Measure(const DiscModel& model, bool onDisc) {
+  sizes = PlanFiles();
+  sizes.size.reserve(m_files.size());
+  sizes.data.reserve(m_files.size());
+  sizes.records.reserve(m_files.size());
+  sizes.nameStart.reserve(m_files.size() + 1);
+  for (const Candidate& c : m_files) {
+    sizes.nameStart.push_back(static_cast<std::uint32_t>(sizes.folderOfName.size()));
+    sizes.size.push_back(c.size);
+    sizes.data.push_back(onDisc ? FileBytes(model, c.size) : c.size);
+    std::int64_t records = 0;
+    for (std::uint32_t k = 0; k < c.nameCount; ++k) {
+      const std::string_view path = OnDisc(c, k);
+      const std::size_t slash = path.rfind('/');
+      if (onDisc) records += FileRecordBytes(model, path, c.size);
+      sizes.folderOfName.push_back(
+          onDisc ? sizes.folders.Add(slash == std::string_view::npos ? std::string_view() : path.substr(0, slash), model)
+                 : FolderTree::kRoot);
+    }
+    sizes.records.push_back(records);
+  }
+  sizes.nameStart.push_back(static_cast<std::uint32_t>(sizes.folderOfName.size()));
 }

@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "discs/disc_tally.h"
 #include "discs/model.h"
 
 /// Text kept in a TextArena: where it starts and how long it is.
@@ -56,9 +57,7 @@ struct FileStat {
 /// A file with every name it has: several hard links, or paths along followed links, share
 /// one copy of the data and each have their records.
 struct Candidate {
-  std::int64_t size = 0;        ///< its bytes
-  std::int64_t data = 0;        ///< what its data takes: on the disc, whole blocks
-  std::int64_t records = 0;     ///< on the disc: the records of all its names
+  std::int64_t size = 0;  ///< its bytes
   FileStat stat;
   std::uint32_t firstName = 0;  ///< in Collection::names; a file's names stand together
   std::uint32_t nameCount = 0;
@@ -105,22 +104,15 @@ class Collection {
   /// without a word): the later one in byte order gets "~N" before its extension, the first N
   /// free, within the 103 characters.
   NameMending MendForMastering();
-  /// Numbers the folders on the disc, each with the one above it and its own records by the
-  /// model, so that a disc's records add up without a look at a path (IndexFolders again after
-  /// any name changed).
-  void IndexFolders(const DiscModel& model);
-  /// The folder a name stands in (kRoot at the disc's root), the folder above a folder, and what
-  /// a folder itself takes.
-  static constexpr std::uint32_t kRoot = UINT32_MAX;
-  std::uint32_t FolderOf(const Candidate& c, std::uint32_t k) const { return m_folderOfName[c.firstName + k]; }
-  std::uint32_t Above(std::uint32_t folder) const { return m_above[folder]; }
-  std::int64_t FolderBytes(std::uint32_t folder) const { return m_folderBytes[folder]; }
-  std::size_t FolderCount() const { return m_above.size(); }
   /// Takes the marked files out, each into leftOut (under its first name) with `why`.
   void SetApart(const std::vector<bool>& apart, const std::string& why);
+  /// What each file takes on the disc by the model (with `onDisc`; else its bytes as they are),
+  /// in `sizes`, once the names are final: the planner's view of the files.
+  void Measure(const DiscModel& model, bool onDisc);
 
   std::vector<LeftOut> leftOut;
   std::vector<std::string> groups;  ///< the folders kept whole, by Candidate::group
+  PlanFiles sizes;                  ///< by Measure, file by file as the candidates stand
 
  private:
   struct Slot {
@@ -138,6 +130,4 @@ class Collection {
   std::vector<Slot> m_byIdentity;           ///< the same over m_identities, for candidates
   std::vector<std::uint32_t> m_identityOf;  ///< the candidate of each of m_identities
   std::size_t m_pathsUsed = 0, m_identitiesUsed = 0;
-  std::vector<std::uint32_t> m_folderOfName, m_above;
-  std::vector<std::int64_t> m_folderBytes;
 };

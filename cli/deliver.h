@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "cli/collection.h"
-#include "cli/disc_tally.h"
+#include "cli/items.h"
 #include "cli/exit_status.h"
 #include "cli/options.h"
 #include "cli/path_lists.h"

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "cli/collection.h"
-#include "cli/disc_tally.h"
+#include "cli/items.h"
 #include "cli/options.h"
 
 /// Whether a disc holds a file of 4 GiB - 1 bytes or more, which genisoimage's ISO 9660 cannot.

@@ -112,6 +112,8 @@ const OptionDef kOptions[] = {
      false, nullptr, &Options::help},
     {0, "version", nullptr, "print the version and exit", nullptr, kOther, ValueCompletion::kNothing, nullptr, false,
      false, nullptr, &Options::version},
+    {0, "first-fit-only", nullptr, "with --all: plan by first fit decreasing alone, for comparison", nullptr,
+     kOther, ValueCompletion::kNothing, nullptr, false, true, nullptr, &Options::firstFitOnly},
     {0, "generate", "man|bash|zsh", "print the manual page or a completion script", nullptr, kOther,
      ValueCompletion::kWords, "man bash zsh", false, true, &Options::generate},
 };

@@ -18,6 +18,7 @@ struct Options {
   bool json = false, null = false, all = false, quiet = false, help = false, version = false;
   bool raw = false, onDisc = false, followLinks = false, copy = false, hidden = false;
   bool replace = false;  ///< a delivery may replace what an earlier run delivered to the same folder
+  bool firstFitOnly = false;  ///< --all plans first fit decreasing alone, for comparison
 };
 
 /// The settings read from the options.
