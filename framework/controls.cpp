@@ -173,8 +173,11 @@ HWND CListCtrl::Twin() const {
       SendMessageA(m_twin, WM_SETFONT, font, FALSE);
     return m_twin;
   }
-  // The same kind of list with the same font and headings, never shown.
-  const DWORD style = static_cast<DWORD>(GetWindowLongPtrA(m_hWnd, GWL_STYLE)) & ~WS_VISIBLE & ~WS_TABSTOP;
+  // The same kind of list with the same font and headings, never shown, holding its texts itself.
+  // One more, empty column at its end: sized to fit header and contents, no column of the list is
+  // the twin's last, which the list-view would stretch to the twin's width instead.
+  const DWORD style =
+      static_cast<DWORD>(GetWindowLongPtrA(m_hWnd, GWL_STYLE)) & ~(WS_VISIBLE | WS_TABSTOP | LVS_OWNERDATA);
   const DWORD exStyle = static_cast<DWORD>(GetWindowLongPtrA(m_hWnd, GWL_EXSTYLE)) & ~WS_EX_ACCEPTFILES;
   m_twin = CreateWindowExA(exStyle, WC_LISTVIEWA, "", style, 0, 0, 100, 100, GetParent(m_hWnd), nullptr,
                            GetModuleHandleA(nullptr), nullptr);
@@ -182,8 +185,8 @@ HWND CListCtrl::Twin() const {
   SendMessageA(m_twin, WM_SETFONT, Send(WM_GETFONT), FALSE);
   HWND header = reinterpret_cast<HWND>(Send(LVM_GETHEADER));
   const int columns = static_cast<int>(SendMessageA(header, HDM_GETITEMCOUNT, 0, 0));
-  for (int c = 0; c < columns; ++c) {
-    std::string heading = HeadingOf(header, c);
+  for (int c = 0; c <= columns; ++c) {
+    std::string heading = c < columns ? HeadingOf(header, c) : std::string();
     LVCOLUMNA column = {};
     column.mask = LVCF_FMT | LVCF_TEXT;
     column.fmt = LVCFMT_LEFT;
@@ -193,20 +196,19 @@ HWND CListCtrl::Twin() const {
   return m_twin;
 }
 
+int CListCtrl::ClientWidth() const {
+  RECT client = {};
+  GetClientRect(m_hWnd, &client);
+  return client.right;
+}
+
 void CListCtrl::FitColumns(const ColumnCandidates& candidates) const {
-  HWND twin = Twin();
-  HWND header = reinterpret_cast<HWND>(Send(LVM_GETHEADER));
-  if (twin) {
-    // The twin's client area as wide as this list's, which the last column may stretch to fill.
-    RECT client, window, twinClient;
-    GetClientRect(m_hWnd, &client);
-    GetWindowRect(twin, &window);
-    GetClientRect(twin, &twinClient);
-    SetWindowPos(twin, nullptr, 0, 0, client.right + (window.right - window.left) - twinClient.right,
-                 window.bottom - window.top, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-    SendMessageA(twin, LVM_DELETEALLITEMS, 0, 0);
+  const int columns = candidates.Columns();
+  if (columns == 0) return;
+  std::vector<int> widths(static_cast<std::size_t>(columns), 0);
+  if (HWND twin = Twin()) {
     std::size_t rows = 0;
-    for (int c = 0; c < candidates.Columns(); ++c) rows = std::max(rows, candidates.Texts(c).size());
+    for (int c = 0; c < columns; ++c) rows = std::max(rows, candidates.Texts(c).size());
     for (std::size_t r = 0; r < rows; ++r) {
       LVITEMA item = {};
       item.mask = LVIF_TEXT;
@@ -214,7 +216,7 @@ void CListCtrl::FitColumns(const ColumnCandidates& candidates) const {
       std::string first = r < candidates.Texts(0).size() ? candidates.Texts(0)[r] : std::string();
       item.pszText = first.data();
       SendMessageA(twin, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item));
-      for (int c = 1; c < candidates.Columns(); ++c) {
+      for (int c = 1; c < columns; ++c) {
         std::string text = r < candidates.Texts(c).size() ? candidates.Texts(c)[r] : std::string();
         LVITEMA sub = {};
         sub.iSubItem = c;
@@ -222,29 +224,40 @@ void CListCtrl::FitColumns(const ColumnCandidates& candidates) const {
         SendMessageA(twin, LVM_SETITEMTEXTA, r, reinterpret_cast<LPARAM>(&sub));
       }
     }
-  }
-  HDC dc = header ? GetDC(header) : nullptr;
-  HGDIOBJ oldFont = dc ? SelectObject(dc, reinterpret_cast<HFONT>(SendMessageA(header, WM_GETFONT, 0, 0))) : nullptr;
-  const UINT dpi = DpiOf(m_hWnd);
-  for (int c = 0; c < candidates.Columns(); ++c) {
-    int width = 0;
-    if (twin) {
+    for (int c = 0; c < columns; ++c) {
       SendMessageA(twin, LVM_SETCOLUMNWIDTH, c, MAKELPARAM(LVSCW_AUTOSIZE_USEHEADER, 0));
-      width = static_cast<int>(SendMessageA(twin, LVM_GETCOLUMNWIDTH, c, 0));
+      widths[c] = static_cast<int>(SendMessageA(twin, LVM_GETCOLUMNWIDTH, c, 0));
     }
-    if (dc) {
+    SendMessageA(twin, LVM_DELETEALLITEMS, 0, 0);
+  }
+  HWND header = reinterpret_cast<HWND>(Send(LVM_GETHEADER));
+  if (HDC dc = header ? GetDC(header) : nullptr) {
+    HGDIOBJ oldFont = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageA(header, WM_GETFONT, 0, 0)));
+    const UINT dpi = DpiOf(m_hWnd);
+    for (int c = 0; c < columns; ++c) {
       const std::string heading = HeadingOf(header, c);
       SIZE extent = {};
       GetTextExtentPoint32A(dc, heading.c_str(), static_cast<int>(heading.size()), &extent);
       // The header's text margins.
-      width = std::max(width, static_cast<int>(extent.cx) + 4 * MetricForDpi(SM_CXEDGE, dpi) + Scaled(8, dpi));
+      widths[c] = std::max(widths[c], static_cast<int>(extent.cx) + 4 * MetricForDpi(SM_CXEDGE, dpi) + Scaled(8, dpi));
     }
-    if (twin) SendMessageA(twin, LVM_SETCOLUMNWIDTH, c, MAKELPARAM(width, 0));
-    SetColumnWidth(c, width);
-  }
-  if (dc) {
     SelectObject(dc, oldFont);
     ReleaseDC(header, dc);
   }
-  if (twin) SendMessageA(twin, LVM_DELETEALLITEMS, 0, 0);
+  int others = 0;
+  for (int c = 0; c + 1 < columns; ++c) {
+    SetColumnWidth(c, widths[c]);
+    others += widths[c];
+  }
+  // The last column fills what the others leave of the client area. That width depends on the
+  // vertical scroll bar, which depends on the horizontal one and so on the columns: the list
+  // settles within a few rounds.
+  int last = widths[columns - 1];
+  SetColumnWidth(columns - 1, last);
+  for (int round = 0; round < 4; ++round) {
+    const int fill = std::max(widths[columns - 1], ClientWidth() - others);
+    if (fill == last) break;
+    last = fill;
+    SetColumnWidth(columns - 1, last);
+  }
 }

@@ -61,11 +61,15 @@ class CListCtrl : public CWnd {
   /// Sizes each column to fit its header and its contents as LVSCW_AUTOSIZE_USEHEADER does, for
   /// contents whose widest texts are the candidates: the list-view measures just those, in a
   /// hidden twin of this list, instead of every row. Never narrower than the heading needs
-  /// (some list-view versions measure headings short).
+  /// (some list-view versions measure headings short). The last column also fills the rest of
+  /// the client area as this list has it, with or without its scroll bars, so the columns add up
+  /// to its width whenever their contents fit. The list must redraw meanwhile (WM_SETREDRAW), or
+  /// its scroll bars would not follow.
   void FitColumns(const ColumnCandidates& candidates) const;
 
  private:
   HWND Twin() const;
+  int ClientWidth() const;
   mutable HWND m_twin = nullptr;
 };
 

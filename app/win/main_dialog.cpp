@@ -90,6 +90,7 @@ BOOL CMainDialog::OnInitDialog() {
 bool CMainDialog::OnMessage(UINT message, WPARAM w, LPARAM l, LRESULT& result) {
   static constexpr MessageEntry<CMainDialog> kTable[] = {
       WmSysCommand<&CMainDialog::OnSysCommand>(),
+      WmNotify<&CMainDialog::OnNotify>(),
       WmPaint<&CMainDialog::OnPaint>(),
       WmQueryDragIcon<&CMainDialog::OnQueryDragIcon>(),
       Command<&CMainDialog::OnDeleteAll>(IDC_DELETE_ALL),
@@ -148,6 +149,10 @@ void CMainDialog::OnExit() {
 
 void CMainDialog::EnableWhenIdle() { EnableWindow(m_hWnd, m_candidates ? FALSE : TRUE); }
 
+bool CMainDialog::OnNotify(const NMHDR& header, LRESULT& result) {
+  return m_fileList.OnParentNotify(header, result) || m_resultList.OnParentNotify(header, result);
+}
+
 bool CMainDialog::OnPaint() {
   if (!IsIconic(m_hWnd)) return false;
   PAINTSTRUCT ps;
@@ -178,7 +183,7 @@ void CMainDialog::ShowResultPanel(bool show) {
 }
 
 void CMainDialog::RefreshResultPanel() {
-  const std::int64_t total = FillRows(m_resultList, g_resultSet, "");  // bare numbers in the result list
+  const std::int64_t total = m_resultList.ShowRows(g_resultSet);
   ShowResultPanel(g_resultSet.GetCount() != 0);
   SetItemText(IDC_RESULT_TOTAL, FormatNumber(total, true) + "バイト");
 }
@@ -288,6 +293,6 @@ void CMainDialog::OnRelayout() {
   PlaceAsAt96(m_dpi);
   ConformToLayout();
   if (GetClientRect(m_hWnd, &client)) LayOut(client.right, client.bottom);
-  FitRows(m_fileList, g_sourceSet, "バイト");
-  if (!Computing()) FitRows(m_resultList, g_resultSet, "");  // a running search writes the result set
+  m_fileList.FitRows();
+  m_resultList.FitRows();  // during a computation it shows no rows
 }

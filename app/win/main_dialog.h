@@ -42,6 +42,8 @@ class CMainDialog : public CDialog, public CFileListOwner {
 
  private:
   bool OnSysCommand(UINT command);
+  /// The lists' requests for their texts.
+  bool OnNotify(const NMHDR& header, LRESULT& result);
   bool OnPaint();
   HICON OnQueryDragIcon() { return m_hIcon; }
   void OnGetMinMaxInfo(MINMAXINFO& info);
@@ -94,7 +96,7 @@ class CMainDialog : public CDialog, public CFileListOwner {
   HBITMAP m_targetPicture = nullptr;  ///< the target's picture for another DPI than the template's
   std::string m_settings[kSettingCount];
   CFilesListCtrl m_fileList;
-  CListCtrl m_resultList;
+  CFileRowsList m_resultList{""};  ///< bare numbers in the result list's size column
   CEdit m_capacityEdit;
   CStaticTarget m_dragTarget;
   CCancelDialog m_progress;

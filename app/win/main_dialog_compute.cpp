@@ -155,12 +155,12 @@ void CMainDialog::OnSearchDone() {
   CloseProgress();
   AppendPinnedEntries();
   // Every result file leaves the file list. Each path stands once in the file list, so one walk
-  // finds them all, and their rows are deleted instead of rebuilding thousands of others.
-  const std::vector<int> rows = g_sourceSet.RemovePaths(PathsOf(g_resultSet));
+  // finds them all; the list shows what is left at once, as its rows point into the set.
+  g_sourceSet.RemovePaths(PathsOf(g_resultSet));
+  m_fileList.Refill();
   m_candidates.reset();
   EnableWhenIdle();
   RefreshResultPanel();
-  m_fileList.RemoveRows(rows);
   RefreshFileLabels();
   SetActiveWindow(m_hWnd);
   if (g_searchParams.outOfMemory) ReportOutOfMemory(m_hWnd);

@@ -562,3 +562,37 @@ TEST_F(MainDialogTest, AnOleMessageFilterRetriesABusyDropTarget) {
             static_cast<DWORD>(SERVERCALL_ISHANDLED));
   CoRegisterMessageFilter(filter, nullptr);
 }
+
+TEST_F(MainDialogTest, ColumnsAddUpToTheListWidthWithAndWithoutAVerticalScrollBar) {
+  Open(kSettings);
+  // One more row at a time, the vertical scroll bar comes in on the way: neither list may then
+  // have a horizontal one, nor a blank strip at its right.
+  bool scrolled[2] = {}, plain[2] = {};
+  const auto fills = [&](int id, int rows) {
+    HWND list = Item(id);
+    RECT client;
+    GetClientRect(list, &client);
+    EXPECT_EQ(ColumnWidth(id, 0) + ColumnWidth(id, 1) + ColumnWidth(id, 2), client.right) << id << ", " << rows;
+    const LONG_PTR style = GetWindowLongPtrA(list, GWL_STYLE);
+    EXPECT_FALSE(style & WS_HSCROLL) << id << ", " << rows << " rows";
+    ((style & WS_VSCROLL) ? scrolled : plain)[id == IDC_RESULT_LIST] = true;
+  };
+  const auto all = [&](int id) {
+    std::vector<int> rows(static_cast<std::size_t>(SendMessageA(Item(id), LVM_GETITEMCOUNT, 0, 0)));
+    for (std::size_t i = 0; i < rows.size(); ++i) rows[i] = static_cast<int>(i);
+    return rows;
+  };
+  for (int n = 1; n <= 12; ++n) {
+    const std::string path = m_dir.path() + "\\IMG_" + std::to_string(1000 + n) + ".jpg";
+    MakeFile(path, 1000 + n);
+    Drop({path});
+    fills(IDC_FILE_LIST, n);
+    Select(IDC_FILE_LIST, all(IDC_FILE_LIST));
+    Press(IDC_MOVE_TO_RESULTS);
+    fills(IDC_RESULT_LIST, n);
+    Select(IDC_RESULT_LIST, all(IDC_RESULT_LIST));
+    Press(IDC_MOVE_TO_FILES);
+    fills(IDC_FILE_LIST, n);
+  }
+  EXPECT_TRUE(scrolled[0] && scrolled[1] && plain[0] && plain[1]);
+}
