@@ -205,6 +205,10 @@ void CMainDialog::OnGetMinMaxInfo(MINMAXINFO& info) {
   if (!m_hWnd) return;
   RECT window, client;
   if (!GetWindowRect(m_hWnd, &window) || !GetClientRect(m_hWnd, &client)) return;
+  // A minimised window, and one being restored until it has its size back, has no client area:
+  // the difference between its rectangles is not the frame, and limits taken from it would
+  // restore the window larger than it was.
+  if (IsIconic(m_hWnd) || client.right == 0 || client.bottom == 0) return;
   const int dx = (window.right - window.left) - (client.right - client.left);
   const int dy = (window.bottom - window.top) - (client.bottom - client.top);
   if (dx != 0 && dy != 0) {

@@ -247,6 +247,22 @@ TEST_F(MainDialogTest, LayoutFollowsTheWidthOnly) {
     EXPECT_EQ(client.right - exit.right, px(12));
     EXPECT_EQ(client.bottom - exit.bottom, px(12));
   };
+  // Minimised and restored twice, the window comes back at the size it had: at the template's
+  // size and, below, after it was widened.
+  const auto minimiseAndRestore = [&] {
+    RECT before, after;
+    GetWindowRect(Dlg(), &before);
+    for (int i = 0; i < 2; ++i) {
+      ShowWindow(Dlg(), SW_MINIMIZE);
+      EXPECT_TRUE(PumpUntil([&] { return IsIconic(Dlg()) != FALSE; }, 2000));
+      ShowWindow(Dlg(), SW_RESTORE);
+      EXPECT_TRUE(PumpUntil([&] { return !IsIconic(Dlg()); }, 2000));
+    }
+    GetWindowRect(Dlg(), &after);
+    EXPECT_EQ(after.right - after.left, before.right - before.left);
+    EXPECT_EQ(after.bottom - after.top, before.bottom - before.top);
+  };
+  minimiseAndRestore();
   // The template's own layout holds until the first size change.
   SetWindowPos(Dlg(), nullptr, 0, 0, dx + width + 300, dy + height, SWP_NOMOVE | SWP_NOZORDER);
   Pump();
@@ -259,11 +275,8 @@ TEST_F(MainDialogTest, LayoutFollowsTheWidthOnly) {
   Pump(200);
   if (!ScreenshotDir().empty()) SaveWindowPicture(Dlg(), ScreenshotDir() + "\\main-wide.bmp");
   EXPECT_GT(DarkPixels(Item(IDOK)), 20) << "the exit button is not drawn at its new place";
-  // Minimised and restored: the layout is as it was.
-  ShowWindow(Dlg(), SW_MINIMIZE);
-  Pump(100);
-  ShowWindow(Dlg(), SW_RESTORE);
-  Pump(100);
+  // Minimised and restored: the size and the layout are as they were.
+  minimiseAndRestore();
   check(width + 300);
 }
 
