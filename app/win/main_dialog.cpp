@@ -9,6 +9,7 @@
 #include "framework/dpi.h"
 #include "framework/ole.h"
 #include "res/resource.h"
+#include "search/win/search_thread.h"
 
 namespace {
 
@@ -109,12 +110,12 @@ bool CMainDialog::OnMessage(UINT message, WPARAM w, LPARAM l, LRESULT& result) {
       Command<&CMainDialog::OnManual>(IDC_MANUAL),
       WmDpiChanged<&CMainDialog::OnDpiChanged>(),
       OwnMessage<&CMainDialog::OnRelayout>(kRelayoutMessage),
+      OwnMessage<&CMainDialog::OnSearchDone>(kSearchDoneMessage),
   };
   return DispatchTable(*this, kTable, message, w, l, result);
 }
 
 BOOL CMainDialog::OnCommand(UINT id, UINT code) {
-  if (id == ID_SEARCH_DONE && Computing()) OnSearchDone();
   // The running computation owns the candidate array and the result set until it has ended.
   // The disabled window keeps the user's hands off, but another program can still send
   // commands: nothing may end the dialog or touch a file set meanwhile.

@@ -78,7 +78,7 @@ class CMainDialog : public CDialog, public CFileListOwner {
   void OnMoveToFiles();
   void OnMoveToResults();
   void OnManual();
-  /// The end of a computation, whether it ran out or was stopped.
+  /// The end of a computation, whether it ran out or was stopped; nothing when none runs.
   void OnSearchDone();
   void AbandonComputation();
   /// Asks the running computation to stop and waits until its worker has ended.

@@ -152,6 +152,7 @@ void CMainDialog::AbandonComputation() {
 }
 
 void CMainDialog::OnSearchDone() {
+  if (!Computing()) return;
   CloseProgress();
   AppendPinnedEntries();
   // Every result file leaves the file list. Each path stands once in the file list, so one walk
