@@ -101,5 +101,6 @@ class CMainDialog : public CDialog, public CFileListOwner {
   CStaticTarget m_dragTarget;
   CCancelDialog m_progress;
   std::unique_ptr<FileEntry[]> m_candidates;  ///< the running computation's candidates; null when idle
+  std::string m_capacityText;                 ///< the capacity text the running computation was started with
   HANDLE m_worker = nullptr;                  ///< the thread of the running or the last computation
 };

@@ -35,7 +35,8 @@ void CMainDialog::OnCompute() {
   }
   if (AppMessageBox(m_hWnd, "ピッタリ容量の計算を行います。よろしいですか？", "計算するぞ～", MB_YESNO) == IDNO) return;
 
-  const std::int64_t capacity = ParseByteCount(m_capacityEdit.GetText());
+  m_capacityText = m_capacityEdit.GetText();
+  const std::int64_t capacity = ParseByteCount(m_capacityText);
   g_pinnedSet.RemoveAll();
   std::int64_t pinnedTotal = 0;
   for (g_resultSet.ResetCursor(true); const FileEntry* e = g_resultSet.GetCurrent(); g_resultSet.MoveNext()) {
@@ -154,11 +155,19 @@ void CMainDialog::AbandonComputation() {
 void CMainDialog::OnSearchDone() {
   if (!Computing()) return;
   CloseProgress();
-  AppendPinnedEntries();
-  // Every result file leaves the file list. Each path stands once in the file list, so one walk
-  // finds them all; the list shows what is left at once, as its rows point into the set.
-  g_sourceSet.RemovePaths(PathsOf(g_resultSet));
-  m_fileList.Refill();
+  if (m_capacityEdit.GetText() != m_capacityText) {
+    // Another program changed the capacity text meanwhile, whose change notification a running
+    // computation refuses. A result is never shown beside a capacity it was not computed for: as
+    // every change of the capacity does, this one discards the result set, the entries set aside
+    // at GO with it. The files the search chose were never taken out of the file list.
+    g_resultSet.RemoveAll();
+  } else {
+    AppendPinnedEntries();
+    // Every result file leaves the file list. Each path stands once in the file list, so one walk
+    // finds them all; the list shows what is left at once, as its rows point into the set.
+    g_sourceSet.RemovePaths(PathsOf(g_resultSet));
+    m_fileList.Refill();
+  }
   m_candidates.reset();
   EnableWhenIdle();
   RefreshResultPanel();

@@ -11,6 +11,7 @@
 #include "files/file_sets.h"
 #include "framework/app.h"
 #include "framework/message_box.h"
+#include "handoff/win/static_target.h"
 #include "res/resource.h"
 #include "search/byte_count.h"
 #include "search/engine.h"
@@ -613,6 +614,46 @@ TEST_F(ComputeTest, NothingTouchesTheFileSetsWhileASearchRuns) {
   ASSERT_TRUE(WaitForCompletion());
   EXPECT_EQ(Names(IDC_RESULT_LIST), (std::vector<std::string>{"s0009", "s0006"}));
   EXPECT_EQ(Names(IDC_FILE_LIST), (std::vector<std::string>{"s0008", "s0007"}));
+}
+
+TEST_F(ComputeTest, NoResultIsShownBesideACapacityItWasNotComputedFor) {
+  Open(nullptr);
+  DropSizes({9, 8, 7, 6});
+  SetText(IDC_CAPACITY, "15");
+  SetThreadStarter(StartHeld);
+  Answer({IDYES});
+  Press(IDC_COMPUTE);
+  ASSERT_TRUE(m_dialog->Computing());
+  // What the last drag handed over, if anything: a press on the hidden target must not read the
+  // result set that the worker writes.
+  const auto dragged = [] {
+    std::string bytes;
+    FORMATETC format = {CF_HDROP, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
+    STGMEDIUM medium = {};
+    if (!ResultDataSource() || FAILED(ResultDataSource()->GetData(&format, &medium))) return bytes;
+    if (const char* data = static_cast<const char*>(GlobalLock(medium.hGlobal))) {
+      bytes.assign(data, GlobalSize(medium.hGlobal));
+      GlobalUnlock(medium.hGlobal);
+    }
+    ReleaseStgMedium(&medium);
+    return bytes;
+  };
+  const std::string before = dragged();
+  PostMessageA(Item(IDC_DRAG_TARGET), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
+  PostMessageA(Item(IDC_DRAG_TARGET), WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
+  // Another program sets the capacity text; its change notification is refused meanwhile.
+  SetText(IDC_CAPACITY, "999");
+  Pump(300);
+  EXPECT_EQ(dragged(), before);
+
+  Release();
+  ASSERT_TRUE(WaitForCompletion());
+  EXPECT_EQ(Text(IDC_CAPACITY), "999");
+  EXPECT_TRUE(Rows(IDC_RESULT_LIST).empty());
+  EXPECT_EQ(g_resultSet.GetCount(), 0);
+  for (int id : {IDC_RESULT_TOTAL, IDC_RESULT_LIMIT, IDC_DRAG_TARGET}) EXPECT_FALSE(Visible(id)) << id;
+  EXPECT_EQ(Names(IDC_FILE_LIST), (std::vector<std::string>{"s0009", "s0008", "s0007", "s0006"}));
+  EXPECT_EQ(Text(IDC_FILE_COUNT), "4個");
 }
 
 TEST_F(ComputeTest, AWorkerOutOfMemoryKeepsTheLastCompleteResult) {
