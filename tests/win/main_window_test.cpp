@@ -501,8 +501,8 @@ TEST_F(MainDialogTest, NamesAndPathsTheNarrowFileFunctionsCannotOpenAreNotListed
   ASSERT_EQ(m_boxes.size(), 1u);
   const auto notice = [](std::size_t count) {
     return std::to_string(count) +
-           "個のファイルまたはフォルダは、名前に使えない文字を含むか、パスが長すぎるか、"
-           "読めないため、一覧に入れていません。\n\n";
+           "個のファイルまたはフォルダは、名前に Shift_JIS（コードページ 932）で書けない文字があるか、"
+           "パスが長すぎるか、読めないため、一覧に入れていません。\n\n";
   };
   EXPECT_EQ(m_boxes[0].text.rfind(notice(3), 0), 0u) << m_boxes[0].text;
   EXPECT_NE(m_boxes[0].text.find(std::string(fixture) + "\\caf?.bin\n"), std::string::npos) << m_boxes[0].text;
