@@ -4,12 +4,14 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstdlib>
 #include <random>
 #include <string>
 #include <thread>
 
 #include "files/file_sets.h"
 #include "framework/app.h"
+#include "framework/dpi.h"
 #include "framework/message_box.h"
 #include "handoff/win/static_target.h"
 #include "res/resource.h"
@@ -710,4 +712,88 @@ TEST_F(ComputeTest, AWorkerOutOfMemoryKeepsTheLastCompleteResult) {
     Press(IDC_MOVE_TO_FILES);
   }
   EXPECT_FALSE(failed);
+}
+
+namespace {
+
+// The texts of the window's visible labels that their statics cut: laid out as a static lays out
+// its text (words wrapped at its width), each must fit within its control.
+std::vector<std::string> ClippedLabels(HWND window) {
+  std::vector<std::string> clipped;
+  for (HWND c = GetWindow(window, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
+    char className[16] = "";
+    GetClassNameA(c, className, sizeof className);
+    const LONG_PTR type = GetWindowLongPtrA(c, GWL_STYLE) & SS_TYPEMASK;
+    const std::string text = CWnd::WindowText(c);
+    if (lstrcmpiA(className, "Static") != 0 || !IsWindowVisible(c) || type == SS_BITMAP || type == SS_ICON ||
+        text.empty())
+      continue;
+    RECT client, need;
+    GetClientRect(c, &client);
+    need = {0, 0, client.right, 0};
+    HDC dc = GetDC(c);
+    HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageA(c, WM_GETFONT, 0, 0)));
+    DrawTextA(dc, text.c_str(), -1, &need, DT_CALCRECT | DT_WORDBREAK | DT_EXPANDTABS);
+    SelectObject(dc, old);
+    ReleaseDC(c, dc);
+    if (need.right > client.right || need.bottom > client.bottom)
+      clipped.push_back(text + " (" + std::to_string(need.right) + "x" + std::to_string(need.bottom) + " in " +
+                        std::to_string(client.right) + "x" + std::to_string(client.bottom) + ")");
+  }
+  return clipped;
+}
+
+}  // namespace
+
+TEST_F(ComputeTest, EveryLabelFitsItsControlInEveryState) {
+  Open(nullptr);
+  // Run again at 144 and 192 DPI by the test below, which says which.
+  if (const char* dpi = std::getenv("ZUMIBO_TEST_DPI")) {
+    ASSERT_EQ(DpiOf(Dlg()), static_cast<UINT>(std::atoi(dpi)));
+  }
+  EXPECT_EQ(ClippedLabels(Dlg()), std::vector<std::string>()) << "empty";
+  DropSizes({9'000'000'000, 8'000'000'000, 7'000'000'000, 6'000'000'000});
+  EXPECT_EQ(ClippedLabels(Dlg()), std::vector<std::string>()) << "listed";
+  SetText(IDC_CAPACITY, "15,000,000,000");
+  SetThreadStarter(StartHeld);
+  Answer({IDYES});
+  Press(IDC_COMPUTE);
+  ASSERT_NE(Progress(), nullptr);
+  EXPECT_EQ(ClippedLabels(Progress()), std::vector<std::string>()) << "progress";
+  EXPECT_EQ(ClippedLabels(Dlg()), std::vector<std::string>()) << "computing";
+  Release();
+  ASSERT_TRUE(WaitForCompletion());
+  EXPECT_EQ(ClippedLabels(Dlg()), std::vector<std::string>()) << "result";
+}
+
+TEST(LabelsAtOtherDpis, EveryLabelFitsItsControlAt144And192Dpi) {
+  // The system's DPI is read when a process starts: this test program runs the one above again
+  // with the prefix's DPI set to each, and puts the DPI back.
+  if (std::getenv("ZUMIBO_TEST_DPI")) GTEST_SKIP() << "the child run";
+  HKEY key;
+  ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "Control Panel\\Desktop", 0, KEY_QUERY_VALUE | KEY_SET_VALUE, &key),
+            ERROR_SUCCESS);
+  DWORD previous = 0, size = sizeof previous;
+  const bool hadPrevious =
+      RegQueryValueExA(key, "LogPixels", nullptr, nullptr, reinterpret_cast<BYTE*>(&previous), &size) == ERROR_SUCCESS;
+  for (DWORD dpi : {144u, 192u}) {
+    RegSetValueExA(key, "LogPixels", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&dpi), sizeof dpi);
+    SetEnvironmentVariableA("ZUMIBO_TEST_DPI", std::to_string(dpi).c_str());
+    std::string command = "\"" + ModuleFileName() + "\" --gtest_filter=ComputeTest.EveryLabelFitsItsControlInEveryState";
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION child = {};
+    DWORD code = 1;
+    if (CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &child)) {
+      WaitForSingleObject(child.hProcess, 120000);
+      GetExitCodeProcess(child.hProcess, &code);
+      CloseHandle(child.hThread);
+      CloseHandle(child.hProcess);
+    }
+    EXPECT_EQ(code, 0u) << "at " << dpi << " DPI";
+  }
+  SetEnvironmentVariableA("ZUMIBO_TEST_DPI", nullptr);
+  if (hadPrevious) RegSetValueExA(key, "LogPixels", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&previous), size);
+  else RegDeleteValueA(key, "LogPixels");
+  RegCloseKey(key);
 }
