@@ -202,62 +202,68 @@ int CListCtrl::ClientWidth() const {
   return client.right;
 }
 
-void CListCtrl::FitColumns(const ColumnCandidates& candidates) const {
+std::vector<int> CListCtrl::MeasureInTwin(const ColumnCandidates& candidates) const {
   const int columns = candidates.Columns();
-  if (columns == 0) return;
   std::vector<int> widths(static_cast<std::size_t>(columns), 0);
-  if (HWND twin = Twin()) {
-    std::size_t rows = 0;
-    for (int c = 0; c < columns; ++c) rows = std::max(rows, candidates.Texts(c).size());
-    for (std::size_t r = 0; r < rows; ++r) {
+  HWND twin = Twin();
+  if (!twin) return widths;
+  std::size_t rows = 0;
+  for (int c = 0; c < columns; ++c) rows = std::max(rows, candidates.Texts(c).size());
+  for (std::size_t r = 0; r < rows; ++r) {
+    for (int c = 0; c < columns; ++c) {
+      std::string text = r < candidates.Texts(c).size() ? candidates.Texts(c)[r] : std::string();
       LVITEMA item = {};
       item.mask = LVIF_TEXT;
       item.iItem = static_cast<int>(r);
-      std::string first = r < candidates.Texts(0).size() ? candidates.Texts(0)[r] : std::string();
-      item.pszText = first.data();
-      SendMessageA(twin, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item));
-      for (int c = 1; c < columns; ++c) {
-        std::string text = r < candidates.Texts(c).size() ? candidates.Texts(c)[r] : std::string();
-        LVITEMA sub = {};
-        sub.iSubItem = c;
-        sub.pszText = text.data();
-        SendMessageA(twin, LVM_SETITEMTEXTA, r, reinterpret_cast<LPARAM>(&sub));
-      }
+      item.iSubItem = c;
+      item.pszText = text.data();
+      SendMessageA(twin, c == 0 ? LVM_INSERTITEMA : LVM_SETITEMTEXTA, r, reinterpret_cast<LPARAM>(&item));
     }
-    for (int c = 0; c < columns; ++c) {
-      SendMessageA(twin, LVM_SETCOLUMNWIDTH, c, MAKELPARAM(LVSCW_AUTOSIZE_USEHEADER, 0));
-      widths[c] = static_cast<int>(SendMessageA(twin, LVM_GETCOLUMNWIDTH, c, 0));
-    }
-    SendMessageA(twin, LVM_DELETEALLITEMS, 0, 0);
   }
+  for (int c = 0; c < columns; ++c) {
+    SendMessageA(twin, LVM_SETCOLUMNWIDTH, c, MAKELPARAM(LVSCW_AUTOSIZE_USEHEADER, 0));
+    widths[c] = static_cast<int>(SendMessageA(twin, LVM_GETCOLUMNWIDTH, c, 0));
+  }
+  SendMessageA(twin, LVM_DELETEALLITEMS, 0, 0);
+  return widths;
+}
+
+void CListCtrl::WidenToHeadings(std::vector<int>& widths) const {
   HWND header = reinterpret_cast<HWND>(Send(LVM_GETHEADER));
-  if (HDC dc = header ? GetDC(header) : nullptr) {
-    HGDIOBJ oldFont = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageA(header, WM_GETFONT, 0, 0)));
-    const UINT dpi = DpiOf(m_hWnd);
-    for (int c = 0; c < columns; ++c) {
-      const std::string heading = HeadingOf(header, c);
-      SIZE extent = {};
-      GetTextExtentPoint32A(dc, heading.c_str(), static_cast<int>(heading.size()), &extent);
-      // The header's text margins.
-      widths[c] = std::max(widths[c], static_cast<int>(extent.cx) + 4 * MetricForDpi(SM_CXEDGE, dpi) + Scaled(8, dpi));
-    }
-    SelectObject(dc, oldFont);
-    ReleaseDC(header, dc);
+  HDC dc = header ? GetDC(header) : nullptr;
+  if (!dc) return;
+  HGDIOBJ oldFont = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageA(header, WM_GETFONT, 0, 0)));
+  const UINT dpi = DpiOf(m_hWnd);
+  for (std::size_t c = 0; c < widths.size(); ++c) {
+    const std::string heading = HeadingOf(header, static_cast<int>(c));
+    SIZE extent = {};
+    GetTextExtentPoint32A(dc, heading.c_str(), static_cast<int>(heading.size()), &extent);
+    // The header's text margins.
+    widths[c] = std::max(widths[c], static_cast<int>(extent.cx) + 4 * MetricForDpi(SM_CXEDGE, dpi) + Scaled(8, dpi));
   }
+  SelectObject(dc, oldFont);
+  ReleaseDC(header, dc);
+}
+
+void CListCtrl::FitColumns(const ColumnCandidates& candidates) const {
+  std::vector<int> widths = MeasureInTwin(candidates);
+  if (widths.empty()) return;
+  WidenToHeadings(widths);
+  const int last = static_cast<int>(widths.size()) - 1;
   int others = 0;
-  for (int c = 0; c + 1 < columns; ++c) {
+  for (int c = 0; c < last; ++c) {
     SetColumnWidth(c, widths[c]);
     others += widths[c];
   }
   // The last column fills what the others leave of the client area. That width depends on the
   // vertical scroll bar, which depends on the horizontal one and so on the columns: the list
   // settles within a few rounds.
-  int last = widths[columns - 1];
-  SetColumnWidth(columns - 1, last);
+  int width = widths[last];
+  SetColumnWidth(last, width);
   for (int round = 0; round < 4; ++round) {
-    const int fill = std::max(widths[columns - 1], ClientWidth() - others);
-    if (fill == last) break;
-    last = fill;
-    SetColumnWidth(columns - 1, last);
+    const int fill = std::max(widths[last], ClientWidth() - others);
+    if (fill == width) break;
+    width = fill;
+    SetColumnWidth(last, width);
   }
 }

@@ -69,6 +69,10 @@ class CListCtrl : public CWnd {
 
  private:
   HWND Twin() const;
+  /// Each column's width to fit its header and the candidates, as the twin's list-view sizes it.
+  std::vector<int> MeasureInTwin(const ColumnCandidates& candidates) const;
+  /// No narrower than the headings need in the header's font.
+  void WidenToHeadings(std::vector<int>& widths) const;
   int ClientWidth() const;
   mutable HWND m_twin = nullptr;
 };

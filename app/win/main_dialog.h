@@ -4,6 +4,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "app/settings.h"
 #include "files/file_entry.h"
@@ -12,6 +13,7 @@
 #include "framework/controls.h"
 #include "framework/dialog.h"
 #include "handoff/win/static_target.h"
+#include "search/plan.h"
 #include "search/win/cancel_dialog.h"
 
 /// The program's one window: the file list, the capacity and its presets, GO, the result list
@@ -74,6 +76,15 @@ class CMainDialog : public CDialog, public CFileListOwner {
   void OnExit();
   void OnPreviousValue();
   void OnCompute();
+  /// GO's steps: the result entries held aside as pinned (returns their total), the sizes of
+  /// the file list, the refusals, the progress dialog centred on the window, the initial
+  /// solution, and the candidates handed to a new worker.
+  std::int64_t SetResultAside();
+  static std::vector<std::int64_t> SourceSizes();
+  bool AcceptPlan(const SearchPlan& plan, std::int64_t capacity);
+  void OpenProgress(std::int64_t remaining);
+  void TakeInitialSolution(const SearchPlan& plan);
+  void StartWorker(const SearchPlan& plan);
   void OnCapacityChange();
   void OnMoveToFiles();
   void OnMoveToResults();

@@ -177,20 +177,22 @@ bool CFilesListCtrl::OnPaint() {
   PAINTSTRUCT ps;
   HDC dc = BeginPaint(m_hWnd, &ps);
   RECT client;
-  if (!dc || !GetClientRect(m_hWnd, &client)) {
-    if (dc) EndPaint(m_hWnd, &ps);
-    return true;
+  if (dc && GetClientRect(m_hWnd, &client)) {
+    const auto px = [&](int pixels) { return Scaled(pixels, m_dpi); };
+    const RECT inner = {px(32), px(48), client.right - px(32), client.bottom - px(32)};
+    DrawPanels(dc, {px(16), px(32), client.right - px(16), client.bottom - px(16)}, inner);
+    DrawRequest(dc, inner);
   }
-  const auto px = [&](int pixels) { return Scaled(pixels, m_dpi); };
-  const int w = client.right, h = client.bottom;
-  const RECT outer = {px(16), px(32), w - px(16), h - px(16)};
-  const RECT inner = {px(32), px(48), w - px(32), h - px(32)};
+  if (dc) EndPaint(m_hWnd, &ps);
+  return true;
+}
+
+void CFilesListCtrl::DrawPanels(HDC dc, const RECT& outer, const RECT& inner) const {
   // An edge as wide as one pixel at 96 DPI: as many one-pixel frames, each inside the last.
   const auto drawEdge = [&](const RECT& r, HPEN topLeft, HPEN bottomRight) {
-    for (int i = 0; i < px(1); ++i)
+    for (int i = 0; i < Scaled(1, m_dpi); ++i)
       DrawEdgeLines(dc, {r.left + i, r.top + i, r.right - i, r.bottom - i}, topLeft, bottomRight);
   };
-
   HBRUSH face = CreateSolidBrush(GetSysColor(COLOR_BTNFACE));
   HPEN highlight = CreatePen(PS_SOLID, 1, GetSysColor(COLOR_BTNHIGHLIGHT));
   HPEN shadow = CreatePen(PS_SOLID, 1, GetSysColor(COLOR_BTNSHADOW));
@@ -212,9 +214,11 @@ bool CFilesListCtrl::OnPaint() {
   if (tile) DeleteObject(tile);
   DeleteObject(highlight);
   DeleteObject(shadow);
+}
 
+void CFilesListCtrl::DrawRequest(HDC dc, const RECT& inner) const {
   SetBkMode(dc, TRANSPARENT);
-  HFONT font = CreateFontA(px(20), 0, 0, 0, 1000, FALSE, FALSE, FALSE, SHIFTJIS_CHARSET, OUT_DEFAULT_PRECIS,
+  HFONT font = CreateFontA(Scaled(20, m_dpi), 0, 0, 0, 1000, FALSE, FALSE, FALSE, SHIFTJIS_CHARSET, OUT_DEFAULT_PRECIS,
                            CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH, "MS UI GOTHIC");
   HGDIOBJ oldFont = SelectObject(dc, font);
   RECT text = inner;
@@ -222,6 +226,4 @@ bool CFilesListCtrl::OnPaint() {
             DT_CENTER | DT_VCENTER | DT_SINGLELINE);
   SelectObject(dc, oldFont);
   DeleteObject(font);
-  EndPaint(m_hWnd, &ps);
-  return true;
 }

@@ -74,6 +74,10 @@ class CFilesListCtrl : public CFileRowsList {
   void OnDropFiles(HDROP drop);
   /// The drop prompt, while the list is empty.
   bool OnPaint();
+  /// The prompt's raised outer panel and sunken, patterned inner panel.
+  void DrawPanels(HDC dc, const RECT& outer, const RECT& inner) const;
+  /// The request to drop files, centred in the inner panel.
+  void DrawRequest(HDC dc, const RECT& inner) const;
 
   UINT m_dpi = USER_DEFAULT_SCREEN_DPI;
 };
