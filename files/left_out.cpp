@@ -55,8 +55,9 @@ std::string LeftOutPaths::Notice() const {
     text += "ほか" + FormatNumber(static_cast<std::int64_t>(m_count - m_shown.size()), true) + "個\n";
   // Such names are legal (é, 한, 😀, the wave dash 〜 of names made on a Mac): only this
   // program cannot hold them.
-  text += "\nこのプログラムは Shift_JIS で書ける名前だけを扱います。名前を変えるか、短いパスの場所に移すと"
-          "一覧に入れられます。名前を変えられないファイルは zumibo-fit で計画できます。"
-          "詳しくはヘルプをご覧ください。";
+  text +=
+      "\nこのプログラムは Shift_JIS で書ける名前だけを扱います。名前を変えるか、短いパスの場所に移すと"
+      "一覧に入れられます。名前を変えられないファイルは zumibo-fit で計画できます。"
+      "詳しくはヘルプをご覧ください。";
   return text;
 }

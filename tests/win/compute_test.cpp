@@ -779,7 +779,8 @@ TEST(LabelsAtOtherDpis, EveryLabelFitsItsControlAt144And192Dpi) {
   for (DWORD dpi : {144u, 192u}) {
     RegSetValueExA(key, "LogPixels", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&dpi), sizeof dpi);
     SetEnvironmentVariableA("ZUMIBO_TEST_DPI", std::to_string(dpi).c_str());
-    std::string command = "\"" + ModuleFileName() + "\" --gtest_filter=ComputeTest.EveryLabelFitsItsControlInEveryState";
+    std::string command =
+        "\"" + ModuleFileName() + "\" --gtest_filter=ComputeTest.EveryLabelFitsItsControlInEveryState";
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION child = {};
