@@ -52,6 +52,58 @@ void PressKey(WORD key, bool alt = false) {
   SendInput(n, keys, sizeof(INPUT));
 }
 
+// What the dialog's thread has taken from its queue, seen by a hook on its GetMessage and
+// PeekMessage: the key-ups of the keys pressed, and markers posted after other messages. A key has
+// been handled once its key-up is taken (the key-down came first); a posted message once a marker
+// posted after it is.
+class QueueWatch {
+ public:
+  QueueWatch() : m_hook(SetWindowsHookExA(WH_GETMESSAGE, Seen, nullptr, GetCurrentThreadId())) {}
+  ~QueueWatch() { UnhookWindowsHookEx(m_hook); }
+  QueueWatch(const QueueWatch&) = delete;
+  QueueWatch& operator=(const QueueWatch&) = delete;
+  /// From another thread: presses the key as PressKey does and waits until it has been handled.
+  static bool Press(WORD key, bool alt = false) {
+    const int before = s_keyUps;
+    PressKey(key, alt);
+    return WaitUntil([&] { return s_keyUps >= before + (alt ? 2 : 1); });
+  }
+  /// From another thread: waits until what was posted to `window` before has been handled.
+  static bool Settle(HWND window) {
+    const int before = s_markers;
+    PostMessageA(window, kMarker, 0, 0);
+    return WaitUntil([&] { return s_markers > before; });
+  }
+  template <typename Done>
+  static bool WaitUntil(Done done, DWORD ms = 5000) {
+    const DWORD start = GetTickCount();
+    while (!done()) {
+      if (GetTickCount() - start > ms) return false;
+      Sleep(1);
+    }
+    return true;
+  }
+
+ private:
+  static constexpr UINT kMarker = WM_APP + 77;
+  static LRESULT CALLBACK Seen(int code, WPARAM w, LPARAM l) {
+    const auto* msg = reinterpret_cast<const MSG*>(l);
+    if (code == HC_ACTION && w == PM_REMOVE) {
+      if (msg->message == WM_KEYUP || msg->message == WM_SYSKEYUP) ++s_keyUps;
+      if (msg->message == kMarker) ++s_markers;
+    }
+    return CallNextHookEx(nullptr, code, w, l);
+  }
+  static inline std::atomic<int> s_keyUps{0}, s_markers{0};
+  HHOOK m_hook;
+};
+
+// Brings a window to the front and waits until it is there.
+bool BringToFront(HWND window) {
+  SetForegroundWindow(window);
+  return QueueWatch::WaitUntil([&] { return GetForegroundWindow() == window; });
+}
+
 class ComputeTest : public MainDialogTest {
  protected:
   void TearDown() override {
@@ -356,6 +408,7 @@ TEST_F(ComputeTest, EscInTheProgressDialogStopsTheSearchThroughTheProgramsOwnLoo
   SetThreadStarter(StartHeld);
   Answer({IDYES});
   m_dialog = std::make_unique<CMainDialog>();
+  QueueWatch watch;
   std::atomic<bool> running{false}, stopped{false}, ended{false};
   std::thread hand([&] {
     for (int i = 0; i < 500 && !IsWindowVisible(m_dialog->GetSafeHwnd()); ++i) Sleep(10);
@@ -364,9 +417,8 @@ TEST_F(ComputeTest, EscInTheProgressDialogStopsTheSearchThroughTheProgramsOwnLoo
     Press(IDC_COMPUTE);
     const HWND progress = Progress();
     running = progress != nullptr && !IsWindowEnabled(Dlg());
-    SetForegroundWindow(progress);
-    Sleep(200);
-    PressKey(VK_ESCAPE);
+    BringToFront(progress);
+    QueueWatch::Press(VK_ESCAPE);
     for (int i = 0; i < 300 && !g_stopSearch.load(); ++i) Sleep(10);
     stopped = g_stopSearch.load() == 1;
     Release();
@@ -396,6 +448,8 @@ TEST_F(ComputeTest, NoKeyDuringASearchClosesAWindowItNeeds) {
   }
   SetThreadStarter(StartHeld);
   m_dialog = std::make_unique<CMainDialog>();
+  QueueWatch watch;
+  const DWORD uiThread = GetCurrentThreadId();
   std::vector<std::string> seen;
   const auto waitFor = [](auto done) {
     for (int i = 0; i < 500 && !done(); ++i) Sleep(10);
@@ -415,14 +469,18 @@ TEST_F(ComputeTest, NoKeyDuringASearchClosesAWindowItNeeds) {
       seen.push_back(state);
     };
     const auto press = [&](const std::string& what, HWND to, WORD key, bool alt = false) {
-      SetForegroundWindow(to);
-      Sleep(50);
-      PressKey(key, alt);
-      if (alt && key == VK_SPACE) {  // the system menu, and its Close item
-        Sleep(200);
-        PressKey('C');
+      BringToFront(to);
+      QueueWatch::Press(key, alt);
+      if (alt && key == VK_SPACE) {  // the system menu (a disabled window opens none), and its Close item
+        QueueWatch::WaitUntil([&] {
+          if (!IsWindowEnabled(to)) return true;
+          GUITHREADINFO gui = {};
+          gui.cbSize = sizeof gui;
+          return GetGUIThreadInfo(uiThread, &gui) && (gui.flags & GUI_INMENUMODE);
+        });
+        QueueWatch::Press('C');
       }
-      Sleep(150);
+      QueueWatch::Settle(Dlg());  // and what the key posted
       look(what);
     };
     waitFor([&] { return IsWindowVisible(m_dialog->GetSafeHwnd()) != FALSE; });
@@ -431,9 +489,8 @@ TEST_F(ComputeTest, NoKeyDuringASearchClosesAWindowItNeeds) {
     PostMessageA(Dlg(), WM_COMMAND, MAKEWPARAM(IDC_COMPUTE, BN_CLICKED), 0);
     if (!waitFor([&] { return find("計算するぞ～") != nullptr; })) return;
     // Yes, and Enter once too often: the progress dialog has it.
-    SetForegroundWindow(find("計算するぞ～"));
-    Sleep(50);
-    PressKey(VK_RETURN);
+    BringToFront(find("計算するぞ～"));
+    QueueWatch::Press(VK_RETURN);
     if (!waitFor([&] { return (progress = Progress()) != nullptr; })) return;
     press("Enter", progress, VK_RETURN);
     press("Space", progress, VK_SPACE);
@@ -452,7 +509,7 @@ TEST_F(ComputeTest, NoKeyDuringASearchClosesAWindowItNeeds) {
     press("box Esc", find(AppTitle()), VK_ESCAPE);
     // Another program asks for the About box meanwhile: it waits, as the commands do.
     PostMessageA(Dlg(), WM_SYSCOMMAND, IDM_ABOUTBOX, 0);
-    Sleep(150);
+    QueueWatch::Settle(Dlg());
     look("About asked for");
     Release();
     waitFor([&] { return Progress() == nullptr && IsWindowEnabled(Dlg()); });
@@ -505,10 +562,12 @@ TEST_F(ComputeTest, NoKeyDuringASearchClosesAWindowItNeeds) {
 
 namespace {
 // Starts the worker as usual and keeps a handle, to see when it has ended.
-HANDLE g_watchedThread = nullptr;
+std::atomic<HANDLE> g_watchedThread{nullptr};
 HANDLE StartWatched(LPTHREAD_START_ROUTINE routine, LPVOID argument) {
   HANDLE thread = CreateThread(nullptr, 0, routine, argument, 0, nullptr);
-  DuplicateHandle(GetCurrentProcess(), thread, GetCurrentProcess(), &g_watchedThread, 0, FALSE, DUPLICATE_SAME_ACCESS);
+  HANDLE duplicate = nullptr;
+  DuplicateHandle(GetCurrentProcess(), thread, GetCurrentProcess(), &duplicate, 0, FALSE, DUPLICATE_SAME_ACCESS);
+  g_watchedThread = duplicate;
   return thread;
 }
 }  // namespace
@@ -525,8 +584,7 @@ TEST_F(ComputeTest, AQuitMessageDuringASearchStopsTheWorkerBeforeItsDataGoes) {
     Drop(paths);
     SetText(IDC_CAPACITY, std::to_string(kEndlessCapacity));
     PostMessageA(Dlg(), WM_COMMAND, MAKEWPARAM(IDC_COMPUTE, BN_CLICKED), 0);
-    for (int i = 0; i < 500 && !Progress(); ++i) Sleep(10);
-    Sleep(300);
+    QueueWatch::WaitUntil([&] { return IsWindowVisible(Progress()) && g_watchedThread.load(); });
     running = Progress() != nullptr && WaitForSingleObject(g_watchedThread, 0) == WAIT_TIMEOUT;
     PostThreadMessageA(self, WM_QUIT, 0, 0);
   });
