@@ -72,3 +72,8 @@ zumibo_defaults(zumibo_win_bench)
 add_executable(zumibo_demo scripts/win/demo_driver.cpp tests/win/screen.cpp)
 target_link_libraries(zumibo_demo PRIVATE gdi32)
 zumibo_defaults(zumibo_demo)
+
+# Checks the real program from another process (scripts/outside-checks).
+add_executable(zumibo_outside_checks scripts/win/outside_checks.cpp tests/win/screen.cpp)
+target_link_libraries(zumibo_outside_checks PRIVATE gdi32)
+zumibo_defaults(zumibo_outside_checks)
