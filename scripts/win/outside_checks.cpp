@@ -49,14 +49,7 @@ void Check(bool ok, const std::string& what) {
   if (!ok) ++g_failures;
 }
 
-HWND FindOwnWindow(const char* caption) {
-  for (HWND w = FindWindowA(nullptr, caption); w; w = FindWindowExA(nullptr, w, nullptr, caption)) {
-    DWORD pid = 0;
-    GetWindowThreadProcessId(w, &pid);
-    if (pid == g_pid && IsWindowVisible(w)) return w;
-  }
-  return nullptr;
-}
+HWND FindOwnWindow(const char* caption) { return FindProcessWindow(g_pid, caption); }
 
 std::string Text(HWND w) {
   char buffer[512] = "";
@@ -168,13 +161,8 @@ int main(int argc, char** argv) {
     return 2;
   }
   const std::string exe = argv[1], fixture = argv[2], pictures = argv[3];
-  const std::string dir = exe.substr(0, exe.rfind('\\'));
-  STARTUPINFOA si = {};
-  si.cb = sizeof si;
   PROCESS_INFORMATION pi = {};
-  std::string commandLine = "\"" + exe + "\"";
-  if (!CreateProcessA(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, dir.c_str(), &si, &pi))
-    return 2;
+  if (!StartInItsFolder(exe, pi)) return 2;
   g_pid = pi.dwProcessId;
   g_process = pi.hProcess;
   HWND main = nullptr;

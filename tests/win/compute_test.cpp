@@ -122,6 +122,15 @@ class ComputeTest : public MainDialogTest {
     }
     Drop(paths);
   }
+  // Files of 9, 8, 7 and 6 bytes and GO for 15, answered Yes, with the worker held back.
+  void StartHeldSearch() {
+    Open(nullptr);
+    DropSizes({9, 8, 7, 6});
+    SetText(IDC_CAPACITY, "15");
+    SetThreadStarter(StartHeld);
+    Answer({IDYES});
+    Press(IDC_COMPUTE);
+  }
   // GO with the capacity and maximum count, answering Yes; waits for the end.
   void Compute(const std::string& capacity, const std::string& maxCount = "") {
     SetText(IDC_CAPACITY, capacity);
@@ -641,12 +650,7 @@ TEST_F(ComputeTest, AfterASearchTheMainWindowIsActiveWithNoRowSelected) {
 }
 
 TEST_F(ComputeTest, NothingTouchesTheFileSetsWhileASearchRuns) {
-  Open(nullptr);
-  DropSizes({9, 8, 7, 6});
-  SetText(IDC_CAPACITY, "15");
-  SetThreadStarter(StartHeld);
-  Answer({IDYES});
-  Press(IDC_COMPUTE);
+  StartHeldSearch();
   ASSERT_TRUE(m_dialog->Computing());
   const std::vector<Row> files = Rows(IDC_FILE_LIST);
   const int sources = g_sourceSet.GetCount(), results = g_resultSet.GetCount();
@@ -677,12 +681,7 @@ TEST_F(ComputeTest, NothingTouchesTheFileSetsWhileASearchRuns) {
 }
 
 TEST_F(ComputeTest, NoResultIsShownBesideACapacityItWasNotComputedFor) {
-  Open(nullptr);
-  DropSizes({9, 8, 7, 6});
-  SetText(IDC_CAPACITY, "15");
-  SetThreadStarter(StartHeld);
-  Answer({IDYES});
-  Press(IDC_COMPUTE);
+  StartHeldSearch();
   ASSERT_TRUE(m_dialog->Computing());
   // What the last drag handed over, if anything: a press on the hidden target must not read the
   // result set that the worker writes.
