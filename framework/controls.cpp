@@ -249,19 +249,24 @@ void CListCtrl::FitColumns(const ColumnCandidates& candidates) const {
   std::vector<int> widths = MeasureInTwin(candidates);
   if (widths.empty()) return;
   WidenToHeadings(widths);
-  const int last = static_cast<int>(widths.size()) - 1;
+  for (std::size_t c = 0; c + 1 < widths.size(); ++c) SetColumnWidth(static_cast<int>(c), widths[c]);
+  m_lastColumnFit = widths.back();
+  SetColumnWidth(static_cast<int>(widths.size()) - 1, m_lastColumnFit);
+  FillLastColumn();
+}
+
+// The last column fills what the others leave of the client area. That width depends on the
+// vertical scroll bar, which depends on the horizontal one and so on the columns: the list
+// settles within a few rounds.
+void CListCtrl::FillLastColumn() const {
+  HWND header = reinterpret_cast<HWND>(Send(LVM_GETHEADER));
+  const int last = static_cast<int>(SendMessageA(header, HDM_GETITEMCOUNT, 0, 0)) - 1;
+  if (last < 0) return;
   int others = 0;
-  for (int c = 0; c < last; ++c) {
-    SetColumnWidth(c, widths[c]);
-    others += widths[c];
-  }
-  // The last column fills what the others leave of the client area. That width depends on the
-  // vertical scroll bar, which depends on the horizontal one and so on the columns: the list
-  // settles within a few rounds.
-  int width = widths[last];
-  SetColumnWidth(last, width);
+  for (int c = 0; c < last; ++c) others += static_cast<int>(Send(LVM_GETCOLUMNWIDTH, c));
+  int width = static_cast<int>(Send(LVM_GETCOLUMNWIDTH, last));
   for (int round = 0; round < 4; ++round) {
-    const int fill = std::max(widths[last], ClientWidth() - others);
+    const int fill = std::max(m_lastColumnFit, ClientWidth() - others);
     if (fill == width) break;
     width = fill;
     SetColumnWidth(last, width);

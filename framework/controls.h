@@ -66,6 +66,9 @@ class CListCtrl : public CWnd {
   /// to its width whenever their contents fit. The list must redraw meanwhile (WM_SETREDRAW), or
   /// its scroll bars would not follow.
   void FitColumns(const ColumnCandidates& candidates) const;
+  /// The last column as wide as its contents need or as the room the others leave, whichever is
+  /// wider: after the list's width changed.
+  void FillLastColumn() const;
 
  private:
   HWND Twin() const;
@@ -75,6 +78,7 @@ class CListCtrl : public CWnd {
   void WidenToHeadings(std::vector<int>& widths) const;
   int ClientWidth() const;
   mutable HWND m_twin = nullptr;
+  mutable int m_lastColumnFit = 0;  ///< what the last column's header and contents need
 };
 
 class CEdit : public CWnd {};

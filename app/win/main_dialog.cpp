@@ -226,13 +226,14 @@ void CMainDialog::OnSize(UINT type, SIZE client) {
 }
 
 void CMainDialog::LayOut(int cx, int cy) {
-  HWND fileList = Item(IDC_FILE_LIST), resultList = Item(IDC_RESULT_LIST);
-  if (!m_hWnd || !fileList || !resultList) return;
-  for (HWND list : {fileList, resultList}) {
+  if (!m_hWnd || !m_fileList.GetSafeHwnd() || !m_resultList.GetSafeHwnd()) return;
+  for (const CFileRowsList* list :
+       {static_cast<const CFileRowsList*>(&m_fileList), static_cast<const CFileRowsList*>(&m_resultList)}) {
     RECT r;
-    if (!GetWindowRect(list, &r)) continue;
-    SetWindowPos(list, nullptr, 0, 0, cx - Scaled(kListMargin), r.bottom - r.top, SWP_NOMOVE | SWP_NOZORDER);
-    RedrawWindow(list, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
+    if (!GetWindowRect(*list, &r)) continue;
+    SetWindowPos(*list, nullptr, 0, 0, cx - Scaled(kListMargin), r.bottom - r.top, SWP_NOMOVE | SWP_NOZORDER);
+    list->FillLastColumn();  // the columns still add up to the list's width
+    RedrawWindow(*list, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
   }
   RECT r;
   if (HWND exit = Item(IDOK); exit && GetWindowRect(exit, &r)) {

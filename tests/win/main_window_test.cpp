@@ -243,6 +243,11 @@ TEST_F(MainDialogTest, LayoutFollowsTheWidthOnly) {
     const RECT files = ClientRectOf(Dlg(), Item(IDC_FILE_LIST)), results = ClientRectOf(Dlg(), Item(IDC_RESULT_LIST));
     EXPECT_EQ(files.right - files.left, cx - px(24));
     EXPECT_EQ(results.right - results.left, cx - px(24));
+    for (int id : {IDC_FILE_LIST, IDC_RESULT_LIST}) {  // and their columns still fill them
+      RECT inside;
+      GetClientRect(Item(id), &inside);
+      EXPECT_EQ(ColumnWidth(id, 0) + ColumnWidth(id, 1) + ColumnWidth(id, 2), inside.right) << id;
+    }
     const RECT exit = ClientRectOf(Dlg(), Item(IDOK));
     EXPECT_EQ(client.right - exit.right, px(12));
     EXPECT_EQ(client.bottom - exit.bottom, px(12));
