@@ -63,8 +63,8 @@ class CListCtrl : public CWnd {
   /// hidden twin of this list, instead of every row. Never narrower than the heading needs
   /// (some list-view versions measure headings short). The last column also fills the rest of
   /// the client area as this list has it, with or without its scroll bars, so the columns add up
-  /// to its width whenever their contents fit. The list must redraw meanwhile (WM_SETREDRAW), or
-  /// its scroll bars would not follow.
+  /// to its width whenever their contents fit; while the list does not redraw (WM_SETREDRAW) its
+  /// scroll bars do not follow its rows, and FillLastColumn is due once it does again.
   void FitColumns(const ColumnCandidates& candidates) const;
   /// The last column as wide as its contents need or as the room the others leave, whichever is
   /// wider: after the list's width changed.

@@ -21,10 +21,11 @@ std::int64_t CFileRowsList::ShowRows(FileSet& set) {
   SetRedraw(false);
   DeleteAllItems();  // no row selected or focused, and the list scrolled to its top
   SetItemCountEx(static_cast<int>(m_rows.size()));
-  // The scroll bars follow the new rows only while the list redraws; the last column is fitted
-  // to the room they leave.
-  SetRedraw(true);
   FitRows();
+  // The scroll bars follow the new rows only while the list redraws: the last column fills the
+  // room they leave once it does.
+  SetRedraw(true);
+  FillLastColumn();
   InvalidateRect(m_hWnd, nullptr, TRUE);
   return total;
 }
