@@ -161,6 +161,9 @@ TEST_F(MainDialogTest, DropsFilesAndFoldersLargestFirst) {
   EXPECT_EQ(Text(IDC_FILE_COUNT), "6個");
   EXPECT_EQ(Text(IDC_FILE_TOTAL), "5,369,944,207バイト");
   for (int c = 0; c < 3; ++c) EXPECT_GT(ColumnWidth(IDC_FILE_LIST, c), 30) << c;
+  // Typing a name's first letter selects its row, as in any list.
+  SendMessageA(Item(IDC_FILE_LIST), WM_CHAR, 'z', 1);  // once, as the keyboard sends it
+  EXPECT_EQ(SendMessageA(Item(IDC_FILE_LIST), LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED), 5);
 
   // An empty folder alone adds nothing but still refreshes.
   Drop({d + "\\empty"});
