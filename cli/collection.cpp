@@ -5,6 +5,8 @@
 #include <string>
 #include <unordered_map>
 
+#include "files/standard_order.h"
+
 namespace {
 
 std::uint32_t HashText(std::string_view text) {
@@ -126,8 +128,7 @@ std::size_t Collection::Finish(bool uniqueOnDisc) {
   std::vector<std::pair<std::int64_t, std::uint32_t>> order(m_files.size());
   for (std::uint32_t f = 0; f < m_files.size(); ++f) order[f] = {m_files[f].size, f};
   std::sort(order.begin(), order.end(), [&](const auto& a, const auto& b) {
-    if (a.first != b.first) return a.first > b.first;
-    return source(first[a.second]) < source(first[b.second]);
+    return BeforeInStandardOrder(a.first, source(first[a.second]), b.first, source(first[b.second]));
   });
   std::vector<std::uint32_t> rank(m_files.size());
   std::vector<Candidate> files(m_files.size());
