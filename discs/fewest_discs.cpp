@@ -27,16 +27,15 @@ class Planner {
     Keep(FirstFitDecreasing(m_items, m_files, m_rules));
     if (m_firstFitOnly) return Done();
     Keep(InPathOrder(m_items, paths, m_files, m_rules));
-    // Without records, nothing needs mending: the search has the time to itself.
+    // Without records, nothing needs mending: the search has the time to itself. With them, half
+    // of it, and the rest once the discs that can be emptied are.
     Search(0, m_rules.onDisc ? 0.5 : 1.0);
+    Empty();
     if (m_rules.onDisc && !Settled()) {
       std::int64_t folders = 0;
       for (const Disc& d : m_plan.discs) folders += d.folders;
-      Search(folders / static_cast<std::int64_t>(m_plan.discs.size()), 0.6);
-    }
-    if (Running()) {
-      StopAfter limit(m_stop, Left());
-      Keep(Emptied(m_plan.discs, m_items, m_itemOf, m_files, m_rules, m_plan.lowerBound, m_stop));
+      Search(folders / static_cast<std::int64_t>(m_plan.discs.size()), 1.0);
+      Empty();
     }
     return Done();
   }
@@ -68,6 +67,13 @@ class Planner {
     if (m_progress) m_progress(m_plan.lowerBound, m_plan.discs.size());
   }
 
+  // Discs emptied into the others, each held against its own folders.
+  void Empty() {
+    if (!Running()) return;
+    StopAfter limit(m_stop, Left());
+    Keep(Emptied(m_plan.discs, m_items, m_itemOf, m_files, m_rules, m_plan.lowerBound, m_stop));
+  }
+
   // The search for fewer discs over the items' weights, with `reserve` set aside on each disc for
   // folders, for `share` of the time left; its plan mended disc by disc. Only its bound with
   // nothing set aside holds for the discs as they are.
@@ -75,8 +81,9 @@ class Planner {
     if (!Running()) return;
     DiscPlan plan;
     {
-      StopAfter limit(m_stop, Left() * share);
-      plan = PlanDiscs(m_weights, DataRoom(m_rules, reserve), m_rules.maxFiles, m_stop);
+      const double seconds = Left() * share;
+      StopAfter limit(m_stop, seconds);
+      plan = PlanDiscs(m_weights, DataRoom(m_rules, reserve), m_rules.maxFiles, m_stop, seconds);
     }
     if (reserve == 0) m_plan.lowerBound = std::max(m_plan.lowerBound, plan.lowerBound);
     DiscList discs;

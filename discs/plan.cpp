@@ -1,6 +1,9 @@
 #include "discs/plan.h"
 
 #include <algorithm>
+#include <chrono>
+#include <climits>
+#include <functional>
 #include <set>
 #include <utility>
 
@@ -8,6 +11,7 @@
 #include "discs/diving.h"
 #include "discs/relaxation.h"
 #include "discs/repacking.h"
+#include "discs/stop_after.h"
 #include "search/byte_count.h"
 #include "search/disc_fit.h"
 
@@ -23,6 +27,8 @@ constexpr long long kNodesPerMove = 20;
 // The linear relaxation is solved for up to this many items, with a budget of knapsack nodes
 // for each turn until it ends.
 constexpr std::size_t kRelaxedItems = 400;
+// Past that many items, groups of about this many are planned apart first.
+constexpr std::size_t kDealtItems = 200;
 constexpr long long kRelaxNodesPerMove = 10'000;
 
 }  // namespace
@@ -78,8 +84,39 @@ DiscList DiscByDisc(Span<const std::int64_t> sizes, std::int64_t capacity, const
   return discs;
 }
 
+DiscList Dealt(Span<const std::int64_t> sizes, std::int64_t capacity, int maxPerDisc, double seconds,
+               const std::atomic<std::uint8_t>& stop) {
+  // Groups of about kDealtItems, item i to group i mod k: each group has the sizes of the whole.
+  const std::size_t groups = (sizes.size() + kDealtItems - 1) / kDealtItems;
+  DiscList discs;
+  const auto start = std::chrono::steady_clock::now();
+  for (std::size_t g = 0; g < groups; ++g) {
+    if (stop.load(std::memory_order_relaxed)) return {};
+    std::vector<int> members;
+    std::vector<std::int64_t> groupSizes;
+    for (std::size_t i = g; i < sizes.size(); i += groups) {
+      members.push_back(static_cast<int>(i));
+      groupSizes.push_back(sizes[i]);
+    }
+    // Each group its share of the time left; the plan's own stop flag is looked at between them.
+    const double spent = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    std::atomic<std::uint8_t> groupStop{0};
+    DiscPlan plan;
+    {
+      StopAfter limit(groupStop, std::max(1e-3, (seconds - spent) / static_cast<double>(groups - g)));
+      plan = PlanDiscs(groupSizes, capacity, maxPerDisc, groupStop);
+    }
+    for (const std::vector<int>& disc : plan.discs) {
+      discs.emplace_back();
+      for (int i : disc) discs.back().push_back(members[static_cast<std::size_t>(i)]);
+      std::sort(discs.back().begin(), discs.back().end());
+    }
+  }
+  return discs;
+}
+
 DiscPlan PlanDiscs(Span<const std::int64_t> sizes, std::int64_t capacity, int maxPerDisc,
-                   const std::atomic<std::uint8_t>& stop) {
+                   const std::atomic<std::uint8_t>& stop, double seconds) {
   DiscPlan plan;
   std::size_t first = 0;
   while (first < sizes.size() && sizes[first] > capacity) plan.oversized.push_back(static_cast<int>(first++));
@@ -92,6 +129,13 @@ DiscPlan PlanDiscs(Span<const std::int64_t> sizes, std::int64_t capacity, int ma
   plan.lowerBound = reduced.bound;
   DiscList best = BestFitDiscs(items, capacity, maxPerDisc);
   DiscList left = fixed.empty() ? best : BestFitDiscs(restSizes, capacity, maxPerDisc);
+  // More items than the relaxation takes: each group of them dealt out by size is planned
+  // closely, and the groups' discs are a start that repacking then joins.
+  if (seconds > 0 && restSizes.size() > kRelaxedItems &&
+      static_cast<int>(left.size()) > plan.lowerBound - static_cast<int>(fixed.size())) {
+    DiscList dealt = Dealt(restSizes, capacity, maxPerDisc, seconds / 2, stop);
+    if (!dealt.empty() && dealt.size() < left.size()) left = std::move(dealt);
+  }
   if (static_cast<int>(best.size()) > plan.lowerBound && maxPerDisc == kNoFileLimit &&
       static_cast<long long>(items.size()) * plan.lowerBound <= kDiscByDiscLimit) {
     DiscList byDisc = DiscByDisc(items, capacity, stop);

@@ -21,6 +21,13 @@ struct DiscPlan {
 /// Best fit decreasing over sizes in descending order, each at most the capacity.
 DiscList BestFitDiscs(Span<const std::int64_t> sizes, std::int64_t capacity, int maxPerDisc);
 
+/// The items (sizes in descending order) dealt out in size order to groups of a couple of hundred,
+/// each planned by PlanDiscs with its share of `seconds`, their discs put together: for thousands
+/// of items, where the relaxation and the exact search do not reach, a start within a disc or so
+/// a group of the fewest. Empty when the stop flag was set.
+DiscList Dealt(Span<const std::int64_t> sizes, std::int64_t capacity, int maxPerDisc, double seconds,
+               const std::atomic<std::uint8_t>& stop);
+
 /// Fills one disc after another with the exact search, each from the items left, as the window
 /// does disc by disc. Once the stop flag is set the items left are packed best fit.
 DiscList DiscByDisc(Span<const std::int64_t> sizes, std::int64_t capacity, const std::atomic<std::uint8_t>& stop);
@@ -30,6 +37,8 @@ DiscList DiscByDisc(Span<const std::int64_t> sizes, std::int64_t capacity, const
 /// better; then, on the items the reduction leaves, the linear relaxation (whose bound may be
 /// higher and whose rounded solution is a start), a dive over it, repacking into one disc fewer
 /// and bin completion by turns, until a plan reaches the bound, bin completion proves fewer discs
-/// impossible (which raises the bound), or the stop flag is set.
+/// impossible (which raises the bound), or the stop flag is set. Given the `seconds` it may take,
+/// a plan of more items than the relaxation takes starts from the groups dealt out (Dealt), with
+/// half of them.
 DiscPlan PlanDiscs(Span<const std::int64_t> sizes, std::int64_t capacity, int maxPerDisc,
-                   const std::atomic<std::uint8_t>& stop);
+                   const std::atomic<std::uint8_t>& stop, double seconds = 0);
