@@ -13,8 +13,8 @@
 #include "cli/messages.h"
 #include "cli/plan_output.h"
 #include "cli/stopping.h"
-#include "discs/model.h"
 #include "discs/fewest_discs.h"
+#include "discs/model.h"
 #include "search/saturating.h"
 
 namespace {
@@ -83,7 +83,8 @@ void PrintAllJson(const std::vector<Disc>& discs, const Collection& c, const Job
 void PrintAllText(const std::vector<Disc>& discs, const Collection& c, const Job& job, int lower, bool minimum,
                   bool complete) {
   for (std::size_t i = 0; i < discs.size(); ++i) {
-    const std::string heading = (i ? "\ndisc " : "disc ") + std::to_string(i + 1) + " of " + std::to_string(discs.size());
+    const std::string heading =
+        (i ? "\ndisc " : "disc ") + std::to_string(i + 1) + " of " + std::to_string(discs.size());
     PrintDisc(discs[i], c, job, heading.c_str());
   }
   const std::string count =

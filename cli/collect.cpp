@@ -158,8 +158,7 @@ bool WalkPaths(const Options& o, const Job& job, Collection& files) {
   if (n.links) Complain(Plural(n.links, "symbolic link", "symbolic links") + " skipped (-L follows them)");
   if (n.loops) Complain(Plural(n.loops, "link", "links") + " back into a folder above them not followed");
   if (n.special) Complain(Plural(n.special, "device, pipe or socket", "devices, pipes and sockets") + " skipped");
-  if (n.excluded)
-    Complain(Plural(n.excluded, "file or folder", "files and folders") + " left out by --exclude");
+  if (n.excluded) Complain(Plural(n.excluded, "file or folder", "files and folders") + " left out by --exclude");
   return true;
 }
 

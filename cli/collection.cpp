@@ -115,7 +115,11 @@ std::size_t Collection::Finish(bool uniqueOnDisc) {
   std::vector<Identity>().swap(m_identities);
   std::vector<std::uint32_t>().swap(m_identityOf);
   m_pathsUsed = m_identitiesUsed = 0;
+  SortInStandardOrder();
+  return uniqueOnDisc ? NumberPathsMetAgain() : 0;
+}
 
+void Collection::SortInStandardOrder() {
   // A file sorts by its size and its first name in path order; only files with several names
   // need their names compared for that.
   const auto source = [&](std::uint32_t n) { return m_text.View(m_names[n].source); };
@@ -155,9 +159,10 @@ std::size_t Collection::Finish(bool uniqueOnDisc) {
   }
   m_files.swap(files);
   m_names.swap(sorted);
-  if (!uniqueOnDisc) return 0;
+}
 
-  // Paths on the disc once each: two listed paths may come to the same one ("../a" and "a").
+// Paths on the disc once each: two listed paths may come to the same one ("../a" and "a").
+std::size_t Collection::NumberPathsMetAgain() {
   std::size_t renamed = 0;
   std::vector<Slot> taken;
   std::size_t used = 0;
@@ -209,8 +214,9 @@ void Collection::Measure(const DiscModel& model, bool onDisc) {
       const std::size_t slash = path.rfind('/');
       if (onDisc) records += FileRecordBytes(model, path, c.size);
       sizes.folderOfName.push_back(
-          onDisc ? sizes.folders.Add(slash == std::string_view::npos ? std::string_view() : path.substr(0, slash), model)
-                 : FolderTree::kRoot);
+          onDisc
+              ? sizes.folders.Add(slash == std::string_view::npos ? std::string_view() : path.substr(0, slash), model)
+              : FolderTree::kRoot);
     }
     sizes.records.push_back(records);
   }

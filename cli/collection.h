@@ -119,6 +119,10 @@ class Collection {
     std::uint32_t hash = 0;
     std::uint32_t index = UINT32_MAX;  ///< a name for source paths, a candidate for identities
   };
+  /// The files in the standard order, each file's names in path order.
+  void SortInStandardOrder();
+  /// A path on the disc met again numbered ("a~2.jpg"); how many were.
+  std::size_t NumberPathsMetAgain();
   template <typename Same>
   static std::uint32_t& Find(std::vector<Slot>& table, std::size_t& used, std::uint32_t hash, Same same);
 

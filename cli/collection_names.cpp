@@ -137,8 +137,8 @@ Collection::NameMending Collection::MendForMastering() {
     const std::size_t slash = path.rfind('/');
     folderOfName[k] = folderId(slash == std::string::npos ? std::string() : path.substr(0, slash), folderId);
     bool changed = false;
-    entries.push_back(
-        std::make_unique<Entry>(Entry{Mended(slash == std::string::npos ? path : path.substr(slash + 1), changed), "", false}));
+    entries.push_back(std::make_unique<Entry>(
+        Entry{Mended(slash == std::string::npos ? path : path.substr(slash + 1), changed), "", false}));
     result.mended += changed;
     anyMended = anyMended || changed;
     contents[folderOfName[k]].push_back(entries.back().get());

@@ -71,11 +71,10 @@ void ReleaseSignals() {
 }  // namespace
 
 Delivery::Delivery(const Options& o) : m_o(o) {
-  if (!o.pathLists.empty()) m_lists = m_targets.emplace_back(std::make_unique<Target>(o.pathLists)).get();
+  if (!o.pathLists.empty()) m_lists = m_targets.emplace_back(std::make_unique<DeliveryFolder>(o.pathLists)).get();
   if (m_lists && !o.linkInto.empty() && WithoutDotsAndSlashes(o.linkInto) == WithoutDotsAndSlashes(o.pathLists))
     m_tree = m_lists;
-  else if (!o.linkInto.empty())
-    m_tree = m_targets.emplace_back(std::make_unique<Target>(o.linkInto)).get();
+  else if (!o.linkInto.empty()) m_tree = m_targets.emplace_back(std::make_unique<DeliveryFolder>(o.linkInto)).get();
 }
 
 std::string Delivery::Where() const {
@@ -115,8 +114,7 @@ bool Delivery::SourcesOutsideReplaced(const DiscFiles& files, std::string& why) 
       if (ListedSource(f.source, listed, why) && listed != f.source) real = RealPath(listed);
       for (const auto& [path, folderToo] : replaced) {
         if (real == path || (folderToo && real.compare(0, path.size() + 1, path + "/") == 0))
-          return why = f.source + " lies in " + path + ", which --replace would remove: copy it elsewhere first",
-                 false;
+          return why = f.source + " lies in " + path + ", which --replace would remove: copy it elsewhere first", false;
       }
     }
   }
@@ -204,7 +202,8 @@ ExitStatus Delivery::Deliver(const std::vector<Disc>& discs, const Collection& c
   for (const auto& t : m_targets) {
     const std::string kept = t->Finish();
     if (!kept.empty())
-      Warn(t->Path() + "/" + kept + " keeps what was written into the replaced plan since it was made: look through it");
+      Warn(t->Path() + "/" + kept +
+           " keeps what was written into the replaced plan since it was made: look through it");
   }
   for (const DiscFile* f : left)
     Complain("left out of the path lists: " + f->source +

@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "cli/collection.h"
-#include "cli/items.h"
 #include "cli/exit_status.h"
+#include "cli/items.h"
 #include "cli/options.h"
 #include "cli/path_lists.h"
 #include "cli/staging.h"
@@ -20,7 +20,7 @@ class Delivery {
   explicit Delivery(const Options& o);
   /// Whether anything is to be written.
   bool Wanted() const { return !m_targets.empty(); }
-  /// Before collecting: every folder to write into can take this delivery (Target::Prepare),
+  /// Before collecting: every folder to write into can take this delivery (DeliveryFolder::Prepare),
   /// and is locked for the run. False after telling why.
   bool Prepare();
   /// Path lists and folders, with every name of each file; nothing after a signal stopped the
@@ -38,7 +38,7 @@ class Delivery {
   std::string Where() const;
 
   const Options& m_o;
-  std::vector<std::unique_ptr<Target>> m_targets;
-  Target* m_lists = nullptr;
-  Target* m_tree = nullptr;
+  std::vector<std::unique_ptr<DeliveryFolder>> m_targets;
+  DeliveryFolder* m_lists = nullptr;
+  DeliveryFolder* m_tree = nullptr;
 };

@@ -109,8 +109,8 @@ bool Excludes::ReadFrom(const std::string& file, std::string& why) {
   for (char c; in.get(c);) {
     if (c != '\n') {
       if (line.size() == kLongestPattern)
-        return why = file + ":" + std::to_string(lines + 1) + ": a line longer than " + std::to_string(kLongestPattern) +
-                     " bytes: not a file of patterns",
+        return why = file + ":" + std::to_string(lines + 1) + ": a line longer than " +
+                     std::to_string(kLongestPattern) + " bytes: not a file of patterns",
                false;
       line += c;
       continue;

@@ -27,7 +27,7 @@ std::string Reason(const std::string& what, int error) { return what + ": " + st
 // folder open or one below it, and a tree of any depth needs no more descriptors than a flat one.
 class FolderChain {
  public:
-  FolderChain(Target& target, int disc, std::string prefix)
+  FolderChain(DeliveryFolder& target, int disc, std::string prefix)
       : m_target(target), m_disc(disc), m_prefix(std::move(prefix)) {}
   FolderChain(const FolderChain&) = delete;
   FolderChain& operator=(const FolderChain&) = delete;
@@ -59,7 +59,8 @@ class FolderChain {
       const int fd = openat(from, part.c_str(), kFolderFlags);
       if (fd < 0) return Fail(from);
       struct stat st;
-      if (made && fstat(fd, &st) == 0) m_target.Record(EntryOf(m_prefix + folder.substr(0, end), EntryKind::kFolder, st));
+      if (made && fstat(fd, &st) == 0)
+        m_target.Record(EntryOf(m_prefix + folder.substr(0, end), EntryKind::kFolder, st));
       if (from != m_disc) close(from);
       from = fd;
     }
@@ -77,7 +78,7 @@ class FolderChain {
     return -1;
   }
 
-  Target& m_target;
+  DeliveryFolder& m_target;
   int m_disc;
   std::string m_prefix;
   int m_open = -1;       // the folder last entered, if not the disc's
@@ -87,8 +88,8 @@ class FolderChain {
 // Whether an open source is still the file collected: the same file, regular, of the same size.
 bool Same(const struct stat& st, const DiscFile& f, std::string& why) {
   if (!S_ISREG(st.st_mode)) return why = f.source + " is no longer a regular file", false;
-  if (f.inode != 0 && (static_cast<std::uint64_t>(st.st_dev) != f.device ||
-                       static_cast<std::uint64_t>(st.st_ino) != f.inode))
+  if (f.inode != 0 &&
+      (static_cast<std::uint64_t>(st.st_dev) != f.device || static_cast<std::uint64_t>(st.st_ino) != f.inode))
     return why = f.source + " is no longer the file that was planned (it was moved or replaced)", false;
   if (f.size >= 0 && st.st_size != f.size)
     return why = f.source + " changed size since it was planned (" + std::to_string(f.size) + " bytes, now " +
@@ -109,15 +110,15 @@ bool WriteAll(int out, const char* data, std::size_t size) {
 
 // Exactly the bytes planned, from `in` to `out`: a source that grows, shrinks or changes while it
 // is copied is not copied.
-bool CopyBytes(int in, int out, const struct stat& st, const DiscFile& f, std::vector<char>& buffer,
-               std::string& why) {
+bool CopyBytes(int in, int out, const struct stat& st, const DiscFile& f, std::vector<char>& buffer, std::string& why) {
   std::int64_t left = st.st_size;
   while (left > 0 && !g_stop.load(std::memory_order_relaxed)) {
     const ssize_t n = read(in, buffer.data(), static_cast<std::size_t>(std::min<std::int64_t>(left, buffer.size())));
     if (n < 0 && errno == EINTR) continue;
     if (n < 0) return why = std::strerror(errno), false;
     if (n == 0) return why = f.source + " shrank while it was copied", false;
-    if (!WriteAll(out, buffer.data(), static_cast<std::size_t>(n))) return why = std::strerror(errno ? errno : EIO), false;
+    if (!WriteAll(out, buffer.data(), static_cast<std::size_t>(n)))
+      return why = std::strerror(errno ? errno : EIO), false;
     left -= n;
   }
   if (g_stop.load(std::memory_order_relaxed)) return why = "interrupted", false;
@@ -212,16 +213,16 @@ bool CheckSources(const std::vector<std::vector<DiscFile>>& discs, bool copy, de
   return true;
 }
 
-bool PlaceFiles(Target& target, const std::vector<std::vector<DiscFile>>& discs, bool copy, std::string& why) {
+bool PlaceFiles(DeliveryFolder& target, const std::vector<std::vector<DiscFile>>& discs, bool copy, std::string& why) {
   std::vector<char> buffer(copy ? kCopyChunk : 0);
   std::map<std::pair<std::uint64_t, std::uint64_t>, std::string> copies;  // each file's first copy, below staging
   for (std::size_t d = 0; d < discs.size(); ++d) {
     const std::string name = "disc" + std::to_string(d + 1);
-    const int disc = mkdirat(target.Staging(), name.c_str(), 0777) == 0
-                         ? openat(target.Staging(), name.c_str(), kFolderFlags)
-                         : -1;
+    const int disc =
+        mkdirat(target.Staging(), name.c_str(), 0777) == 0 ? openat(target.Staging(), name.c_str(), kFolderFlags) : -1;
     struct stat st;
-    if (disc < 0 || fstat(disc, &st) != 0) return why = Reason("cannot make " + target.Path() + "/" + name, errno), false;
+    if (disc < 0 || fstat(disc, &st) != 0)
+      return why = Reason("cannot make " + target.Path() + "/" + name, errno), false;
     target.Record(EntryOf(name, EntryKind::kFolder, st));
     FolderChain chain(target, disc, name + "/");
     const std::vector<DiscFile>& files = discs[d];

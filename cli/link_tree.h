@@ -24,4 +24,4 @@ bool CheckSources(const std::vector<std::vector<DiscFile>>& discs, bool copy, de
 /// is no longer the one planned, or changes size while it is copied, is refused (and nothing is
 /// kept). The names of one file stay hard links of one copy, as on the disc, which stores its data
 /// once. Stops when g_stop is set; false with the reason.
-bool PlaceFiles(Target& target, const std::vector<std::vector<DiscFile>>& discs, bool copy, std::string& why);
+bool PlaceFiles(DeliveryFolder& target, const std::vector<std::vector<DiscFile>>& discs, bool copy, std::string& why);

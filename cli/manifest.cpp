@@ -113,9 +113,8 @@ const MadeEntry* Manifest::Find(const std::string& path) const {
 std::string Manifest::Text() const {
   std::string text = kHeader2;
   for (const MadeEntry& e : m_entries) {
-    for (const std::string& field :
-         {e.path, std::string(1, static_cast<char>(e.kind)), std::to_string(e.device), std::to_string(e.inode),
-          std::to_string(e.size), std::to_string(e.mtimeNs)}) {
+    for (const std::string& field : {e.path, std::string(1, static_cast<char>(e.kind)), std::to_string(e.device),
+                                     std::to_string(e.inode), std::to_string(e.size), std::to_string(e.mtimeNs)}) {
       text += field;
       text += '\0';
     }

@@ -23,8 +23,8 @@ std::string MasteringCommand(const Job& job, bool largeFile, const std::string& 
   // -joliet-long: Joliet names of up to 103 characters, without which genisoimage refuses a
   // folder where two names share their first 64. -input-charset utf-8: the names as they are,
   // not as the locale would read their bytes.
-  const std::string options = std::string("-D -J -joliet-long -R -input-charset utf-8") +
-                              (udf ? " -udf" : "") + (udf && largeFile ? " -allow-limited-size" : "") +
+  const std::string options = std::string("-D -J -joliet-long -R -input-charset utf-8") + (udf ? " -udf" : "") +
+                              (udf && largeFile ? " -allow-limited-size" : "") +
                               (!udf && largeFile ? " -iso-level 3" : "") + " -graft-points -path-list ";
   if (!udf && largeFile) return "xorriso -as mkisofs " + options + list + " -o " + image;
   return "genisoimage " + options + list + " -o " + image +

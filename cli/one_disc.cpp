@@ -5,8 +5,8 @@
 #include <cstdio>
 
 #include "cli/deliver.h"
-#include "cli/items.h"
 #include "cli/exit_status.h"
+#include "cli/items.h"
 #include "cli/mastering.h"
 #include "cli/messages.h"
 #include "cli/plan_output.h"

@@ -180,10 +180,18 @@ std::string BashValueCases(const CommandDef& command) {
     std::string pattern = d.shortName ? std::string("-") + d.shortName + "|" + Spelled(d) : Spelled(d);
     out += "      " + pattern + ")\n        ";
     switch (d.completion) {
-      case ValueCompletion::kFile: out += "COMPREPLY=($(compgen -f -- \"$cur\"))"; break;
-      case ValueCompletion::kFolder: out += "COMPREPLY=($(compgen -d -- \"$cur\"))"; break;
-      case ValueCompletion::kWords: out += std::string("COMPREPLY=($(compgen -W \"") + d.words + "\" -- \"$cur\"))"; break;
-      case ValueCompletion::kNothing: out += ":"; break;
+      case ValueCompletion::kFile:
+        out += "COMPREPLY=($(compgen -f -- \"$cur\"))";
+        break;
+      case ValueCompletion::kFolder:
+        out += "COMPREPLY=($(compgen -d -- \"$cur\"))";
+        break;
+      case ValueCompletion::kWords:
+        out += std::string("COMPREPLY=($(compgen -W \"") + d.words + "\" -- \"$cur\"))";
+        break;
+      case ValueCompletion::kNothing:
+        out += ":";
+        break;
     }
     out += "\n        return ;;\n";
   }
@@ -207,10 +215,18 @@ std::string ZshSpecs(const CommandDef& command) {
     std::string action;
     if (d.value) {
       switch (d.completion) {
-        case ValueCompletion::kFile: action = ":" + std::string(d.value) + ":_files"; break;
-        case ValueCompletion::kFolder: action = ":" + std::string(d.value) + ":_files -/"; break;
-        case ValueCompletion::kWords: action = ":" + std::string(d.value) + ":(" + d.words + ")"; break;
-        case ValueCompletion::kNothing: action = ":" + std::string(d.value) + ": "; break;
+        case ValueCompletion::kFile:
+          action = ":" + std::string(d.value) + ":_files";
+          break;
+        case ValueCompletion::kFolder:
+          action = ":" + std::string(d.value) + ":_files -/";
+          break;
+        case ValueCompletion::kWords:
+          action = ":" + std::string(d.value) + ":(" + d.words + ")";
+          break;
+        case ValueCompletion::kNothing:
+          action = ":" + std::string(d.value) + ": ";
+          break;
       }
     }
     std::string brief = d.brief;
@@ -218,10 +234,9 @@ std::string ZshSpecs(const CommandDef& command) {
     const std::string description = "[" + ZshQuoted(brief) + "]";
     const std::string repeat = d.repeatable ? "*" : "";
     if (d.shortName)
-      out += "    '" + repeat + "(-" + d.shortName + " " + Spelled(d) + ")'{-" + d.shortName + "," + Spelled(d) +
-             "}'" + description + ZshQuoted(action) + "' \\\n";
-    else
-      out += "    '" + repeat + Spelled(d) + description + ZshQuoted(action) + "' \\\n";
+      out += "    '" + repeat + "(-" + d.shortName + " " + Spelled(d) + ")'{-" + d.shortName + "," + Spelled(d) + "}'" +
+             description + ZshQuoted(action) + "' \\\n";
+    else out += "    '" + repeat + Spelled(d) + description + ZshQuoted(action) + "' \\\n";
   }
   return out;
 }
@@ -393,16 +408,18 @@ std::string ZshCompletion(const ToolDoc& doc) {
   std::string commandWords;
   for (const CommandDef& c : doc.commands) {
     commandWords += std::string(commandWords.empty() ? "" : " ") + "'" + c.name + ":" + ZshQuoted(c.summary) + "'";
-    out += std::string("_zumibo_fit_") + c.name + "() {\n  _arguments -s \\\n" + ZshSpecs(c) + "    '*:file:_files'\n}\n\n";
+    out += std::string("_zumibo_fit_") + c.name + "() {\n  _arguments -s \\\n" + ZshSpecs(c) +
+           "    '*:file:_files'\n}\n\n";
   }
-  out += "_zumibo_fit() {\n"
-         "  if (( CURRENT > 2 )) && (( ${+functions[_zumibo_fit_${words[2]}]} )); then\n"
-         "    shift words; (( CURRENT-- ))\n"
-         "    _zumibo_fit_${words[1]}\n"
-         "    return\n"
-         "  fi\n"
-         "  _arguments -s \\\n" +
-         ZshSpecs(*doc.tool) + "    '*:file:_files'\n";
+  out +=
+      "_zumibo_fit() {\n"
+      "  if (( CURRENT > 2 )) && (( ${+functions[_zumibo_fit_${words[2]}]} )); then\n"
+      "    shift words; (( CURRENT-- ))\n"
+      "    _zumibo_fit_${words[1]}\n"
+      "    return\n"
+      "  fi\n"
+      "  _arguments -s \\\n" +
+      ZshSpecs(*doc.tool) + "    '*:file:_files'\n";
   if (!commandWords.empty()) {
     out += "  (( CURRENT == 2 )) && _describe -t commands command '(" + commandWords + ")'\n";
   }

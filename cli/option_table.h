@@ -32,13 +32,13 @@ struct OptionDef {
 
 /// A command: the tool itself, or one selected by its first word (find, verify, catalog).
 struct CommandDef {
-  const char* name;  ///< nullptr for the tool itself
+  const char* name;                ///< nullptr for the tool itself
   std::vector<const char*> usage;  ///< the synopses, each after "zumibo-fit "
   const char* summary;             ///< one line: what the command does
   const char* description;         ///< paragraphs separated by blank lines
   Span<const OptionDef> options;
   std::vector<std::string> Options::*operands;  ///< where the words that are not options go
-  const char* operandCompletion;  ///< "files", "folders", or a word list for the first operand
+  const char* operandCompletion;                ///< "files", "folders", or a word list for the first operand
 };
 
 /// The tool's other texts, shared by --help and the manual page.

@@ -30,8 +30,8 @@ const OptionDef kOptions[] = {
      "does not",
      kSearch, ValueCompletion::kNothing, nullptr, false, false, &Options::maxFilesText},
     {0, "all", nullptr, "spread every file over as few discs as possible",
-     "Prints each disc, then \"N discs (minimum)\" or \"N discs (lower bound M)\"", kSearch,
-     ValueCompletion::kNothing, nullptr, false, false, nullptr, &Options::all},
+     "Prints each disc, then \"N discs (minimum)\" or \"N discs (lower bound M)\"", kSearch, ValueCompletion::kNothing,
+     nullptr, false, false, nullptr, &Options::all},
     {0, "whole", "DEPTH",
      "keep every folder DEPTH levels below a PATH on one disc (1: the folders in it, such as albums); for a list, "
      "DEPTH levels below the disc's root",
@@ -52,8 +52,8 @@ const OptionDef kOptions[] = {
      "leave out what matches, as rsync does: '*.tmp' or '.git' at any depth, 'raw/*.nef' at the end of a path, "
      "'/photos/raw' from the disc's root, 'cache/' folders only, '**' across folders; repeatable",
      "A folder left out is not walked. Names beginning with '.' are taken as any other, as cp -r, rsync -a and tar "
-     "take them: --exclude '.*' leaves them out", kInput, ValueCompletion::kNothing, nullptr, true, false, nullptr, nullptr,
-     &Options::excludes},
+     "take them: --exclude '.*' leaves them out",
+     kInput, ValueCompletion::kNothing, nullptr, true, false, nullptr, nullptr, &Options::excludes},
     {0, "exclude-from", "FILE", "the same, one PATTERN a line of FILE ('#' and ';' begin comments); repeatable",
      nullptr, kInput, ValueCompletion::kFile, nullptr, true, false, nullptr, nullptr, &Options::excludeFrom},
     {'L', "follow-links", nullptr,
@@ -85,21 +85,21 @@ const OptionDef kOptions[] = {
      "The discs with their files (each with its other names under \"also\", and \"path_bytes\" in base64 beside a "
      "path that is not UTF-8), the totals, \"accounting\", \"interrupted\" and \"not_on_any_disc\"",
      kOutput, ValueCompletion::kNothing, nullptr, false, false, nullptr, &Options::json},
-    {'0', "null", nullptr, "print only the chosen paths, each followed by a NUL byte (for xargs -0)", nullptr,
-     kOutput, ValueCompletion::kNothing, nullptr, false, false, nullptr, &Options::null},
+    {'0', "null", nullptr, "print only the chosen paths, each followed by a NUL byte (for xargs -0)", nullptr, kOutput,
+     ValueCompletion::kNothing, nullptr, false, false, nullptr, &Options::null},
     {'q', "quiet", nullptr, "no progress (progress is shown only on a terminal)", nullptr, kOutput,
      ValueCompletion::kNothing, nullptr, false, false, nullptr, &Options::quiet},
 
     {0, "path-lists", "DIR",
      "write DIR/disc1.list, ... of \"DISC-PATH=PATH\" graft points for genisoimage and xorriso (-graft-points "
      "-path-list)",
-     "Sources are absolute, so that the mastering tool may run from any folder", kWriting,
-     ValueCompletion::kFolder, nullptr, false, false, &Options::pathLists},
+     "Sources are absolute, so that the mastering tool may run from any folder", kWriting, ValueCompletion::kFolder,
+     nullptr, false, false, &Options::pathLists},
     {0, "link-into", "DIR",
      "make DIR/disc1/..., hard links to the chosen files, each under its path from the PATH it was collected "
      "from (photos/2020/a.jpg)",
-     "Same-named files from different folders never collide", kWriting, ValueCompletion::kFolder, nullptr, false,
-     false, &Options::linkInto},
+     "Same-named files from different folders never collide", kWriting, ValueCompletion::kFolder, nullptr, false, false,
+     &Options::linkInto},
     {0, "copy", nullptr, "with --link-into: copy the files instead (times, mode and owner kept)", nullptr, kWriting,
      ValueCompletion::kNothing, nullptr, false, false, nullptr, &Options::copy},
     {0, "replace", nullptr,
@@ -112,8 +112,8 @@ const OptionDef kOptions[] = {
      false, nullptr, &Options::help},
     {0, "version", nullptr, "print the version and exit", nullptr, kOther, ValueCompletion::kNothing, nullptr, false,
      false, nullptr, &Options::version},
-    {0, "first-fit-only", nullptr, "with --all: plan by first fit decreasing alone, for comparison", nullptr,
-     kOther, ValueCompletion::kNothing, nullptr, false, true, nullptr, &Options::firstFitOnly},
+    {0, "first-fit-only", nullptr, "with --all: plan by first fit decreasing alone, for comparison", nullptr, kOther,
+     ValueCompletion::kNothing, nullptr, false, true, nullptr, &Options::firstFitOnly},
     {0, "generate", "man|bash|zsh", "print the manual page or a completion script", nullptr, kOther,
      ValueCompletion::kWords, "man bash zsh", false, true, &Options::generate},
 };
@@ -151,8 +151,7 @@ ToolDoc MakeDoc() {
       {"find . -type f -printf '%s\\t%p\\0' | zumibo-fit -c bd50 --list0 -", "candidates from a list"},
   };
   for (const ExitStatusDoc& s : kExitStatusDocs) doc.exitStatuses.emplace_back(s.status, s.meaning);
-  for (const DiscPreset& p : kDiscPresets)
-    doc.presets.emplace_back(p.name, Grouped(p.sectors) + " sectors, " + p.what);
+  for (const DiscPreset& p : kDiscPresets) doc.presets.emplace_back(p.name, Grouped(p.sectors) + " sectors, " + p.what);
   return doc;
 }
 

@@ -17,7 +17,7 @@ struct Options {
   std::vector<std::string> paths, excludes, excludeFrom;
   bool json = false, null = false, all = false, quiet = false, help = false, version = false;
   bool raw = false, onDisc = false, followLinks = false, copy = false, hidden = false;
-  bool replace = false;  ///< a delivery may replace what an earlier run delivered to the same folder
+  bool replace = false;       ///< a delivery may replace what an earlier run delivered to the same folder
   bool firstFitOnly = false;  ///< --all plans first fit decreasing alone, for comparison
 };
 

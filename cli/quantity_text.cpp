@@ -33,6 +33,24 @@ bool Lower(std::string_view a, std::string_view b) {
   return true;
 }
 
+// The unit after a number, as a whole: a letter for the power (k, M, G, T), an 'i' for 1,024
+// instead of 1,000, then an optional B; or B alone; or nothing. False for anything else.
+bool ReadUnit(std::string_view text, std::int64_t& unit) {
+  unit = 1;
+  if (text.empty() || Lower(text, "b")) return true;
+  static const char kPowers[] = "kmgt";
+  const char* power = nullptr;
+  for (const char* p = kPowers; *p; ++p) {
+    if (std::tolower(static_cast<unsigned char>(text[0])) == *p) power = p;
+  }
+  if (!power) return false;
+  const bool binary = text.size() > 1 && (text[1] == 'i' || text[1] == 'I');
+  const std::string_view tail = text.substr(binary ? 2 : 1);
+  if (!tail.empty() && !Lower(tail, "b")) return false;
+  for (const char* p = kPowers; p <= power; ++p) unit *= binary ? 1024 : 1000;
+  return true;
+}
+
 }  // namespace
 
 bool ReadDigits(std::string_view text, std::int64_t& value, bool& overflow) {
@@ -86,26 +104,8 @@ bool ParseCapacity(std::string_view text, std::int64_t& bytes, bool& preset, std
     rest = rest.substr(end);
     if (fraction.empty() || fraction.size() > 9) return false;
   }
-  // The unit: a letter for the power, an 'i' for 1,024 instead of 1,000, then an optional B.
   std::int64_t unit = 1;
-  if (!rest.empty()) {
-    static const char kPowers[] = "kmgt";
-    const char* power = nullptr;
-    for (const char* p = kPowers; *p; ++p) {
-      if (std::tolower(static_cast<unsigned char>(rest[0])) == *p) power = p;
-    }
-    if (Lower(rest, "b")) {
-      rest = {};
-    } else if (!power) {
-      return false;
-    } else {
-      const bool binary = rest.size() > 1 && (rest[1] == 'i' || rest[1] == 'I');
-      const std::string_view tail = rest.substr(binary ? 2 : 1);
-      if (!tail.empty() && !Lower(tail, "b")) return false;
-      for (const char* p = kPowers; p <= power; ++p) unit *= binary ? 1024 : 1000;
-      rest = {};
-    }
-  }
+  if (!ReadUnit(rest, unit)) return false;
   std::int64_t part = 0, scale = 1;
   for (char c : fraction) {
     part = part * 10 + (c - '0');

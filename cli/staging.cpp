@@ -161,19 +161,19 @@ bool WriteNewFile(int folder, const std::string& name, const std::string& text, 
   return true;
 }
 
-Target::~Target() {
+DeliveryFolder::~DeliveryFolder() {
   CloseStaging();
   if (m_folder >= 0) close(m_folder);
 }
 
-void Target::CloseStaging() {
+void DeliveryFolder::CloseStaging() {
   for (int* fd : {&m_old, &m_new, &m_staging}) {
     if (*fd >= 0) close(*fd);
     *fd = -1;
   }
 }
 
-bool Target::Open(std::string& why) {
+bool DeliveryFolder::Open(std::string& why) {
   m_folder = open(m_path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   int fd = m_folder;
   std::string existing = m_path;
@@ -185,7 +185,8 @@ bool Target::Open(std::string& why) {
     if (fd < 0 && (errno == ENOENT || errno == ENOTDIR))
       return why = "cannot make " + m_path + ": " + existing + " is not a folder that exists", false;
   }
-  if (fd < 0) return why = Reason(existing == m_path ? m_path : "cannot make " + m_path + ": " + existing, errno), false;
+  if (fd < 0)
+    return why = Reason(existing == m_path ? m_path : "cannot make " + m_path + ": " + existing, errno), false;
   struct stat st;
   struct statvfs vfs;
   const bool writable = faccessat(fd, ".", W_OK | X_OK, 0) == 0;
@@ -200,13 +201,13 @@ bool Target::Open(std::string& why) {
   return m_folder < 0 || Lock(why);
 }
 
-bool Target::Lock(std::string& why) {
+bool DeliveryFolder::Lock(std::string& why) {
   // Where the file system has no locks, runs are not kept apart.
   if (flock(m_folder, LOCK_EX | LOCK_NB) == 0 || errno != EWOULDBLOCK) return true;
   return why = m_path + ": another zumibo-fit is delivering into it", false;
 }
 
-void Target::Recover(const std::string& staging) {
+void DeliveryFolder::Recover(const std::string& staging) {
   const int fd = openat(m_folder, staging.c_str(), kFolderFlags);
   JournalText journal;
   if (fd < 0 || !ReadJournal(fd, journal)) {
@@ -245,7 +246,7 @@ void Target::Recover(const std::string& staging) {
   if (kept == 0 || moved) RemoveTree(m_folder, staging);
 }
 
-bool Target::AllMade(const std::string& name, std::string& why) const {
+bool DeliveryFolder::AllMade(const std::string& name, std::string& why) const {
   std::string changed;
   const auto check = [&](int in, const std::string& leaf, const std::string& path) {
     if (changed.empty() && !m_earlierManifest.Unchanged(in, leaf, path)) changed = path;
@@ -256,7 +257,7 @@ bool Target::AllMade(const std::string& name, std::string& why) const {
          false;
 }
 
-bool Target::Prepare(bool lists, bool discs, bool replace, std::string& why) {
+bool DeliveryFolder::Prepare(bool lists, bool discs, bool replace, std::string& why) {
   if (!Open(why)) return false;
   if (m_folder < 0) return true;
   std::vector<std::string> names;
@@ -301,7 +302,7 @@ bool Target::Prepare(bool lists, bool discs, bool replace, std::string& why) {
   return true;
 }
 
-std::vector<std::pair<std::string, bool>> Target::Replaced() const {
+std::vector<std::pair<std::string, bool>> DeliveryFolder::Replaced() const {
   std::vector<std::pair<std::string, bool>> paths;
   char* real = m_earlier.empty() ? nullptr : realpath(m_path.c_str(), nullptr);
   if (!real) return paths;
@@ -314,7 +315,7 @@ std::vector<std::pair<std::string, bool>> Target::Replaced() const {
   return paths;
 }
 
-bool Target::Begin(std::string& why) {
+bool DeliveryFolder::Begin(std::string& why) {
   if (m_folder < 0) {
     if (mkdir(m_path.c_str(), 0777) != 0) return why = Reason("cannot make " + m_path, errno), false;
     m_made = true;
@@ -324,18 +325,19 @@ bool Target::Begin(std::string& why) {
   }
   m_stagingName = kStagingPrefix + std::to_string(getpid());
   if (Exists(m_folder, m_stagingName)) Recover(m_stagingName);  // left by an earlier process of the same number
-  if (mkdirat(m_folder, m_stagingName.c_str(), 0700) == 0) m_staging = openat(m_folder, m_stagingName.c_str(), kFolderFlags);
+  if (mkdirat(m_folder, m_stagingName.c_str(), 0700) == 0)
+    m_staging = openat(m_folder, m_stagingName.c_str(), kFolderFlags);
   if (m_staging >= 0 && mkdirat(m_staging, "new", 0700) == 0) m_new = openat(m_staging, "new", kFolderFlags);
   if (m_new < 0) return why = Reason("cannot write in " + m_path, errno), false;
   return true;
 }
 
-void Target::Record(MadeEntry entry) {
+void DeliveryFolder::Record(MadeEntry entry) {
   if (entry.path.find('/') == std::string::npos) m_newEntries.push_back(entry.path);
   m_manifest.Add(std::move(entry));
 }
 
-bool Target::Journal(const char* state, std::string& why) {
+bool DeliveryFolder::Journal(const char* state, std::string& why) {
   std::vector<std::string> old = m_earlier, placed = m_newEntries;
   if (m_hadManifest) old.push_back(kManifestName);
   placed.push_back(kManifestName);
@@ -348,13 +350,13 @@ bool Target::Journal(const char* state, std::string& why) {
   return true;
 }
 
-bool Target::Move(int fromFolder, const std::string& fromName, int toFolder, const std::string& toName) {
+bool DeliveryFolder::Move(int fromFolder, const std::string& fromName, int toFolder, const std::string& toName) {
   if (!RenameNew(fromFolder, fromName, toFolder, toName)) return false;
   m_renames.push_back({fromFolder, fromName, toFolder, toName});
   return true;
 }
 
-bool Target::Commit(std::string& why) {
+bool DeliveryFolder::Commit(std::string& why) {
   if (!WriteNewFile(m_new, kManifestName, m_manifest.Text(), why))
     return why = "cannot write " + m_path + "/" + kManifestName + ": " + why, false;
   fsync(m_new);
@@ -394,14 +396,14 @@ bool Target::Commit(std::string& why) {
   return true;
 }
 
-void Target::Undo() {
+void DeliveryFolder::Undo() {
   for (auto r = m_renames.rbegin(); r != m_renames.rend(); ++r)
     renameat(r->toFolder, r->toName.c_str(), r->fromFolder, r->fromName.c_str());
   m_renames.clear();
   if (m_staging >= 0) unlinkat(m_staging, kJournalName, 0);
 }
 
-std::string Target::Finish() {
+std::string DeliveryFolder::Finish() {
   const std::size_t kept = m_old >= 0 ? RemoveMade(m_old) : 0;
   std::string name;
   if (kept > 0) {
@@ -413,7 +415,7 @@ std::string Target::Finish() {
   return name;
 }
 
-void Target::Abandon() {
+void DeliveryFolder::Abandon() {
   Undo();
   CloseStaging();
   if (!m_stagingName.empty() && m_folder >= 0) RemoveTree(m_folder, m_stagingName);

@@ -19,12 +19,12 @@
 
 #include "cli/manifest.h"
 
-class Target {
+class DeliveryFolder {
  public:
-  explicit Target(std::string path) : m_path(std::move(path)) {}
-  Target(const Target&) = delete;
-  Target& operator=(const Target&) = delete;
-  ~Target();
+  explicit DeliveryFolder(std::string path) : m_path(std::move(path)) {}
+  DeliveryFolder(const DeliveryFolder&) = delete;
+  DeliveryFolder& operator=(const DeliveryFolder&) = delete;
+  ~DeliveryFolder();
 
   const std::string& Path() const { return m_path; }
 
@@ -69,7 +69,7 @@ class Target {
   void CloseStaging();
 
   std::string m_path;
-  int m_folder = -1;   // the folder, once it exists
+  int m_folder = -1;    // the folder, once it exists
   bool m_made = false;  // Begin made the folder
   dev_t m_device = 0;
   std::uint64_t m_free = 0;

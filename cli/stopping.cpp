@@ -2,7 +2,6 @@
 
 #include <signal.h>
 
-
 std::atomic<std::uint8_t> g_stop{0};
 volatile sig_atomic_t g_signal = 0;
 

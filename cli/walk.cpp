@@ -101,6 +101,40 @@ bool FitWalker::ResultFolder(const Identity& id) const {
   return std::find(m_rules.skipFolders.begin(), m_rules.skipFolders.end(), id) != m_rules.skipFolders.end();
 }
 
+bool FitWalker::Inspect(int folder, const std::string& folderPath, const char* name, struct stat& st, bool& linked) {
+  if (fstatat(folder, name, &st, AT_SYMLINK_NOFOLLOW) != 0) {
+    Unreadable(Join(folderPath, name), errno, false);
+    return false;
+  }
+  if (S_ISLNK(st.st_mode)) {
+    if (!m_rules.followLinks) {
+      ++m_counts.links;
+      return false;
+    }
+    if (fstatat(folder, name, &st, 0) != 0) {
+      ++m_counts.brokenLinks;
+      Warn("cannot read " + Join(folderPath, name) + ": " + std::strerror(errno) + ", skipped");
+      return false;
+    }
+    linked = true;
+  }
+  if (S_ISDIR(st.st_mode) || S_ISREG(st.st_mode)) return true;
+  ++m_counts.special;
+  return false;
+}
+
+bool FitWalker::Enters(const std::vector<Folder>& chain, int at, const Identity& id) {
+  if (ResultFolder(id)) return false;
+  // A folder above this one, reached again through a link, would be walked without end.
+  for (int up = at; up >= 0; up = chain[static_cast<std::size_t>(up)].above) {
+    if (chain[static_cast<std::size_t>(up)].id == id) {
+      ++m_counts.loops;
+      return false;
+    }
+  }
+  return true;
+}
+
 void FitWalker::Walk(const std::string& rootPath, const std::string& rootOnDisc, Identity rootId) {
   if (ResultFolder(rootId)) return;
   std::vector<Folder> chain;  // every folder walked so far, each with the one above it
@@ -122,28 +156,9 @@ void FitWalker::Walk(const std::string& rootPath, const std::string& rootOnDisc,
       const char* name = d->d_name;
       if (DotOrDotDot(name)) continue;
       struct stat st;
-      if (fstatat(listing.Fd(), name, &st, AT_SYMLINK_NOFOLLOW) != 0) {
-        Unreadable(Join(chain[at].path, name), errno, false);
-        continue;
-      }
       bool linked = false;
-      if (S_ISLNK(st.st_mode)) {
-        if (!m_rules.followLinks) {
-          ++m_counts.links;
-          continue;
-        }
-        if (fstatat(listing.Fd(), name, &st, 0) != 0) {
-          ++m_counts.brokenLinks;
-          Warn("cannot read " + Join(chain[at].path, name) + ": " + std::strerror(errno) + ", skipped");
-          continue;
-        }
-        linked = true;
-      }
+      if (!Inspect(listing.Fd(), chain[at].path, name, st, linked)) continue;
       const bool folder = S_ISDIR(st.st_mode);
-      if (!folder && !S_ISREG(st.st_mode)) {
-        ++m_counts.special;
-        continue;
-      }
       std::string onDisc = JoinOnDisc(chain[at].onDisc, name);
       if (m_rules.excludes && m_rules.excludes->Excluded(onDisc, folder)) {
         ++m_counts.excluded;
@@ -160,15 +175,7 @@ void FitWalker::Walk(const std::string& rootPath, const std::string& rootOnDisc,
         m_into.Add(path, onDisc, st.st_size, StatOf(st), linked || m_rules.followLinks || st.st_nlink > 1);
         continue;
       }
-      bool skip = ResultFolder(id);
-      // A folder above this one, reached again through a link, would be walked without end.
-      for (int up = at; up >= 0 && !skip; up = chain[up].above) {
-        if (chain[up].id == id) {
-          ++m_counts.loops;
-          skip = true;
-        }
-      }
-      if (skip) continue;
+      if (!Enters(chain, at, id)) continue;
       chain.push_back({std::move(path), std::move(onDisc), id, at});
       pending.push_back(static_cast<int>(chain.size() - 1));
     }

@@ -51,6 +51,11 @@ class FitWalker {
   void Walk(const std::string& path, const std::string& onDisc, Identity id);
   /// One of the folders results are written to, never walked.
   bool ResultFolder(const Identity& id) const;
+  /// What the entry `name` of a folder is, a link followed as the rules say: false when it is
+  /// skipped (and counted or told), true for a file or folder to take.
+  bool Inspect(int folder, const std::string& folderPath, const char* name, struct stat& st, bool& linked);
+  /// Whether a folder met below chain[at] is walked: not where results go, nor one above it.
+  bool Enters(const std::vector<Folder>& chain, int at, const Identity& id);
   void Unreadable(const std::string& path, int error, bool folder, std::int64_t size = -1);
 
   Collection& m_into;

@@ -113,8 +113,8 @@ class Planner {
 }  // namespace
 
 FewestDiscs PlanFewestDiscs(const Items& items, const PlanFiles& files, const DiscRules& rules,
-                            const std::vector<std::string_view>& paths, double seconds,
-                            std::atomic<std::uint8_t>& stop, const std::function<bool()>& interrupted,
+                            const std::vector<std::string_view>& paths, double seconds, std::atomic<std::uint8_t>& stop,
+                            const std::function<bool()>& interrupted,
                             const std::function<void(int lower, std::size_t discs)>& progress, bool firstFitOnly) {
   Planner planner(items, files, rules, seconds, stop, interrupted, progress);
   planner.m_firstFitOnly = firstFitOnly;

@@ -26,7 +26,7 @@ struct FewestDiscs {
 /// time. `progress` hears the bound and the best count as they change. With `firstFitOnly`, the
 /// plan is first fit decreasing alone: what every plan is held to.
 FewestDiscs PlanFewestDiscs(const Items& items, const PlanFiles& files, const DiscRules& rules,
-                            const std::vector<std::string_view>& paths, double seconds,
-                            std::atomic<std::uint8_t>& stop, const std::function<bool()>& interrupted,
+                            const std::vector<std::string_view>& paths, double seconds, std::atomic<std::uint8_t>& stop,
+                            const std::function<bool()>& interrupted,
                             const std::function<void(int lower, std::size_t discs)>& progress,
                             bool firstFitOnly = false);

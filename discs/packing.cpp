@@ -13,8 +13,8 @@ std::uint64_t Key(int disc, std::uint32_t folder) { return (static_cast<std::uin
 }  // namespace
 
 ExactPlan::ExactPlan(const Items& items, const PlanFiles& files, const DiscRules& rules)
-    : m_units(items), m_files(files), m_rules(rules), m_room(DataRoom(rules, 0)),
-      m_weight(items.Count(), 0), m_fileCountOf(items.Count(), 0), m_discOf(items.Count(), -1) {
+    : m_units(items), m_files(files), m_rules(rules), m_room(DataRoom(rules, 0)), m_weight(items.Count(), 0),
+      m_fileCountOf(items.Count(), 0), m_discOf(items.Count(), -1) {
   for (std::size_t i = 0; i < items.Count(); ++i) {
     items.ForEachFile(i, [&](std::uint32_t f) {
       m_weight[i] = SaturatingAdd(m_weight[i], SaturatingAdd(files.data[f], rules.onDisc ? files.records[f] : 0));
@@ -166,7 +166,8 @@ std::vector<Disc> ExactPlan::Result() const {
   for (const std::vector<int>& on : m_items) {
     if (on.empty()) continue;
     std::vector<std::uint32_t> files;
-    for (int item : on) m_units.ForEachFile(static_cast<std::size_t>(item), [&](std::uint32_t f) { files.push_back(f); });
+    for (int item : on)
+      m_units.ForEachFile(static_cast<std::size_t>(item), [&](std::uint32_t f) { files.push_back(f); });
     discs.push_back(MakeDisc(std::move(files), m_files, m_rules));
   }
   return discs;
@@ -213,8 +214,7 @@ std::vector<Disc> InPathOrder(const Items& items, const std::vector<std::string_
   std::unordered_map<std::string_view, std::uint32_t> folderIds;
   std::vector<std::uint32_t> folderOfItem(items.Count());
   for (std::uint32_t i = 0; i < items.Count(); ++i)
-    folderOfItem[i] =
-        folderIds.emplace(folderOf(paths[i]), static_cast<std::uint32_t>(folderIds.size())).first->second;
+    folderOfItem[i] = folderIds.emplace(folderOf(paths[i]), static_cast<std::uint32_t>(folderIds.size())).first->second;
   std::vector<std::string_view> folders(folderIds.size());
   for (const auto& [path, id] : folderIds) folders[id] = path;
   std::vector<std::uint32_t> byPath(folders.size()), folderRank(folders.size());

@@ -115,109 +115,162 @@ DiscList Dealt(Span<const std::int64_t> sizes, std::int64_t capacity, int maxPer
   return discs;
 }
 
+namespace {
+
+// The search for a plan at the bound, over the items the reduction leaves: the discs the
+// reduction fixed belong to a plan of the fewest discs. The linear relaxation may raise the bound,
+// and its rounded solution is a start; the dive over it and repacking into one disc fewer find
+// most plans at the bound; the exact search finds the rest or proves the bound one higher. All
+// run in turns with budgets that double until one of them settles the question or the stop flag
+// is set.
+class FewerDiscsSearch {
+ public:
+  FewerDiscsSearch(Span<const std::int64_t> items, std::int64_t capacity, int maxPerDisc,
+                   const std::atomic<std::uint8_t>& stop, DiscPlan& plan)
+      : m_items(items), m_capacity(capacity), m_maxPerDisc(maxPerDisc), m_stop(stop), m_plan(plan),
+        m_reduced(ReduceAndBound(items, capacity, maxPerDisc)), m_rest(m_reduced.restSizes),
+        m_large(static_cast<std::size_t>(
+            std::find_if(m_rest.begin(), m_rest.end(), [&](std::int64_t v) { return v < capacity / 10; }) -
+            m_rest.begin())),
+        m_repacker(m_rest, capacity, maxPerDisc, stop), m_packer(m_rest, capacity, maxPerDisc, stop),
+        m_diver(m_rest, capacity, maxPerDisc, stop),
+        m_largePacker(Span<const std::int64_t>(m_rest.data(), m_large), capacity, maxPerDisc, stop) {
+    m_plan.lowerBound = m_reduced.bound;
+  }
+
+  // Best fit, the disc-by-disc plan where it costs no more than a moment, and for many items the
+  // groups dealt out by size, with `seconds` for them.
+  void Start(double seconds) {
+    m_best = BestFitDiscs(m_items, m_capacity, m_maxPerDisc);
+    m_left = m_reduced.fixed.empty() ? m_best : BestFitDiscs(m_rest, m_capacity, m_maxPerDisc);
+    // More items than the relaxation takes: each group of them dealt out by size is planned
+    // closely, and the groups' discs are a start that repacking then joins.
+    if (seconds > 0 && m_rest.size() > kRelaxedItems && static_cast<int>(m_left.size()) > Target()) {
+      DiscList dealt = Dealt(m_rest, m_capacity, m_maxPerDisc, seconds / 2, m_stop);
+      if (!dealt.empty() && dealt.size() < m_left.size()) m_left = std::move(dealt);
+    }
+    if (!Settled() && m_maxPerDisc == kNoFileLimit &&
+        static_cast<long long>(m_items.size()) * m_plan.lowerBound <= kDiscByDiscLimit) {
+      DiscList byDisc = DiscByDisc(m_items, m_capacity, m_stop);
+      if (byDisc.size() < m_best.size()) m_best = std::move(byDisc);
+    }
+    Improved();
+  }
+
+  void Run() {
+    if (static_cast<long long>(m_rest.size()) * static_cast<long long>(m_left.size()) > kSearchLimit) return;
+    for (long long budget = kFirstBudget; !Settled(); budget *= 2) {
+      if (m_stop.load(std::memory_order_relaxed)) {
+        m_plan.complete = false;
+        return;
+      }
+      if (!Relaxed(budget) || !Dived(budget)) return;
+      DiscList fewer = m_left;
+      if (!Repacked(budget, fewer)) return;
+      Searched(budget, fewer);
+    }
+  }
+
+  DiscList& Best() { return m_best; }
+
+ private:
+  bool Settled() const { return static_cast<int>(m_best.size()) <= m_plan.lowerBound; }
+  int Fixed() const { return static_cast<int>(m_reduced.fixed.size()); }
+  int Target() const { return m_plan.lowerBound - Fixed(); }
+
+  // The plan of the items left, with the fixed discs, when it needs fewer discs than the best.
+  void Improved() {
+    if (Fixed() + m_left.size() >= m_best.size()) return;
+    m_best = m_reduced.fixed;
+    for (const std::vector<int>& disc : m_left) {
+      m_best.emplace_back();
+      for (int i : disc) m_best.back().push_back(m_reduced.rest[i]);
+    }
+  }
+
+  // The relaxation of the items over a tenth of a disc, whose knapsacks stay small: of all items
+  // where no others are left, with a plan to start from. False once the best is settled.
+  bool Relaxed(long long budget) {
+    if (m_relaxed || m_large == 0 || m_large > kRelaxedItems) return true;
+    const Span<const std::int64_t> largeSizes(m_rest.data(), m_large);
+    const bool all = m_large == m_rest.size();
+    long long nodes = budget * kRelaxNodesPerMove;
+    const Relaxation lp =
+        Relax(largeSizes, m_capacity, m_maxPerDisc, all ? m_left : BestFitDiscs(largeSizes, m_capacity, m_maxPerDisc),
+              Target(), nodes, m_stop);
+    m_relaxed = lp.complete;
+    m_plan.lowerBound = std::max(m_plan.lowerBound, Fixed() + lp.bound);
+    if (all && lp.discs.size() < m_left.size()) {
+      m_left = lp.discs;
+      Improved();
+    }
+    return !Settled();
+  }
+
+  // The dive goes on from the pass the last turn reached, where the relaxation covers all.
+  bool Dived(long long budget) {
+    if (!m_relaxed || m_large != m_rest.size()) return true;
+    DiscList dived;
+    if (m_diver.Dive(Target(), dived, budget * kRelaxNodesPerMove) == Diver::kFound) {
+      m_left = std::move(dived);
+      Improved();
+    }
+    return !Settled();
+  }
+
+  bool Repacked(long long budget, DiscList& fewer) {
+    while (static_cast<int>(fewer.size()) > Target() && m_repacker.Fewer(fewer, budget)) m_left = fewer;
+    Improved();
+    return !Settled();
+  }
+
+  // The exact search for one disc fewer than the best, and for the large items alone at the bound.
+  void Searched(long long budget, DiscList& fewer) {
+    const int tried = std::min(static_cast<int>(m_left.size()), static_cast<int>(m_best.size()) - Fixed()) - 1;
+    const Packer::Result r = m_packer.Pack(tried, fewer, budget * kNodesPerMove);
+    if (r == Packer::kFound) {
+      m_left = std::move(fewer);
+      Improved();
+    }
+    if (r == Packer::kImpossible) m_plan.lowerBound = std::max(m_plan.lowerBound, Fixed() + tried + 1);
+    // Whatever the largest items alone need, all need: where many small items make the exact
+    // search too wide to prove anything, it may still prove the bound too low for the items over
+    // a tenth of a disc.
+    if (m_large > 0 && m_large < m_rest.size() && Target() > m_largeFits && !Settled()) {
+      const Packer::Result q = m_largePacker.Pack(Target(), fewer, budget * kNodesPerMove);
+      if (q == Packer::kImpossible) ++m_plan.lowerBound;
+      if (q == Packer::kFound) m_largeFits = Target();
+    }
+  }
+
+  Span<const std::int64_t> m_items;
+  std::int64_t m_capacity;
+  int m_maxPerDisc;
+  const std::atomic<std::uint8_t>& m_stop;
+  DiscPlan& m_plan;
+  const Reduced m_reduced;
+  const std::vector<std::int64_t>& m_rest;  // the sizes of the items the reduction leaves
+  const std::size_t m_large;                // of them, those over a tenth of a disc
+  Repacker m_repacker;
+  Packer m_packer;
+  Diver m_diver;
+  Packer m_largePacker;
+  int m_largeFits = 0;  // a number of discs the large items are known to fit
+  bool m_relaxed = false;
+  DiscList m_best, m_left;  // the best plan, and the best of the items left
+};
+
+}  // namespace
+
 DiscPlan PlanDiscs(Span<const std::int64_t> sizes, std::int64_t capacity, int maxPerDisc,
                    const std::atomic<std::uint8_t>& stop, double seconds) {
   DiscPlan plan;
   std::size_t first = 0;
   while (first < sizes.size() && sizes[first] > capacity) plan.oversized.push_back(static_cast<int>(first++));
-  const Span<const std::int64_t> items = sizes.subspan(first);
-  const Reduced reduced = ReduceAndBound(items, capacity, maxPerDisc);
-  const DiscList& fixed = reduced.fixed;
-  const std::vector<int>& rest = reduced.rest;
-  const std::vector<std::int64_t>& restSizes = reduced.restSizes;
-  const int fixedCount = static_cast<int>(fixed.size());
-  plan.lowerBound = reduced.bound;
-  DiscList best = BestFitDiscs(items, capacity, maxPerDisc);
-  DiscList left = fixed.empty() ? best : BestFitDiscs(restSizes, capacity, maxPerDisc);
-  // More items than the relaxation takes: each group of them dealt out by size is planned
-  // closely, and the groups' discs are a start that repacking then joins.
-  if (seconds > 0 && restSizes.size() > kRelaxedItems &&
-      static_cast<int>(left.size()) > plan.lowerBound - static_cast<int>(fixed.size())) {
-    DiscList dealt = Dealt(restSizes, capacity, maxPerDisc, seconds / 2, stop);
-    if (!dealt.empty() && dealt.size() < left.size()) left = std::move(dealt);
-  }
-  if (static_cast<int>(best.size()) > plan.lowerBound && maxPerDisc == kNoFileLimit &&
-      static_cast<long long>(items.size()) * plan.lowerBound <= kDiscByDiscLimit) {
-    DiscList byDisc = DiscByDisc(items, capacity, stop);
-    if (byDisc.size() < best.size()) best = std::move(byDisc);
-  }
-  // The discs the reduction fixed belong to a plan of the fewest discs: the search packs only
-  // the items left. The linear relaxation may raise the bound, and its rounded solution is a
-  // start; the dive over it and repacking into one disc fewer find most plans at the bound; the
-  // exact search finds the rest or proves the bound one higher. All run with budgets that double
-  // until one of them settles the question or the stop flag is set.
-  const auto improve = [&] {
-    if (fixedCount + left.size() >= best.size()) return;
-    best = fixed;
-    for (const std::vector<int>& disc : left) {
-      best.emplace_back();
-      for (int i : disc) best.back().push_back(rest[i]);
-    }
-  };
-  improve();
-  if (static_cast<long long>(rest.size()) * static_cast<long long>(left.size()) <= kSearchLimit) {
-    const auto target = [&] { return plan.lowerBound - fixedCount; };
-    Repacker repacker(restSizes, capacity, maxPerDisc, stop);
-    Packer packer(restSizes, capacity, maxPerDisc, stop);
-    Diver diver(restSizes, capacity, maxPerDisc, stop);
-    // Whatever the largest items alone need, all need: where many small items make the exact
-    // search too wide to prove anything, it may still prove the bound too low for the items over
-    // a tenth of a disc.
-    const std::size_t large =
-        std::find_if(restSizes.begin(), restSizes.end(), [&](std::int64_t v) { return v < capacity / 10; }) -
-        restSizes.begin();
-    const Span<const std::int64_t> largeSizes(restSizes.data(), large);
-    Packer largePacker(largeSizes, capacity, maxPerDisc, stop);
-    int largeFits = 0;  // a number of discs the large items are known to fit
-    bool relaxed = false;
-    for (long long budget = kFirstBudget; static_cast<int>(best.size()) > plan.lowerBound; budget *= 2) {
-      if (stop.load(std::memory_order_relaxed)) {
-        plan.complete = false;
-        break;
-      }
-      // The relaxation of the items over a tenth of a disc, whose knapsacks stay small: of all
-      // items where no others are left, with a plan to start from.
-      if (!relaxed && large > 0 && large <= kRelaxedItems) {
-        const bool all = large == restSizes.size();
-        long long nodes = budget * kRelaxNodesPerMove;
-        const Relaxation lp = Relax(largeSizes, capacity, maxPerDisc,
-                                    all ? left : BestFitDiscs(largeSizes, capacity, maxPerDisc), target(), nodes, stop);
-        relaxed = lp.complete;
-        plan.lowerBound = std::max(plan.lowerBound, fixedCount + lp.bound);
-        if (all && lp.discs.size() < left.size()) {
-          left = lp.discs;
-          improve();
-        }
-        if (static_cast<int>(best.size()) <= plan.lowerBound) break;
-      }
-      // The dive goes on from the pass the last turn reached, where the relaxation covers all.
-      if (relaxed && large == restSizes.size()) {
-        DiscList dived;
-        if (diver.Dive(target(), dived, budget * kRelaxNodesPerMove) == Diver::kFound) {
-          left = std::move(dived);
-          improve();
-          if (static_cast<int>(best.size()) <= plan.lowerBound) break;
-        }
-      }
-      DiscList fewer = left;
-      while (static_cast<int>(fewer.size()) > target() && repacker.Fewer(fewer, budget)) left = fewer;
-      improve();
-      if (static_cast<int>(best.size()) <= plan.lowerBound) break;
-      const int tried = std::min(static_cast<int>(left.size()), static_cast<int>(best.size()) - fixedCount) - 1;
-      const Packer::Result r = packer.Pack(tried, fewer, budget * kNodesPerMove);
-      if (r == Packer::kFound) {
-        left = std::move(fewer);
-        improve();
-      }
-      if (r == Packer::kImpossible) plan.lowerBound = std::max(plan.lowerBound, fixedCount + tried + 1);
-      if (large > 0 && large < restSizes.size() && target() > largeFits &&
-          static_cast<int>(best.size()) > plan.lowerBound) {
-        const Packer::Result q = largePacker.Pack(target(), fewer, budget * kNodesPerMove);
-        if (q == Packer::kImpossible) ++plan.lowerBound;
-        if (q == Packer::kFound) largeFits = target();
-      }
-    }
-  }
+  FewerDiscsSearch search(sizes.subspan(first), capacity, maxPerDisc, stop, plan);
+  search.Start(seconds);
+  search.Run();
+  DiscList& best = search.Best();
   for (std::vector<int>& disc : best) {
     for (int& i : disc) i += static_cast<int>(first);
     std::sort(disc.begin(), disc.end());

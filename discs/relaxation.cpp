@@ -113,8 +113,6 @@ class Pricer {
   bool m_cut = false;
 };
 
-}  // namespace
-
 // A revised simplex on the set-partitioning form, one row an item, the basis inverse kept dense:
 // the items are few (the plan's search runs it on at most a few hundred). Any duals y >= 0 prove
 // the bound sum(y) / max(y of a set that fits) (Farley), so the bound holds wherever the search
@@ -125,134 +123,182 @@ class Pricer {
 // the duals made so all the same, lowered where needed: lower duals still prove their bound.
 // Each pricing keeps the sets it passed on its way to the best, which enter in turn while they
 // are still worth more than a disc, so that one search serves several pivots.
+class ColumnGeneration {
+ public:
+  ColumnGeneration(Span<const std::int64_t> sizes, std::int64_t capacity, int maxPerDisc, long long& nodes,
+                   const std::atomic<std::uint8_t>& stop)
+      : m_sizes(sizes), m_capacity(capacity), m_maxPerDisc(maxPerDisc), m_items(static_cast<int>(sizes.size())),
+        m_nodes(nodes), m_stop(stop), m_column(m_items), m_given(m_items, -1),
+        m_inverse(static_cast<std::size_t>(m_items) * m_items, 0), m_x(m_items, 0), m_y(m_items, 0), m_d(m_items),
+        m_pricer(sizes, capacity, maxPerDisc, nodes, stop), m_priced(m_items) {}
+
+  // The start plan as a basis: each disc's set at its first item's row, its other items alone.
+  // An exchange is kept as the smaller item's set with the larger item at `given`.
+  void StartFrom(const DiscList& start) {
+    for (const std::vector<int>& disc : start) {
+      const int head = disc.front();
+      m_column[head] = disc;
+      At(head, head) = 1;
+      m_x[head] = 1;
+      for (std::size_t k = 1; k < disc.size(); ++k) {
+        m_column[disc[k]] = {disc[k]};
+        At(disc[k], disc[k]) = 1;
+        At(disc[k], head) = -1;
+      }
+    }
+    // The duals: the sum of the inverse's rows of the sets, kept up to date at each pivot.
+    for (int r = 0; r < m_items; ++r) {
+      for (int i = 0; i < m_items; ++i) m_y[i] += At(r, i);
+    }
+  }
+
+  // Pivots until the optimum, the known bound, the start plan proven, or the budget or the stop
+  // flag; `out` gets the bound proven and whether the relaxation ended.
+  void Solve(int known, int startDiscs, Relaxation& out) {
+    for (;;) {
+      m_nodes -= m_items;
+      std::vector<int> entering;
+      int less = -1;
+      double reduced = 0;
+      if (!Entering(known, startDiscs, out, entering, less, reduced)) break;
+      if (m_nodes < 0 || m_stop.load(std::memory_order_relaxed) || !Pivot(entering, less, reduced)) break;
+    }
+  }
+
+  // The sets of the solution, most used first; rounded: those sets as long as they share no item,
+  // then best fit.
+  void Round(Relaxation& out) const {
+    std::vector<int> used;
+    for (int r = 0; r < m_items; ++r) {
+      if (m_x[r] > kTiny && m_given[r] < 0) used.push_back(r);
+    }
+    std::sort(used.begin(), used.end(), [&](int a, int b) { return m_x[a] > m_x[b]; });
+    std::vector<bool> placed(m_items, false);
+    for (int r : used) {
+      out.columns.push_back({m_x[r], m_column[r]});
+      if (std::any_of(m_column[r].begin(), m_column[r].end(), [&](int i) { return placed[i]; })) continue;
+      for (int i : m_column[r]) placed[i] = true;
+      out.discs.push_back(m_column[r]);
+    }
+    std::vector<int> left;
+    std::vector<std::int64_t> leftSizes;
+    for (int i = 0; i < m_items; ++i) {
+      if (placed[i]) continue;
+      left.push_back(i);
+      leftSizes.push_back(m_sizes[i]);
+    }
+    for (std::vector<int>& disc : BestFitDiscs(leftSizes, m_capacity, m_maxPerDisc)) {
+      for (int& i : disc) i = left[i];
+      out.discs.push_back(std::move(disc));
+    }
+  }
+
+ private:
+  double& At(int row, int item) { return m_inverse[static_cast<std::size_t>(row) * m_items + item]; }
+  double At(int row, int item) const { return m_inverse[static_cast<std::size_t>(row) * m_items + item]; }
+
+  double Worth(const std::vector<int>& set) const {
+    double v = 0;
+    for (int i : set) v += m_y[i];
+    return v;
+  }
+
+  // The column to enter: an exchange where a smaller item's dual passes a larger one's, the most
+  // first; else a set of the last pricing still worth more than a disc; else the one a new
+  // pricing finds. False when none is worth entering (the relaxation ended, `out` tells how).
+  bool Entering(int known, int startDiscs, Relaxation& out, std::vector<int>& entering, int& less, double& reduced) {
+    for (int i = 0; i + 1 < m_items; ++i) {
+      if (m_y[i + 1] - m_y[i] > (less < 0 ? kTiny : m_y[less + 1] - m_y[less])) less = i;
+    }
+    if (less >= 0) {
+      entering = {less + 1};
+      reduced = m_y[less] - m_y[less + 1];
+      return true;
+    }
+    while (reduced >= -kTiny && !m_found.empty()) {
+      entering = std::move(m_found.back());
+      m_found.pop_back();
+      reduced = 1 - Worth(entering);
+    }
+    if (reduced < -kTiny) return true;
+    for (int i = 0; i < m_items; ++i) m_priced[i] = std::max(m_y[i], 0.0);
+    for (int i = 1; i < m_items; ++i) m_priced[i] = std::min(m_priced[i], m_priced[i - 1]);
+    double most = 0;
+    // The first set found worth well over one disc is enough to pivot on; when there is none, a
+    // complete search finds the most valuable set, which proves the bound.
+    bool exact = m_pricer.Best(m_priced, kEnough, m_found, most);
+    if (!exact && most <= 1 + kTiny && m_nodes > 0 && !m_stop.load(std::memory_order_relaxed))
+      exact = m_pricer.Best(m_priced, HUGE_VAL, m_found, most);
+    double duals = 0, objective = 0;
+    for (int i = 0; i < m_items; ++i) {
+      duals += m_priced[i];
+      if (m_given[i] < 0) objective += m_x[i];
+    }
+    if (exact && most > 0) out.bound = std::max(out.bound, static_cast<int>(std::ceil(duals / most - kMargin)));
+    // Done at the optimum, when the relaxation cannot pass the known bound, when the start plan
+    // is proven the fewest, or when cut short.
+    if (exact && (most <= 1 + kTiny || std::ceil(objective - kMargin) <= std::max(known, out.bound) ||
+                  out.bound >= startDiscs)) {
+      out.complete = true;
+      return false;
+    }
+    if (most <= 1 + kTiny) return false;
+    // Priced at duals lowered where needed, the set is worth at least as much at the true ones.
+    entering = std::move(m_found.back());
+    m_found.pop_back();
+    reduced = 1 - Worth(entering);
+    return true;
+  }
+
+  // The entering column into the basis, by the ratio test; false when none leaves.
+  bool Pivot(const std::vector<int>& entering, int less, double reduced) {
+    int leave = -1;
+    for (int r = 0; r < m_items; ++r) {
+      m_d[r] = less >= 0 ? -At(r, less) : 0;
+      for (int i : entering) m_d[r] += At(r, i);
+      m_x[r] = std::max(m_x[r], 0.0);
+      if (m_d[r] > kTiny && (leave < 0 || m_x[r] * m_d[leave] < m_x[leave] * m_d[r] ||
+                             (m_x[r] * m_d[leave] == m_x[leave] * m_d[r] && m_d[r] > m_d[leave])))
+        leave = r;
+    }
+    if (leave < 0) return false;
+    const double pivot = m_d[leave];
+    for (int i = 0; i < m_items; ++i) At(leave, i) /= pivot;
+    m_x[leave] /= pivot;
+    for (int r = 0; r < m_items; ++r) {
+      if (r == leave || m_d[r] == 0) continue;
+      for (int i = 0; i < m_items; ++i) At(r, i) -= m_d[r] * At(leave, i);
+      m_x[r] -= m_d[r] * m_x[leave];
+    }
+    for (int i = 0; i < m_items; ++i) m_y[i] += reduced * At(leave, i);
+    m_column[leave] = entering;
+    m_given[leave] = less;
+    return true;
+  }
+
+  Span<const std::int64_t> m_sizes;
+  std::int64_t m_capacity;
+  int m_maxPerDisc;
+  const int m_items;
+  long long& m_nodes;
+  const std::atomic<std::uint8_t>& m_stop;
+  std::vector<std::vector<int>> m_column;
+  std::vector<int> m_given;
+  std::vector<double> m_inverse, m_x, m_y, m_d;  // the basis inverse, the solution, the duals, a column
+  Pricer m_pricer;
+  std::vector<double> m_priced;
+  DiscList m_found;  // the sets the last pricing found, the most valuable last
+};
+
+}  // namespace
+
 Relaxation Relax(Span<const std::int64_t> sizes, std::int64_t capacity, int maxPerDisc, const DiscList& start,
                  int known, long long& nodes, const std::atomic<std::uint8_t>& stop) {
   Relaxation out;
-  const int m = static_cast<int>(sizes.size());
-  if (m == 0) return out;
-  // The start plan as a basis: each disc's set at its first item's row, its other items alone.
-  // An exchange is kept as the smaller item's set with the larger item at `given`.
-  std::vector<std::vector<int>> column(m);
-  std::vector<int> given(m, -1);
-  std::vector<double> inverse(static_cast<std::size_t>(m) * m, 0), x(m, 0), y(m), d(m);
-  const auto at = [&](int row, int item) -> double& { return inverse[static_cast<std::size_t>(row) * m + item]; };
-  for (const std::vector<int>& disc : start) {
-    const int head = disc.front();
-    column[head] = disc;
-    at(head, head) = 1;
-    x[head] = 1;
-    for (std::size_t k = 1; k < disc.size(); ++k) {
-      column[disc[k]] = {disc[k]};
-      at(disc[k], disc[k]) = 1;
-      at(disc[k], head) = -1;
-    }
-  }
-  // The duals: the sum of the inverse's rows of the sets, kept up to date at each pivot.
-  for (int r = 0; r < m; ++r) {
-    for (int i = 0; i < m; ++i) y[i] += at(r, i);
-  }
-  Pricer pricer(sizes, capacity, maxPerDisc, nodes, stop);
-  std::vector<double> priced(m);
-  std::vector<int> entering;
-  DiscList found;  // the sets the last pricing found, the most valuable last
-  const auto worth = [&](const std::vector<int>& set) {
-    double v = 0;
-    for (int i : set) v += y[i];
-    return v;
-  };
-  for (;;) {
-    nodes -= m;
-    // An exchange enters where a smaller item's dual passes a larger one's, the most first; else
-    // a set of the last pricing still worth more than a disc; else the one a new pricing finds.
-    int less = -1;
-    for (int i = 0; i + 1 < m; ++i) {
-      if (y[i + 1] - y[i] > (less < 0 ? kTiny : y[less + 1] - y[less])) less = i;
-    }
-    double reduced = 0;  // the entering column's cost less its value at the duals
-    if (less >= 0) {
-      entering = {less + 1};
-      reduced = y[less] - y[less + 1];
-    }
-    while (less < 0 && reduced >= -kTiny && !found.empty()) {
-      entering = std::move(found.back());
-      found.pop_back();
-      reduced = 1 - worth(entering);
-    }
-    if (less < 0 && reduced >= -kTiny) {
-      for (int i = 0; i < m; ++i) priced[i] = std::max(y[i], 0.0);
-      for (int i = 1; i < m; ++i) priced[i] = std::min(priced[i], priced[i - 1]);
-      double most = 0;
-      // The first set found worth well over one disc is enough to pivot on; when there is none, a
-      // complete search finds the most valuable set, which proves the bound.
-      bool exact = pricer.Best(priced, kEnough, found, most);
-      if (!exact && most <= 1 + kTiny && nodes > 0 && !stop.load(std::memory_order_relaxed))
-        exact = pricer.Best(priced, HUGE_VAL, found, most);
-      double duals = 0, objective = 0;
-      for (int i = 0; i < m; ++i) {
-        duals += priced[i];
-        if (given[i] < 0) objective += x[i];
-      }
-      if (exact && most > 0) out.bound = std::max(out.bound, static_cast<int>(std::ceil(duals / most - kMargin)));
-      // Done at the optimum, when the relaxation cannot pass the known bound, when the start plan
-      // is proven the fewest, or when cut short.
-      if (exact && (most <= 1 + kTiny || std::ceil(objective - kMargin) <= std::max(known, out.bound) ||
-                    out.bound >= static_cast<int>(start.size()))) {
-        out.complete = true;
-        break;
-      }
-      if (most <= 1 + kTiny) break;
-      // Priced at duals lowered where needed, the set is worth at least as much at the true ones.
-      entering = std::move(found.back());
-      found.pop_back();
-      reduced = 1 - worth(entering);
-    }
-    if (nodes < 0 || stop.load(std::memory_order_relaxed)) break;
-    int leave = -1;
-    for (int r = 0; r < m; ++r) {
-      d[r] = less >= 0 ? -at(r, less) : 0;
-      for (int i : entering) d[r] += at(r, i);
-      x[r] = std::max(x[r], 0.0);
-      if (d[r] > kTiny &&
-          (leave < 0 || x[r] * d[leave] < x[leave] * d[r] || (x[r] * d[leave] == x[leave] * d[r] && d[r] > d[leave])))
-        leave = r;
-    }
-    if (leave < 0) break;
-    const double pivot = d[leave];
-    for (int i = 0; i < m; ++i) at(leave, i) /= pivot;
-    x[leave] /= pivot;
-    for (int r = 0; r < m; ++r) {
-      if (r == leave || d[r] == 0) continue;
-      for (int i = 0; i < m; ++i) at(r, i) -= d[r] * at(leave, i);
-      x[r] -= d[r] * x[leave];
-    }
-    for (int i = 0; i < m; ++i) y[i] += reduced * at(leave, i);
-    column[leave] = entering;
-    given[leave] = less;
-  }
-  // The sets of the solution, most used first; rounded: those sets as long as they share no item,
-  // then best fit.
-  std::vector<int> used;
-  for (int r = 0; r < m; ++r) {
-    if (x[r] > kTiny && given[r] < 0) used.push_back(r);
-  }
-  std::sort(used.begin(), used.end(), [&](int a, int b) { return x[a] > x[b]; });
-  std::vector<bool> placed(m, false);
-  for (int r : used) {
-    out.columns.push_back({x[r], column[r]});
-    if (std::any_of(column[r].begin(), column[r].end(), [&](int i) { return placed[i]; })) continue;
-    for (int i : column[r]) placed[i] = true;
-    out.discs.push_back(column[r]);
-  }
-  std::vector<int> left;
-  std::vector<std::int64_t> leftSizes;
-  for (int i = 0; i < m; ++i) {
-    if (placed[i]) continue;
-    left.push_back(i);
-    leftSizes.push_back(sizes[i]);
-  }
-  for (std::vector<int>& disc : BestFitDiscs(leftSizes, capacity, maxPerDisc)) {
-    for (int& i : disc) i = left[i];
-    out.discs.push_back(std::move(disc));
-  }
+  if (sizes.empty()) return out;
+  ColumnGeneration lp(sizes, capacity, maxPerDisc, nodes, stop);
+  lp.StartFrom(start);
+  lp.Solve(known, static_cast<int>(start.size()), out);
+  lp.Round(out);
   return out;
 }

@@ -13,7 +13,7 @@ constexpr std::size_t kListingEntriesPerPath = 16;
 
 }  // namespace
 
-void FolderPaths::Walked(const std::string& path) {
+void FolderPaths::NoteWalked(const std::string& path) {
   m_unidentified.push_back(path);
   m_walkedByKey.emplace(walk::FolderKey(path), path);
 }
@@ -23,7 +23,7 @@ bool FolderPaths::Identify(const std::string& folder, FolderId& id) {
   return walk::Identify(folder, id);
 }
 
-std::string FolderPaths::Use(const FolderId& id, const std::string& path) {
+std::string FolderPaths::PathThroughLink(const FolderId& id, const std::string& path) {
   // A link may lead into any folder walked before: from now on they are all known by identity.
   for (const std::string& walked : m_unidentified) {
     FolderId walkedId;
@@ -42,14 +42,14 @@ std::string FolderPaths::UseIdentified(const FolderId& id, const std::string& pa
   return path;
 }
 
-std::string FolderPaths::ForFile(const std::string& folder) {
+std::string FolderPaths::PathForFilesIn(const std::string& folder) {
   const auto walked = m_walkedByKey.find(walk::FolderKey(folder));
   if (walked != m_walkedByKey.end()) return walked->second;
   FolderId id;
   if (!Identify(folder, id)) return folder;
   // On a path without links the folder can only be one that was identified already (reached
   // through a link); only a link above it can make it one of the folders walked by path alone.
-  return walk::LinkAbove(folder) ? Use(id, folder) : UseIdentified(id, folder);
+  return walk::LinkAbove(folder) ? PathThroughLink(id, folder) : UseIdentified(id, folder);
 }
 
 void PathWalker::StartTracking() {
@@ -66,7 +66,7 @@ std::string PathWalker::FolderFor(const std::string& folder) {
   const auto cached = m_fileFolders.find(folder);
   if (cached != m_fileFolders.end()) return cached->second;
   // Dropped files often share a folder: each folder is looked up once per drop.
-  return m_fileFolders.emplace(folder, m_known->ForFile(folder)).first->second;
+  return m_fileFolders.emplace(folder, m_known->PathForFilesIn(folder)).first->second;
 }
 
 void PathWalker::AddPaths(const std::vector<std::string>& paths) {
@@ -137,11 +137,11 @@ void PathWalker::WalkFolder(const std::string& root, bool rootIsLink) {
       FolderId id;
       if (walk::Identify(folder, id)) {
         if (!m_visited.insert(id).second) continue;
-        if (m_known) folder = m_known->Use(id, folder);
+        if (m_known) folder = m_known->PathThroughLink(id, folder);
       }
     } else {
       m_walkedUntracked.push_back(folder);
-      if (m_known) m_known->Walked(folder);
+      if (m_known) m_known->NoteWalked(folder);
     }
     entries.clear();
     if (!walk::List(folder, entries)) {

@@ -27,12 +27,12 @@ using FolderId = std::pair<std::uint64_t, std::uint64_t>;  // volume and file nu
 class FolderPaths {
  public:
   /// Notes a folder walked while no link was involved, on a path with no link above it.
-  void Walked(const std::string& path);
+  void NoteWalked(const std::string& path);
   /// The path to use for a folder reached through a link: the first one known, while it still
   /// leads there.
-  std::string Use(const FolderId& id, const std::string& path);
+  std::string PathThroughLink(const FolderId& id, const std::string& path);
   /// The path to use for the folder of a dropped file.
-  std::string ForFile(const std::string& folder);
+  std::string PathForFilesIn(const std::string& folder);
   /// How many folders have been identified so far.
   std::size_t Identified() const { return m_identified; }
 

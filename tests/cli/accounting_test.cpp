@@ -261,9 +261,11 @@ TEST(Accounting, OddNamesAndLargeFilesMasterWithThePrintedCommands) {
   const std::string n103(103, 'n'), f110(110, 'f');
   for (const std::string& name :
        {std::string("t/star*q"), std::string("t/star?q"), std::string("t/colon:a"), std::string("t/colon_a"),
-        std::string("t/inv\xff\xfe"), std::string("t/a\xf0\x9f\x98\x80" "b"), std::string("t/a_b"), "t/" + n103,
-        "t/" + n103 + "longer", "t/" + f110 + "1/x", "t/" + f110 + "2/x", "t/" + n103 + "1.txt",
-        "t/" + n103 + "2.txt", "t/" + std::string(97, 'n') + "~2.txt"})
+        std::string("t/inv\xff\xfe"),
+        std::string("t/a\xf0\x9f\x98\x80"
+                    "b"),
+        std::string("t/a_b"), "t/" + n103, "t/" + n103 + "longer", "t/" + f110 + "1/x", "t/" + f110 + "2/x",
+        "t/" + n103 + "1.txt", "t/" + n103 + "2.txt", "t/" + std::string(97, 'n') + "~2.txt"})
     Sparse(dir / name, 1000);
   Sparse(dir / "big/v.mkv", (std::uintmax_t{4} << 30) - 1);
   // Each run's one disc with the command printed for it (the last printed: a large file's own).
@@ -285,7 +287,10 @@ TEST(Accounting, OddNamesAndLargeFilesMasterWithThePrintedCommands) {
   };
   for (const bool xorriso : {false, true}) {
     const std::string command = master({"t"}, "iso", xorriso);
-    ASSERT_EQ(std::system(("cd '" + dir.path() + "' && LC_ALL=C.UTF-8 " + command + " -quiet -o t.iso >/dev/null 2>&1").c_str()), 0);
+    ASSERT_EQ(
+        std::system(
+            ("cd '" + dir.path() + "' && LC_ALL=C.UTF-8 " + command + " -quiet -o t.iso >/dev/null 2>&1").c_str()),
+        0);
     std::FILE* p = popen(("isoinfo -J -f -i '" + dir / "t.iso" + "'").c_str(), "r");
     std::vector<std::string> names;
     char line[4096];

@@ -268,7 +268,8 @@ void Journal(const std::string& staging, const char* state, const std::vector<st
 
 int RegularFiles(const std::string& folder) {
   int n = 0;
-  for (const auto& e : fs::recursive_directory_iterator(folder)) n += e.is_regular_file() && e.path().filename().string()[0] != '.';
+  for (const auto& e : fs::recursive_directory_iterator(folder))
+    n += e.is_regular_file() && e.path().filename().string()[0] != '.';
   return n;
 }
 
@@ -291,9 +292,9 @@ TEST(Deliveries, ReplaceRemovesOnlyWhatItMadeAsItMadeIt) {
   for (int i = 0; i < 6; ++i) Sparse(dir / ("photos/p" + std::to_string(i)), 400'000);
   ASSERT_EQ(Fit({"-c", "1M", "--raw", "--all", "-q", "--copy", "--link-into", "out", "photos"}, dir.path()).exit, 0);
   fs::remove_all(dir / "photos");
-  ToolRun r = Fit({"-c", "2M", "--raw", "--all", "-q", "--path-lists", "out", "--replace", "out/disc1", "out/disc2",
-                   "out/disc3"},
-                  dir.path());
+  ToolRun r = Fit(
+      {"-c", "2M", "--raw", "--all", "-q", "--path-lists", "out", "--replace", "out/disc1", "out/disc2", "out/disc3"},
+      dir.path());
   EXPECT_EQ(r.exit, 1);
   EXPECT_NE(r.err.find("which --replace would remove"), std::string::npos) << r.err;
   EXPECT_EQ(RegularFiles(dir / "out"), 6);
@@ -344,16 +345,15 @@ TEST(Deliveries, ReplaceRemovesOnlyWhatItMadeAsItMadeIt) {
 TEST(Deliveries, ASourceChangedSincePlanningIsNotPlaced) {
   TempDir dir;
   Sparse(dir / "v/a-big", std::uintmax_t{1} << 30);  // copied first, while the others change
-  const std::vector<std::function<void()>> changes = {
-      [&] { WriteFileBytes(dir / "v/b", std::string(3'000'000, 'x')); },
-      [&] {
-        fs::remove(dir / "v/b");
-        mkfifo((dir / "v/b").c_str(), 0644);
-      },
-      [&] {
-        fs::remove(dir / "v/b");
-        fs::create_symlink("/dev/zero", dir / "v/b");
-      }};
+  const std::vector<std::function<void()>> changes = {[&] { WriteFileBytes(dir / "v/b", std::string(3'000'000, 'x')); },
+                                                      [&] {
+                                                        fs::remove(dir / "v/b");
+                                                        mkfifo((dir / "v/b").c_str(), 0644);
+                                                      },
+                                                      [&] {
+                                                        fs::remove(dir / "v/b");
+                                                        fs::create_symlink("/dev/zero", dir / "v/b");
+                                                      }};
   for (std::size_t i = 0; i < changes.size(); ++i) {
     fs::remove(dir / "v/b");
     WriteFileBytes(dir / "v/b", "1234");
@@ -380,8 +380,8 @@ TEST(Deliveries, ExitStatusesSayWhatHappened) {
   for (int i = 0; i < 3000; ++i) Sparse(dir / ("m/f" + std::to_string(i)), 1);
   ASSERT_EQ(Fit({"-c", "1G", "--raw", "-q", "--link-into", "out", "m"}, dir.path()).exit, 0);
   for (int delay : {5, 30, 60, 90, 120, 150}) {
-    const ToolRun r =
-        Fit({"-c", "1G", "--raw", "-q", "--all", "--link-into", "out", "--replace", "m"}, dir.path(), "", delay, SIGTERM);
+    const ToolRun r = Fit({"-c", "1G", "--raw", "-q", "--all", "--link-into", "out", "--replace", "m"}, dir.path(), "",
+                          delay, SIGTERM);
     const bool placed = r.exit == 0;
     EXPECT_TRUE(placed || r.exit == 128 + SIGTERM) << delay << ": " << r.exit << r.err;
     EXPECT_EQ(placed, r.err.find("interrupted") == std::string::npos) << delay << r.err;

@@ -301,7 +301,7 @@ TEST(ZumiboFit, AllUsesTheFewestDiscs) {
   const auto doc = nlohmann::json::parse(r.out);
   EXPECT_EQ(doc["disc_count"], 3);
   EXPECT_EQ(doc["minimum"], true);
-  EXPECT_EQ(doc["unplaced"].size(), 1u);
+  EXPECT_EQ(doc["not_on_any_disc"].size(), 1u);
   std::int64_t placed = 0;
   for (const auto& d : doc["discs"]) {
     EXPECT_LE(d["total"].get<std::int64_t>(), 100);

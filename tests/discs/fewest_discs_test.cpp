@@ -28,7 +28,8 @@ void MakeTree(std::mt19937_64& rng, const DiscModel& model, Tree& t) {
   }
   std::uniform_int_distribution<std::int64_t> size(1, 4'000'000);
   for (int f = 0; f < files; ++f) {
-    const std::string& folder = t.paths[static_cast<std::size_t>(std::uniform_int_distribution<int>(0, folders - 1)(rng))];
+    const std::string& folder =
+        t.paths[static_cast<std::size_t>(std::uniform_int_distribution<int>(0, folders - 1)(rng))];
     const std::int64_t bytes = size(rng);
     t.files.nameStart.push_back(static_cast<std::uint32_t>(t.files.folderOfName.size()));
     t.files.size.push_back(bytes);
