@@ -139,6 +139,7 @@ std::vector<Identity> ResultFolders(const Options& o) {
 bool WalkPaths(const Options& o, const Job& job, Collection& files) {
   WalkRules rules;
   rules.followLinks = o.followLinks;
+  rules.emptyFolders = o.keepEmptyDirs;
   rules.excludes = job.excludes.Empty() ? nullptr : &job.excludes;
   rules.skipFolders = ResultFolders(o);
   rules.stop = &g_stop;

@@ -198,6 +198,11 @@ void Collection::SetApart(const std::vector<bool>& apart, const std::string& why
   m_files.resize(kept);
 }
 
+void Collection::AddEmptyFolder(std::string_view source, std::string_view onDisc, const FileStat& stat) {
+  Add(source, onDisc, 0, stat);
+  m_files.back().folder = true;
+}
+
 void Collection::Measure(const DiscModel& model, bool onDisc) {
   sizes = PlanFiles();
   sizes.size.reserve(m_files.size());
@@ -212,7 +217,7 @@ void Collection::Measure(const DiscModel& model, bool onDisc) {
     for (std::uint32_t k = 0; k < c.nameCount; ++k) {
       const std::string_view path = OnDisc(c, k);
       const std::size_t slash = path.rfind('/');
-      if (onDisc) records += FileRecordBytes(model, path, c.size);
+      if (onDisc) records += c.folder ? FolderRecordBytes(model, path) : FileRecordBytes(model, path, c.size);
       sizes.folderOfName.push_back(
           onDisc
               ? sizes.folders.Add(slash == std::string_view::npos ? std::string_view() : path.substr(0, slash), model)

@@ -62,6 +62,7 @@ struct Candidate {
   std::uint32_t firstName = 0;  ///< in Collection::names; a file's names stand together
   std::uint32_t nameCount = 0;
   std::uint32_t group = 0;  ///< the folder kept whole that it belongs to, or kNoGroup
+  bool folder = false;      ///< an empty folder kept on the disc (--keep-empty-dirs), not a file
 };
 constexpr std::uint32_t kNoGroup = UINT32_MAX;
 
@@ -79,6 +80,9 @@ class Collection {
   /// inode) are gathered as names of one candidate.
   void Add(std::string_view source, std::string_view onDisc, std::int64_t size, const FileStat& stat = {},
            bool oneFile = false);
+  /// Notes an empty folder to be kept on the disc: a candidate of no bytes whose records are a
+  /// folder's.
+  void AddEmptyFolder(std::string_view source, std::string_view onDisc, const FileStat& stat);
   /// Puts the files in the standard order (larger first, equal sizes by path), each file's
   /// names together in path order. With `uniqueOnDisc` (paths that may come to the same place on
   /// the disc, as a list's "../a" and "a" do), makes every path on the disc unique: a second

@@ -178,7 +178,7 @@ ExitStatus Delivery::Deliver(const std::vector<Disc>& discs, const Collection& c
     for (std::uint32_t i : d.files) {
       for (std::uint32_t k = 0; k < c[i].nameCount; ++k)
         files.back().push_back({std::string(c.Source(c[i], k)), std::string(c.OnDisc(c[i], k)), c[i].stat.id.device,
-                                c[i].stat.id.inode, c[i].size});
+                                c[i].stat.id.inode, c[i].size, c[i].folder});
     }
   }
   // A signal from here on stops the delivery; one that came during the search has ended the search.

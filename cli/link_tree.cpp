@@ -199,6 +199,7 @@ bool CheckSources(const std::vector<std::vector<DiscFile>>& discs, bool copy, de
   for (const std::vector<DiscFile>& disc : discs) {
     for (const DiscFile& f : disc) {
       if (g_stop.load(std::memory_order_relaxed)) return false;
+      if (f.folder) continue;  // made on the disc's side, nothing read
       struct stat st;
       if (stat(f.source.c_str(), &st) != 0) return why = Reason("cannot read " + f.source, errno), false;
       if (!Same(st, f, why)) return false;
@@ -232,6 +233,12 @@ bool PlaceFiles(DeliveryFolder& target, const std::vector<std::vector<DiscFile>>
               [&](std::size_t a, std::size_t b) { return files[a].onDisc < files[b].onDisc; });
     for (std::size_t i : order) {
       const DiscFile& f = files[i];
+      if (f.folder) {
+        // An empty folder: made with those above it, and recorded as they are.
+        if (chain.Enter(f.onDisc + "/") < 0)
+          return why = Reason("cannot make " + target.Path() + "/" + name + "/" + f.onDisc, errno), false;
+        continue;
+      }
       const std::string placed = name + "/" + f.onDisc;
       const std::string leaf = f.onDisc.substr(f.onDisc.rfind('/') + 1);
       const int folder = chain.Enter(f.onDisc);

@@ -63,6 +63,9 @@ const OptionDef kOptions[] = {
      kInput, ValueCompletion::kNothing, nullptr, false, false, nullptr, &Options::followLinks},
     // Names beginning with '.' are taken as any other; --hidden, which once took them, stays
     // readable for the scripts that give it.
+    {0, "keep-empty-dirs", nullptr, "keep folders with nothing in them on the disc, as empty folders (fpart -z)",
+     "Each takes its folder's records on its disc and is named in the output with a '/' at its end", kInput,
+     ValueCompletion::kNothing, nullptr, false, false, nullptr, &Options::keepEmptyDirs},
     {0, "hidden", nullptr, "take names beginning with '.' (the default)", nullptr, kInput, ValueCompletion::kNothing,
      nullptr, false, true, nullptr, &Options::hidden},
 

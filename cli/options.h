@@ -16,7 +16,7 @@ struct Options {
   std::string listFile, list0File, pathLists, linkInto, generate;
   std::vector<std::string> paths, excludes, excludeFrom;
   bool json = false, null = false, all = false, quiet = false, help = false, version = false;
-  bool raw = false, onDisc = false, followLinks = false, copy = false, hidden = false;
+  bool raw = false, onDisc = false, followLinks = false, copy = false, hidden = false, keepEmptyDirs = false;
   bool replace = false;       ///< a delivery may replace what an earlier run delivered to the same folder
   bool firstFitOnly = false;  ///< --all plans first fit decreasing alone, for comparison
 };

@@ -1,5 +1,6 @@
 #include "cli/path_lists.h"
 
+#include <dirent.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -17,6 +18,17 @@ const std::string& CurrentFolder() {
     return getcwd(buffer, sizeof buffer) ? std::string(buffer) : std::string();
   }();
   return folder;
+}
+
+bool StillEmpty(const std::string& folder) {
+  DIR* dir = opendir(folder.c_str());
+  if (!dir) return false;
+  bool empty = true;
+  while (const dirent* e = readdir(dir)) {
+    if (std::strcmp(e->d_name, ".") != 0 && std::strcmp(e->d_name, "..") != 0) empty = false;
+  }
+  closedir(dir);
+  return empty;
 }
 
 void AppendEscaped(const std::string& text, std::string& line) {
@@ -67,6 +79,8 @@ bool ListText(const std::vector<DiscFile>& files, std::string& text, std::vector
   for (const DiscFile& f : files) {
     DiscFile listed = f;
     if (!ListedSource(f.source, listed.source, why)) return false;
+    // A folder's line puts what it holds on the disc: it must still hold nothing.
+    if (f.folder && !StillEmpty(listed.source)) return why = f.source + " is no longer an empty folder", false;
     if (GraftLine(listed, line)) {
       text += line;
       text += '\n';

@@ -24,6 +24,10 @@ void WriteFileJson(JsonWriter& w, const Collection& c, const Candidate& f) {
     }
     w.EndArray();
   }
+  if (f.folder) {
+    w.Key("folder");
+    w.Bool(true);
+  }
   w.Key("on_disc");
   w.String(c.OnDisc(f));
   w.PathField("path", c.Source(f));
@@ -73,7 +77,8 @@ void PrintDisc(const Disc& d, const Collection& c, const Job& job, const char* h
   const int width = static_cast<int>(Grouped(std::max(d.capacity, d.total)).size());
   if (heading) std::printf("%s\n", heading);
   for (std::uint32_t i : d.files) {
-    std::printf("%*s  %s\n", width, Grouped(c[i].size).c_str(), Shown(c.Source(c[i])).c_str());
+    std::printf("%*s  %s%s\n", width, Grouped(c[i].size).c_str(), Shown(c.Source(c[i])).c_str(),
+                c[i].folder ? "/ (empty folder)" : "");
     for (std::uint32_t k = 1; k < c[i].nameCount; ++k)
       std::printf("%*s  %s (another name of the file above)\n", width, "", Shown(c.Source(c[i], k)).c_str());
   }

@@ -150,11 +150,13 @@ void FitWalker::Walk(const std::string& rootPath, const std::string& rootOnDisc,
       continue;
     }
     const std::size_t firstChild = pending.size();
+    bool empty = true;
     while (const dirent* d = listing.Next()) {
       if (Stopped()) return;
       if ((++m_seen & 1023) == 0 && m_rules.everyThousand) m_rules.everyThousand();
       const char* name = d->d_name;
       if (DotOrDotDot(name)) continue;
+      empty = false;
       struct stat st;
       bool linked = false;
       if (!Inspect(listing.Fd(), chain[at].path, name, st, linked)) continue;
@@ -178,6 +180,11 @@ void FitWalker::Walk(const std::string& rootPath, const std::string& rootOnDisc,
       if (!Enters(chain, at, id)) continue;
       chain.push_back({std::move(path), std::move(onDisc), id, at});
       pending.push_back(static_cast<int>(chain.size() - 1));
+    }
+    // A folder with nothing in it goes on the disc as it is, when asked (not the disc's root).
+    if (empty && m_rules.emptyFolders && !chain[at].onDisc.empty()) {
+      struct stat st;
+      if (fstat(listing.Fd(), &st) == 0) m_into.AddEmptyFolder(chain[at].path, chain[at].onDisc, StatOf(st));
     }
     // Depth first, subfolders in listing order.
     std::reverse(pending.begin() + static_cast<std::ptrdiff_t>(firstChild), pending.end());

@@ -21,7 +21,8 @@ struct stat;
 FileStat StatOf(const struct stat& st);
 
 struct WalkRules {
-  bool followLinks = false;  ///< follow symbolic links inside folders
+  bool followLinks = false;   ///< follow symbolic links inside folders
+  bool emptyFolders = false;  ///< collect folders with nothing in them, to be kept on the disc
   const Excludes* excludes = nullptr;
   std::vector<Identity> skipFolders;  ///< folders never walked (where the results are written)
   const std::atomic<std::uint8_t>* stop = nullptr;

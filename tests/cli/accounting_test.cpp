@@ -302,3 +302,26 @@ TEST(Accounting, OddNamesAndLargeFilesMasterWithThePrintedCommands) {
   EXPECT_EQ(master({"big"}, "iso", false).rfind("xorriso -as mkisofs ", 0), 0u);
   EXPECT_NE(master({"big"}, "udf", false).find("-udf -allow-limited-size"), std::string::npos);
 }
+
+// --keep-empty-dirs keeps folders with nothing in them, counted on their disc, in the lists (as
+// genisoimage masters them) and in the folders of links.
+TEST(Accounting, EmptyFoldersKeptWhenAsked) {
+  TempDir dir;
+  Sparse(dir / "p/a.jpg", 1000);
+  fs::create_directories(dir / "p/empty/deeper");
+  fs::create_directories(dir / "p/none");
+  ToolRun r = Fit({"-c", "cd700", "--json", "-q", "p"}, dir.path());
+  EXPECT_EQ(OnDisc(nlohmann::json::parse(r.out)).size(), 1u);
+  r = Fit({"-c", "cd700", "--json", "-q", "--keep-empty-dirs", "--path-lists", "L", "--link-into", "out", "p"},
+          dir.path());
+  ASSERT_EQ(r.exit, 0) << r.err;
+  const std::vector<std::string> names = OnDisc(nlohmann::json::parse(r.out));
+  EXPECT_TRUE(Holds(names, "p/empty/deeper") && Holds(names, "p/none") && !Holds(names, "p/empty")) << r.out;
+  EXPECT_TRUE(fs::is_directory(dir / "out/disc1/p/empty/deeper") && fs::is_directory(dir / "out/disc1/p/none"));
+  ASSERT_EQ(std::system(("cd '" + dir.path() +
+                         "' && genisoimage -quiet -R -graft-points -path-list L/disc1.list "
+                         "-o i.iso 2>/dev/null && isoinfo -R -f -i i.iso > paths.txt")
+                            .c_str()),
+            0);
+  EXPECT_NE(ReadFileBytes(dir / "paths.txt").find("/p/empty/deeper\n"), std::string::npos);
+}
