@@ -29,7 +29,7 @@ native: deps
 
 # The sanitizers build only what their tests run: the tool and the tests.
 asan: deps
-	@test -f $(ASAN)/CMakeCache.txt || cmake -S . -B $(ASAN) -DCMAKE_BUILD_TYPE=Debug -DZUMIBO_SANITIZE=ON >/dev/null
+	@cmake -S . -B $(ASAN) -DCMAKE_BUILD_TYPE=Debug -DZUMIBO_SANITIZE=ON >/dev/null
 	@$(call timed,sanitizer build,cmake --build $(ASAN) -j $(JOBS) --target zumibo_core_tests zumibo-fit-docs)
 
 win: deps
