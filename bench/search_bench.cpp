@@ -211,6 +211,7 @@ struct Before {
   int n;
   double worst;  // milliseconds
 };
+constexpr const char* kBeforeCommit = "a1ee0dd";
 constexpr Before kBefore[] = {
     {"random 31-bit, half the total", 46, 71.4},    {"random 31-bit, half the total", 50, 92.1},
     {"random 31-bit, half the total", 55, 79.5},    {"random 31-bit, half the total", 60, 204.6},
@@ -240,26 +241,29 @@ std::string BeforeText(const std::string& name, int n) {
 
 // Each seeded class over many seeds (one run per seed): median and worst, beside the worst before.
 void PrintSeededClasses(const Options& o) {
-  std::printf("\nseeded classes, %d seeds per size (one run per seed; before: worst of 10 with commit a1ee0dd):\n",
-              o.seeds);
+  std::printf("\nseeded classes, %d seeds per size unless named (one run per seed; before: worst with commit %s):\n",
+              o.seeds, kBeforeCommit);
   for (const SeededClass& c : SeededClasses()) {
+    if (!o.filter.empty() && c.name.find(o.filter) == std::string::npos) continue;
+    const int seeds = c.seeds ? std::min(c.seeds, o.seeds) : o.seeds;
+    const double limit = c.limit ? std::min(c.limit, o.engineLimit) : o.engineLimit;
     for (int n : c.counts) {
       std::vector<double> times;
       int worstSeed = 0, stopped = 0;
       long long peak = 0;
-      for (int seed = 1; seed <= o.seeds; ++seed) {
+      for (int seed = 1; seed <= seeds; ++seed) {
         const BenchInstance in = c.make(n, c.seedBase + static_cast<std::uint64_t>(n) * 1000 + seed);
-        const EngineRun run = RunEngine(in.sizes, PlanSearch(in.sizes, in.capacity, 0, kNoFileLimit), o.engineLimit);
+        const EngineRun run = RunEngine(in.sizes, PlanSearch(in.sizes, in.capacity, 0, kNoFileLimit), limit);
         if (times.empty() || run.seconds > *std::max_element(times.begin(), times.end())) worstSeed = seed;
         times.push_back(run.seconds);
         peak = std::max(peak, run.peak);
         stopped += !run.outcome.complete;
       }
       std::sort(times.begin(), times.end());
-      std::printf("  %-30s n=%-4d median %10s   worst %10s (seed %2d)   before %14s   peak %lld KiB", c.name.c_str(), n,
-                  Millis(times[times.size() / 2]).c_str(), Millis(times.back()).c_str(), worstSeed,
-                  BeforeText(c.name, n).c_str(), peak / 1024);
-      if (stopped) std::printf(", %d STOPPED", stopped);
+      std::printf("  %-38s n=%-5d %2d seeds: median %10s   worst %10s (seed %2d)   before %10s   peak %lld KiB",
+                  c.name.c_str(), n, seeds, Millis(times[times.size() / 2]).c_str(), Millis(times.back()).c_str(),
+                  worstSeed, BeforeText(c.name, n).c_str(), peak / 1024);
+      if (stopped) std::printf(", %d STOPPED at %.0f s", stopped, limit);
       std::printf("\n");
       std::fflush(stdout);
     }
@@ -368,8 +372,8 @@ int main(int argc, char** argv) {
     else if (!std::strcmp(argv[i], "--filter")) o.filter = value, ++i;
   }
   PrintClasses(o);
+  PrintSeededClasses(o);
   if (o.filter.empty()) {
-    PrintSeededClasses(o);
     PrintDifferential(o);
     PrintStopLatency();
   }
