@@ -57,13 +57,13 @@ int TailTotals::Build(Levels& levels, int to, int mostCandidates, std::size_t mo
   distinct = std::min({distinct, mostCandidates, to});
   levels.assign(1, Level());
   levels[0].totals.push_back(0);
-  levels[0].starts.push_back(static_cast<std::uint8_t>(m_m - to));
+  levels[0].starts.push_back(static_cast<Start>(m_m - to));
   std::size_t listed = 1;
   int j = to;
   while (j > 0 && to - j < mostCandidates && listed * 2 <= mostTotals && !m_stopped) {
     --j;
     const std::int64_t x = m_sizes[j];
-    const auto start = static_cast<std::uint8_t>(m_m - j);
+    const auto start = static_cast<Start>(m_m - j);
     const int taken = to - j;
     levels.emplace_back();
     if (taken <= distinct) {
@@ -72,7 +72,7 @@ int TailTotals::Build(Levels& levels, int to, int mostCandidates, std::size_t mo
     }
     for (int c = taken; c >= 1; --c) {
       std::vector<std::int64_t>& totals = levels[c].totals;
-      std::vector<std::uint8_t>& starts = levels[c].starts;
+      std::vector<Start>& starts = levels[c].starts;
       const std::vector<std::int64_t>& shorter = levels[c - 1].totals;
       // x is at most the limit: no overflow
       const auto added = std::upper_bound(shorter.begin(), shorter.end(), m_limit - x) - shorter.begin();
@@ -173,7 +173,7 @@ std::int64_t TailTotals::BestTotal(int r, std::int64_t low, std::int64_t high, s
 // Whether r candidates from `start` on add up to `total`: a block total that can start there
 // paired with a table total, or from inside the table a table total that can start there.
 bool TailTotals::Reaches(int start, int r, std::int64_t total) const {
-  const auto from = static_cast<std::uint8_t>(m_m - start);
+  const auto from = static_cast<Start>(m_m - start);
   const auto find = [](const Level& level, std::int64_t value) {
     const auto it = std::lower_bound(level.totals.begin(), level.totals.end(), value);
     return it != level.totals.end() && *it == value ? static_cast<int>(it - level.totals.begin()) : -1;
