@@ -60,7 +60,8 @@ class CombinationSearch {
                     std::int64_t& best, const std::atomic<std::uint8_t>& stop, SearchListener& listener,
                     std::uint64_t budget)
       : m_b(sizes.data()), m_m(static_cast<int>(sizes.size())), m_offset(offset), m_capacity(capacity),
-        m_limit(capacity - leastRemainder), m_best(best), m_stop(stop), m_listener(listener), m_budget(budget),
+        m_limit(capacity - leastRemainder), m_shown(best), m_found(best), m_stop(stop), m_listener(listener),
+        m_budget(budget),
         m_prefix(sizes.size() + 1, 0), m_nextSize(sizes.size()), m_top(m_m) {
     for (int i = 0; i < m_m; ++i) m_prefix[i + 1] = m_prefix[i] + m_b[i];
     for (int i = m_m - 1; i >= 0; --i) m_nextSize[i] = i + 1 < m_m && m_b[i + 1] == m_b[i] ? m_nextSize[i + 1] : i + 1;
@@ -90,17 +91,13 @@ class CombinationSearch {
   /// Has every count searched through the candidates left out, whatever their totals.
   void LeaveOutEveryCount() { m_leaveOut = true; }
 
-  /// Searches the combinations of k candidates for at most `work` more work without reporting
-  /// anything, to learn a remainder the result reaches at least; later searches look only at
-  /// totals that reach it. False when the stop flag is set.
+  /// Searches the combinations of k candidates for at most `work` more work, to learn a remainder
+  /// the result reaches at least; later searches look only at totals that reach it. What it finds
+  /// is shown at once, as a stop would return it. False when the stop flag is set.
   bool Probe(int k, std::uint64_t work);
 
-  /// After a stop: reports the probe's combination if it beats the best reported.
-  void ReportProbe() {
-    if (m_reached >= m_best) return;
-    m_report = m_probe;
-    Report(Sum{m_capacity} - m_reached);
-  }
+  /// The least remainder found in the schedule's order so far (a probe's finds aside).
+  std::int64_t Found() const { return m_found; }
 
  private:
   // Sum of the r candidates from index i on: the largest total r candidates from i can reach.
@@ -109,9 +106,13 @@ class CombinationSearch {
   Sum Tail(int q) const { return m_prefix[m_m] - m_prefix[m_m - q]; }
   // Smallest total that still beats the best: a combination must exceed this.
   Sum Floor() const { return Sum{m_capacity} - Beat(); }
-  // The remainder a combination must be below to matter: below the best reported, and no more
-  // than the least remainder a probe has reached, since the result reaches that at least.
-  std::int64_t Beat() const { return m_reached < m_best ? m_reached + 1 : m_best; }
+  // The remainder a combination must be below to matter: below the best found in the schedule's
+  // order, and no more than the least remainder a probe has reached, since the result reaches that
+  // at least; below it while probing.
+  std::int64_t Beat() const {
+    if (m_reached >= m_found) return m_found;
+    return m_probing ? m_reached : m_reached + 1;
+  }
 
   // First index from `start` whose candidate still leaves room for the r - 1 smallest candidates.
   int FirstFit(int start, Sum partial, int r) const {
@@ -168,7 +169,11 @@ class CombinationSearch {
   int m_offset;
   std::int64_t m_capacity;
   std::int64_t m_limit;  // no total can exceed this: the capacity less the least possible remainder
-  std::int64_t& m_best;
+  // The remainder of the combination shown last (the caller's best). Shown are the probe's finds
+  // as they come and each combination found in the schedule's order that is better, or as good and
+  // earlier in that order than the probe's (it replaces that one).
+  std::int64_t& m_shown;
+  std::int64_t m_found;  // the least remainder found in the schedule's order
   const std::atomic<std::uint8_t>& m_stop;
   SearchListener& m_listener;
   std::uint64_t m_budget;  // work after which the search gives up (End::kBudget)
@@ -191,7 +196,7 @@ class CombinationSearch {
   bool m_leaveOut = false;
   bool m_probing = false;
   std::int64_t m_reached = INT64_MAX;  // the least remainder a probe has reached
-  std::vector<int> m_probe;            // the probe's combination with that remainder (indices in m_b)
+  std::vector<int> m_lastShown;        // the combination shown last (indices in m_b)
   int m_top;  // candidates from here on are the tail's: branches choose among those before it only
   End m_end = End::kExhausted;
 };
@@ -220,16 +225,16 @@ void CombinationSearch<Sum>::Improve(Sum total, int depth, int i, int j) {
   Report(total);
 }
 
-// Reports m_report, the combination whose sizes add up to `total` (a probe keeps it instead).
+// Reports m_report, the combination whose sizes add up to `total`, unless it is the one shown.
 template <typename Sum>
 void CombinationSearch<Sum>::Report(Sum total) {
   if (total == m_limit) m_end = End::kOptimal;
-  if (m_probing) {
-    m_reached = static_cast<std::int64_t>(Sum{m_capacity} - total);
-    m_probe.swap(m_report);
-    return;
-  }
-  m_best = static_cast<std::int64_t>(Sum{m_capacity} - total);
+  const auto remainder = static_cast<std::int64_t>(Sum{m_capacity} - total);
+  if (m_probing) m_reached = remainder;
+  else m_found = remainder;
+  if (remainder == m_shown && m_report == m_lastShown) return;  // the probe's combination, found again
+  m_shown = remainder;
+  m_lastShown = m_report;
   for (int& x : m_report) x += m_offset;
   m_listener.OnImprovement(static_cast<std::int64_t>(total), m_report);
 }
@@ -533,7 +538,7 @@ End BranchAndBound(Span<const std::int64_t> fitting, int offset, std::int64_t ca
   }
   std::size_t next = 0;  // the count being searched; one that ran out of budget is searched again
   const auto runCounts = [&] {
-    for (; next < schedule.size() && best > floor; ++next) {
+    for (; next < schedule.size() && search.Found() > floor; ++next) {
       if (stop.load(std::memory_order_relaxed)) return End::kStopped;
       const End end = search.Run(schedule[next]);
       if (end != End::kExhausted) return end;
@@ -557,9 +562,7 @@ End BranchAndBound(Span<const std::int64_t> fitting, int offset, std::int64_t ca
   const auto densest = std::min_element(schedule.begin() + next, schedule.end(),
                                         [&](int a, int b) { return distance(a) < distance(b); });
   const bool stopped = densest != schedule.begin() + next && !search.Probe(*densest, kProbeWork);
-  const End end = stopped ? End::kStopped : runCounts();
-  if (end == End::kStopped) search.ReportProbe();
-  return end;
+  return stopped ? End::kStopped : runCounts();
 }
 
 // Few enough candidates, or few enough totals, to know each count's best total outright. The count

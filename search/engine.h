@@ -9,7 +9,9 @@
 #include <cstdint>
 #include "search/span.h"
 
-/// Receives each improvement: the new total and the candidate indices, ascending.
+/// Receives each improvement as it is found: the new total and the candidate indices, ascending.
+/// Each total is larger than the one before, or equal once after a quick look at one count found
+/// it out of order: then the combination that comes first in the search's order replaces it.
 class SearchListener {
  public:
   virtual void OnImprovement(std::int64_t total, Span<const int> indices) = 0;

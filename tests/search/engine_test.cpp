@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <chrono>
+#include <condition_variable>
+#include <mutex>
 #include <numeric>
 #include <random>
 #include <thread>
@@ -29,9 +31,12 @@ struct Instance {
   int maxFiles;
 };
 
-// Every improvement reported is a valid combination of the planned counts, strictly better than the last.
+// Every improvement reported is a valid combination of the planned counts, strictly better than the
+// last, or as good once: the combination earlier in the search's order that replaces a quick look's.
 void ExpectValidImprovements(const std::vector<std::int64_t>& sizes, const SearchPlan& plan, const Recorder& got) {
   std::int64_t last = plan.bestRemainder;
+  const std::vector<int>* previous = nullptr;
+  bool replaced = false;
   for (const auto& imp : got.improvements) {
     ASSERT_TRUE(std::is_sorted(imp.indices.begin(), imp.indices.end()));
     ASSERT_TRUE(std::adjacent_find(imp.indices.begin(), imp.indices.end()) == imp.indices.end());
@@ -46,8 +51,11 @@ void ExpectValidImprovements(const std::vector<std::int64_t>& sizes, const Searc
     }
     ASSERT_EQ(sum, imp.total);
     ASSERT_LE(sum, plan.remaining);
-    ASSERT_LT(plan.remaining - sum, last);
+    const bool tie = previous && plan.remaining - sum == last;
+    ASSERT_TRUE(tie ? !replaced && imp.indices != *previous : plan.remaining - sum < last);
+    replaced = tie;
     last = plan.remaining - sum;
+    previous = &imp.indices;
   }
 }
 
@@ -309,49 +317,79 @@ TEST(Engine, HugeSizesDoNotOverflow) {
   }
 }
 
+// What a progress display shows: each improvement as it comes. A stop set through Stop() is set while
+// no improvement is being shown, so that what was shown then can be compared with what the stopped
+// search returns. With `hold`, the first improvement waits until Stop() has been called: the stop
+// then meets a search that has not ended, however fast the engine.
+class Display final : public SearchListener {
+ public:
+  Display(std::atomic<std::uint8_t>& stop, bool hold) : m_stop(stop), m_hold(hold) {}
+  void OnImprovement(std::int64_t total, Span<const int> indices) override {
+    std::unique_lock<std::mutex> lock(m_mutex);
+    recorder.OnImprovement(total, indices);
+    m_changed.notify_all();
+    if (m_hold) m_changed.wait(lock, [this] { return m_stop.load() != 0; });
+  }
+  // Waits for the first improvement when holding, then sets the stop flag; returns the number of
+  // improvements shown by then.
+  std::size_t Stop() {
+    std::unique_lock<std::mutex> lock(m_mutex);
+    if (m_hold) m_changed.wait(lock, [this] { return !recorder.improvements.empty(); });
+    m_stop.store(1);
+    m_changed.notify_all();
+    return recorder.improvements.size();
+  }
+  Recorder recorder;
+
+ private:
+  std::atomic<std::uint8_t>& m_stop;
+  bool m_hold;
+  std::mutex m_mutex;
+  std::condition_variable m_changed;
+};
+
 TEST(Engine, StopsPromptlyWithTheBestSoFar) {
-  // 400 files with even sizes and an odd capacity far from any reachable total beyond the floor:
-  // the full search would take practically forever.
-  std::mt19937_64 rng(3);
-  std::vector<std::int64_t> sizes;
-  for (int i = 0; i < 400; ++i) sizes.push_back(std::uniform_int_distribution<std::int64_t>(1, 1'000'000)(rng) * 6);
-  std::sort(sizes.rbegin(), sizes.rend());
-  const std::int64_t capacity = 300'000'007;
-  const SearchPlan plan = PlanSearch(sizes, capacity, 0, kNoFileLimit);
+  // 60 sizes of 56 random bits at half their total: about as many totals as combinations, so that
+  // an exact fit is unlikely and proving the least remainder takes some 2^30 steps by any known way.
+  std::mt19937_64 random(100007);
+  std::vector<std::int64_t> hard(60);
+  for (auto& s : hard) s = std::uniform_int_distribution<std::int64_t>(1, (std::int64_t{1} << 56) - 1)(random);
+  std::sort(hard.rbegin(), hard.rend());
+  const SearchPlan plan =
+      PlanSearch(hard, std::accumulate(hard.begin(), hard.end(), std::int64_t{0}) / 2, 0, kNoFileLimit);
+  const auto run = [&](std::atomic<std::uint8_t>& stop, SearchListener& listener) {
+    return RunSearch(hard, plan.remaining, plan.bestRemainder, plan.lower, plan.upper, stop, listener);
+  };
 
   std::atomic<std::uint8_t> stop{1};
   Recorder none;
-  const SearchOutcome early = RunSearch(sizes, plan.remaining, plan.bestRemainder, plan.lower, plan.upper, stop, none);
+  const SearchOutcome early = run(stop, none);
   EXPECT_FALSE(early.complete);
   EXPECT_EQ(early.bestRemainder, plan.bestRemainder);
+  EXPECT_TRUE(none.improvements.empty());
 
-  const auto stopAfter = [&](const std::vector<std::int64_t>& in, const SearchPlan& planned, int delay) {
+  // Stopped at its first improvement (held there), in branch and bound, and once the smallest
+  // files' totals are listed and a look at the densest count has found better totals: the stopped
+  // search returns what was shown last, and what a look finds is shown as it is found, not first
+  // when the search is stopped.
+  for (int delay : {0, 20, 300}) {
     stop = 0;
-    Recorder got;
+    Display display(stop, delay == 0);
+    std::size_t shown = 0;
     std::thread stopper([&] {
       std::this_thread::sleep_for(std::chrono::milliseconds(delay));
-      stop.store(1, std::memory_order_relaxed);
+      shown = display.Stop();
     });
-    const SearchOutcome out =
-        RunSearch(in, planned.remaining, planned.bestRemainder, planned.lower, planned.upper, stop, got);
+    const SearchOutcome out = run(stop, display);
     stopper.join();
     SCOPED_TRACE(delay);
-    ExpectValidImprovements(in, planned, got);
-    EXPECT_EQ(got.improvements.empty() ? planned.bestRemainder : planned.remaining - got.improvements.back().total,
+    const auto& improvements = display.recorder.improvements;
+    EXPECT_FALSE(out.complete);
+    ExpectValidImprovements(hard, plan, display.recorder);
+    EXPECT_EQ(improvements.empty() ? plan.bestRemainder : plan.remaining - improvements.back().total,
               out.bestRemainder);
-    return out;
-  };
-  EXPECT_GE(stopAfter(sizes, plan, 200).bestRemainder,
-            1);  // sizes are multiples of 6: the capacity can never be filled exactly
-
-  // 60 random 48-bit sizes, about as many combinations as totals: their search takes seconds.
-  // Stopped in branch and bound, or once the smallest files' totals are listed and a look at the
-  // densest count has found a better total than the one reported: the last report is the answer.
-  std::mt19937_64 random(100007);
-  std::vector<std::int64_t> hard(60);
-  for (auto& s : hard) s = std::uniform_int_distribution<std::int64_t>(1, (std::int64_t{1} << 48) - 1)(random);
-  std::sort(hard.rbegin(), hard.rend());
-  const SearchPlan hardPlan =
-      PlanSearch(hard, std::accumulate(hard.begin(), hard.end(), std::int64_t{0}) / 2, 0, kNoFileLimit);
-  for (int delay : {20, 300}) EXPECT_FALSE(stopAfter(hard, hardPlan, delay).complete);
+    if (delay == 300) {
+      EXPECT_EQ(improvements.size(), shown);
+    }
+  }
 }
