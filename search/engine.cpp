@@ -590,6 +590,69 @@ void Conclude(const Solver& solver, const std::vector<int>& schedule, std::int64
   listener.OnImprovement(bestTotal, chosen);
 }
 
+// What settles a search once branch and bound has spent its budget, and how much that is.
+enum class Finish { kNone, kTable, kHalves, kTail };
+
+struct Route {
+  Finish finish = Finish::kNone;
+  std::uint64_t budget = UINT64_MAX;  // branch-and-bound work first; 0 for none
+  TailPlan tail{0, 0};
+};
+
+// Branch and bound finds dense fits (many files of similar size) in moments. When the sizes'
+// common divisor leaves few totals, a table of every total of every count settles the rest after a
+// short budget. Where meet in the middle is possible, branch and bound gets a budget comparable
+// to that method's cost, and none at all when there are fewer subsets than possible totals: then
+// exact fits are rare and bounds weak. Beyond that, branch and bound goes on after its budget with
+// the smallest candidates' totals listed. The strategies other than the automatic one force a way
+// for tests.
+Route ChooseRoute(Span<const std::int64_t> fitting, std::int64_t capacity, std::int64_t g, int highest,
+                  SearchStrategy strategy) {
+  const int m = static_cast<int>(fitting.size());
+  const bool automatic = strategy == SearchStrategy::kAutomatic;
+  const bool decide = strategy == SearchStrategy::kBranchThenDecide || strategy == SearchStrategy::kLeftOutThenDecide;
+  Route route;
+  if (g > 0 && (automatic || strategy == SearchStrategy::kReachableTotals) &&
+      ReachableTotals::Fits(m, highest, capacity / g)) {
+    route.finish = Finish::kTable;
+    route.budget = strategy == SearchStrategy::kReachableTotals ? 0 : kBranchBudgetBeforeTable;
+  } else if (m <= HalvesSolver::kMaxCandidates &&
+             (automatic || strategy == SearchStrategy::kMeetInTheMiddle || strategy == SearchStrategy::kBranchThenMeet)) {
+    route.finish = Finish::kHalves;
+    const Wide sum = std::accumulate(fitting.begin(), fitting.end(), Wide{0});
+    if (strategy == SearchStrategy::kMeetInTheMiddle) route.budget = 0;
+    else if (strategy == SearchStrategy::kBranchThenMeet) route.budget = kTestBudget;
+    else route.budget = sum >= (Wide{1} << m) ? 0 : kBranchBudgetPerSubset << (m / 2);
+  } else if (decide) {
+    // Small lists, so that every part of the tail's work shows on small arrays.
+    route.finish = Finish::kTail;
+    route.budget = kTestBudget;
+    route.tail = {std::max(m / 2, 1), std::size_t{1} << std::max(m / 3, 2), 0,
+                  strategy == SearchStrategy::kLeftOutThenDecide};
+  } else if (automatic) {
+    route.finish = Finish::kTail;
+    route.budget = kBranchBudgetBeforeWholeLists;
+    route.tail = {kMostListed, kMostTotals, kBranchBudgetBeforeTail};
+  }
+  return route;
+}
+
+// Branch and bound over the schedule, in 64-bit sums when the total of all candidates plus the
+// capacity fits, 128-bit otherwise.
+End BranchAndBoundOver(Span<const std::int64_t> fitting, int offset, std::int64_t capacity, std::int64_t floor,
+                       const std::vector<int>& schedule, const Route& route, SearchOutcome& outcome,
+                       const std::atomic<std::uint8_t>& stop, SearchListener& listener) {
+  const Wide sum = std::accumulate(fitting.begin(), fitting.end(), Wide{0});
+  std::int64_t& best = outcome.bestRemainder;
+  const End end = sum <= Wide{INT64_MAX} - capacity
+                      ? BranchAndBound<std::int64_t>(fitting, offset, capacity, floor, schedule, route.budget,
+                                                     route.tail, best, stop, listener)
+                      : BranchAndBound<Wide>(fitting, offset, capacity, floor, schedule, route.budget, route.tail,
+                                             best, stop, listener);
+  if (end == End::kStopped) outcome.complete = false;
+  return end;
+}
+
 }  // namespace
 
 SearchOutcome RunSearch(Span<const std::int64_t> sizes, std::int64_t capacity, std::int64_t bestRemainder, int lower,
@@ -602,60 +665,21 @@ SearchOutcome RunSearch(Span<const std::int64_t> sizes, std::int64_t capacity, s
       std::partition_point(sizes.begin(), sizes.end(), [capacity](std::int64_t s) { return s > capacity; });
   const int offset = static_cast<int>(firstFitting - sizes.begin());
   const Span<const std::int64_t> fitting = sizes.subspan(offset);
-  const int m = static_cast<int>(fitting.size());
 
   // Every total is a multiple of the sizes' greatest common divisor, so no remainder can be
   // smaller than the capacity modulo it.
   const std::int64_t g = Gcd(fitting);
   const std::int64_t floor = g == 0 ? capacity : capacity % g;
-  std::int64_t& best = outcome.bestRemainder;
   const std::vector<int> schedule = CountSchedule(lower, upper, static_cast<int>(sizes.size()));
-  int highest = 0;
-  for (int k : schedule) highest = std::max(highest, k);
+  const int highest = std::max(0, *std::max_element(schedule.begin(), schedule.end()));
 
-  // Branch and bound finds dense fits (many files of similar size) in moments. When the sizes'
-  // common divisor leaves few totals, a table of every total of every count settles the rest after
-  // a short budget. Where meet in the middle is possible, branch and bound gets a budget comparable
-  // to that method's cost, and none at all when there are fewer subsets than possible totals: then
-  // exact fits are rare and bounds weak. Beyond that, branch and bound goes on after its budget
-  // with the smallest candidates' totals listed.
-  const bool table = g > 0 &&
-                     (strategy == SearchStrategy::kAutomatic || strategy == SearchStrategy::kReachableTotals) &&
-                     ReachableTotals::Fits(m, highest, capacity / g);
-  const bool decide = strategy == SearchStrategy::kBranchThenDecide || strategy == SearchStrategy::kLeftOutThenDecide;
-  const bool halves = !table && m <= HalvesSolver::kMaxCandidates && strategy != SearchStrategy::kBranchAndBound &&
-                      !decide && strategy != SearchStrategy::kReachableTotals;
-  const bool tail = !table && !halves && (strategy == SearchStrategy::kAutomatic || decide);
-  const Wide sum = std::accumulate(fitting.begin(), fitting.end(), Wide{0});
-  std::uint64_t budget = UINT64_MAX;
-  if (table) {
-    budget = strategy == SearchStrategy::kReachableTotals ? 0 : kBranchBudgetBeforeTable;
-  } else if (strategy == SearchStrategy::kMeetInTheMiddle && halves) {
-    budget = 0;
-  } else if ((strategy == SearchStrategy::kBranchThenMeet && halves) || decide) {
-    budget = kTestBudget;
-  } else if (halves) {
-    budget = sum >= (Wide{1} << m) ? 0 : kBranchBudgetPerSubset << (m / 2);
-  } else if (tail) {
-    budget = kBranchBudgetBeforeWholeLists;
-  }
-  if (budget > 0) {
-    // Tests use small lists so that every part of the tail's work shows on small arrays.
-    TailPlan plan{0, 0};
-    if (decide)
-      plan = {std::max(m / 2, 1), std::size_t{1} << std::max(m / 3, 2), 0,
-              strategy == SearchStrategy::kLeftOutThenDecide};
-    else if (tail) plan = {kMostListed, kMostTotals, kBranchBudgetBeforeTail};
-    const End end =
-        sum <= Wide{INT64_MAX} - capacity
-            ? BranchAndBound<std::int64_t>(fitting, offset, capacity, floor, schedule, budget, plan, best, stop,
-                                           listener)
-            : BranchAndBound<Wide>(fitting, offset, capacity, floor, schedule, budget, plan, best, stop, listener);
-    if (end == End::kStopped) outcome.complete = false;
+  const Route route = ChooseRoute(fitting, capacity, g, highest, strategy);
+  if (route.budget > 0) {
+    const End end = BranchAndBoundOver(fitting, offset, capacity, floor, schedule, route, outcome, stop, listener);
     if (end != End::kBudget) return outcome;
   }
-  if (best <= floor) return outcome;
-  if (table)
+  if (outcome.bestRemainder <= floor) return outcome;
+  if (route.finish == Finish::kTable)
     Conclude(ReachableTotals(fitting, g, capacity, highest, stop), schedule, capacity, offset, outcome, listener);
   else Conclude(HalvesSolver(fitting, capacity, highest, stop), schedule, capacity, offset, outcome, listener);
   return outcome;
