@@ -11,6 +11,7 @@
 #include "search/reachable_totals.h"
 #include "search/residue_filter.h"
 #include "search/tail_totals.h"
+#include "search/unit_totals.h"
 
 namespace {
 
@@ -591,17 +592,19 @@ void Conclude(const Solver& solver, const std::vector<int>& schedule, std::int64
 }
 
 // What settles a search once branch and bound has spent its budget, and how much that is.
-enum class Finish { kNone, kTable, kHalves, kTail };
+enum class Finish { kNone, kTable, kUnits, kHalves, kTail };
 
 struct Route {
   Finish finish = Finish::kNone;
   std::uint64_t budget = UINT64_MAX;  // branch-and-bound work first; 0 for none
   TailPlan tail{0, 0};
+  UnitTotals::Unit unit;
 };
 
 // Branch and bound finds dense fits (many files of similar size) in moments. When the sizes'
 // common divisor leaves few totals, a table of every total of every count settles the rest after a
-// short budget. Where meet in the middle is possible, branch and bound gets a budget comparable
+// short budget, and so does a table by multiplier sum when the sizes are multiples of a unit plus
+// a little noise. Where meet in the middle is possible, branch and bound gets a budget comparable
 // to that method's cost, and none at all when there are fewer subsets than possible totals: then
 // exact fits are rare and bounds weak. Beyond that, branch and bound goes on after its budget with
 // the smallest candidates' totals listed. The strategies other than the automatic one force a way
@@ -616,6 +619,10 @@ Route ChooseRoute(Span<const std::int64_t> fitting, std::int64_t capacity, std::
       ReachableTotals::Fits(m, highest, capacity / g)) {
     route.finish = Finish::kTable;
     route.budget = strategy == SearchStrategy::kReachableTotals ? 0 : kBranchBudgetBeforeTable;
+  } else if (((automatic && m > HalvesSolver::kMaxCandidates) || strategy == SearchStrategy::kUnitTotals) &&
+             UnitTotals::Find(fitting, capacity, highest, route.unit)) {
+    route.finish = Finish::kUnits;
+    route.budget = strategy == SearchStrategy::kUnitTotals ? 0 : kBranchBudgetBeforeTable;
   } else if (m <= HalvesSolver::kMaxCandidates &&
              (automatic || strategy == SearchStrategy::kMeetInTheMiddle || strategy == SearchStrategy::kBranchThenMeet)) {
     route.finish = Finish::kHalves;
@@ -681,6 +688,8 @@ SearchOutcome RunSearch(Span<const std::int64_t> sizes, std::int64_t capacity, s
   if (outcome.bestRemainder <= floor) return outcome;
   if (route.finish == Finish::kTable)
     Conclude(ReachableTotals(fitting, g, capacity, highest, stop), schedule, capacity, offset, outcome, listener);
+  else if (route.finish == Finish::kUnits)
+    Conclude(UnitTotals(fitting, route.unit, capacity, highest, stop), schedule, capacity, offset, outcome, listener);
   else Conclude(HalvesSolver(fitting, capacity, highest, stop), schedule, capacity, offset, outcome, listener);
   return outcome;
 }

@@ -32,7 +32,7 @@ struct SearchOutcome {
 /// benchmarks (kBranchThenMeet and kBranchThenDecide hand over after a token budget,
 /// kBranchThenDecide with small lists so that every array uses them, kLeftOutThenDecide as well
 /// with every count searched through the candidates left out; kReachableTotals builds the table at
-/// once wherever it fits).
+/// once wherever it fits, kUnitTotals the table by multiples of a unit plus noise).
 enum class SearchStrategy {
   kAutomatic,
   kBranchAndBound,
@@ -40,7 +40,8 @@ enum class SearchStrategy {
   kBranchThenMeet,
   kBranchThenDecide,
   kLeftOutThenDecide,
-  kReachableTotals
+  kReachableTotals,
+  kUnitTotals
 };
 
 /// Runs the count schedule from `lower` to `upper` over `sizes` (descending, never negative)
