@@ -30,9 +30,15 @@ bool UnitTotals::Find(Span<const std::int64_t> sizes, std::int64_t capacity, int
   const int m = static_cast<int>(sizes.size());
   if (m < 1 || most < 1 || capacity < 1) return false;
   unit = Unit();
-  std::vector<std::int64_t> digits;  // cleared below each of these: the binary and the decimal places
-  for (std::int64_t d = 2; d <= capacity; d *= 2) digits.push_back(d);
-  for (std::int64_t d = 10; d <= capacity; d *= 10) digits.push_back(d);
+  // Cleared below each of these: the binary and the decimal places up to the largest size (a
+  // larger one clears every size).
+  std::vector<std::int64_t> digits;
+  for (const std::int64_t base : {2, 10}) {
+    for (std::int64_t d = base; d <= sizes[0]; d *= base) {
+      digits.push_back(d);
+      if (d > INT64_MAX / base) break;
+    }
+  }
   for (std::int64_t digit : digits) {
     std::int64_t g = 0;
     for (std::int64_t s : sizes) {
