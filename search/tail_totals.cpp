@@ -4,6 +4,11 @@
 
 namespace {
 
+// The table takes half the candidates at most: two lists of half the candidates each are built in
+// a fraction of the time one list of them all takes (each candidate added merges every total
+// listed so far), and a question pairs them.
+int TableMost(int candidates) { return (candidates + 1) / 2; }
+
 std::size_t Binomial(int n, int k) {
   double c = 1;
   for (int i = 0; i < k; ++i) c = c * (n - i) / (i + 1);
@@ -40,7 +45,7 @@ TailTotals::TailTotals(Span<const std::int64_t> sizes, std::int64_t limit, int m
                        const std::atomic<std::uint8_t>& stop)
     : m_sizes(sizes), m_limit(limit), m_stop(stop), m_m(static_cast<int>(sizes.size())) {
   mostCandidates = std::clamp(mostCandidates, 0, kMostCandidates);
-  m_tableFirst = Build(m_table, m_m, mostCandidates, mostTotals);
+  m_tableFirst = Build(m_table, m_m, std::min(mostCandidates, TableMost(m_m)), mostTotals);
   m_first = Build(m_block, m_tableFirst, mostCandidates, mostTotals);
   m_prefix.assign(m_m - m_first + 1, 0);
   for (int i = m_first; i < m_m; ++i) m_prefix[i - m_first + 1] = m_prefix[i - m_first] + m_sizes[i];
@@ -117,7 +122,8 @@ bool TailTotals::HoldEveryCandidate(Span<const std::int64_t> sizes, std::int64_t
     subsets[0] = 1;
     double listed = 1;
     int j = to;
-    while (j > 0 && to - j < mostCandidates && listed * 2 <= static_cast<double>(mostTotals)) {
+    const int most = list == 0 ? std::min(mostCandidates, TableMost(to)) : mostCandidates;
+    while (j > 0 && to - j < most && listed * 2 <= static_cast<double>(mostTotals)) {
       const auto shift = static_cast<int>(sizes[--j] / width);
       for (int b = kBuckets - 1; b >= shift; --b) {
         const double added = subsets[b - shift];
