@@ -202,6 +202,7 @@ TEST(Engine, MatchesTheLiteralEnumerationOnRandomInstances) {
     ExpectSameResult(in, SearchStrategy::kBranchThenDecide, "tail totals");
     ExpectSameResult(in, SearchStrategy::kLeftOutThenDecide, "left out");
     ExpectSameResult(in, SearchStrategy::kReachableTotals, "reachable totals");
+    ExpectSameResult(in, SearchStrategy::kUnitTotals, "unit totals");
     if (::testing::Test::HasFatalFailure()) return;
   }
 }
