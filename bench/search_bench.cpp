@@ -6,6 +6,7 @@
 // little.
 //   zumibo-search-bench [--reference-limit SEC] [--engine-limit SEC] [--runs N] [--seeds N]
 //                       [--checks N] [--filter TEXT]
+// --filter runs only the classes, seeded classes and checks whose names hold TEXT.
 
 #include <malloc.h>
 #include <time.h>
@@ -295,6 +296,12 @@ void PrintDifferential(const Options& o) {
        [](int round) {
          return WithLimit({"", UniformSizes(46 + round % 15, 50'000'000, 1'500'000'000, 9300 + round), kDvd}, 5);
        }},
+      {"two progressions, DVD, n=60..100, at most 4 files",
+       [](int round) { return WithLimit(TwoProgressions(60 + round * 4 % 41, 9500 + round), 4); }},
+      {"1 MiB x q + 0-999 B, DVD, n=46..60, at most 5 files",
+       [](int round) {
+         return WithLimit(MultiplesPlusNoise(46 + round % 15, 9600 + round, 1 << 20, 100, 1999, 999, kDvd), 5);
+       }},
       {"random 31-bit, 2^32, n=46..55, at most 4 files",
        [](int round) {
          return WithLimit(
@@ -303,6 +310,7 @@ void PrintDifferential(const Options& o) {
        }},
   };
   for (const Class& c : classes) {
+    if (!o.filter.empty() && std::string(c.name).find(o.filter) == std::string::npos) continue;
     int same = 0, finished = 0;
     double engine = 0, literal = 0;
     for (int round = 0; round < o.checks; ++round) {
@@ -373,9 +381,7 @@ int main(int argc, char** argv) {
   }
   PrintClasses(o);
   PrintSeededClasses(o);
-  if (o.filter.empty()) {
-    PrintDifferential(o);
-    PrintStopLatency();
-  }
+  PrintDifferential(o);
+  if (o.filter.empty()) PrintStopLatency();
   return 0;
 }
