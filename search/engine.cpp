@@ -522,18 +522,23 @@ struct TailPlan {
   std::size_t mostTotals;
   std::uint64_t budgetUnlessWhole = 0;
   bool leftOutEveryCount = false;
+  bool lookForUnit = false;  // whether a unit found when the budget runs out settles the search instead
 };
 
 // Runs the counts of the schedule in order until one ends the search (or all are done), going on
-// with the tail's totals when the budget runs out and a tail is planned.
+// with the tail's totals when the budget runs out and a tail is planned. When the budget first runs
+// out, sizes that are multiples of a unit plus noise end it instead (End::kBudget, with `unit` set):
+// looked for only then, as easy searches end sooner.
 template <typename Sum>
 End BranchAndBound(Span<const std::int64_t> fitting, int offset, std::int64_t capacity, std::int64_t floor,
                    const std::vector<int>& schedule, std::uint64_t budget, TailPlan tail, std::int64_t& best,
-                   const std::atomic<std::uint8_t>& stop, SearchListener& listener) {
+                   UnitTotals::Unit& unit, const std::atomic<std::uint8_t>& stop, SearchListener& listener) {
   CombinationSearch<Sum> search(fitting, offset, capacity, floor, best, stop, listener, budget);
   if (tail.leftOutEveryCount) search.LeaveOutEveryCount();
   if (tail.budgetUnlessWhole > budget) {
     search.DeferBudget(tail.budgetUnlessWhole, [&] {
+      const int highest = std::max(0, *std::max_element(schedule.begin(), schedule.end()));
+      if (tail.lookForUnit && UnitTotals::Find(fitting, capacity, highest, unit)) return true;
       return TailTotals::HoldEveryCandidate(fitting, capacity - floor, tail.mostCandidates, tail.mostTotals);
     });
   }
@@ -547,7 +552,7 @@ End BranchAndBound(Span<const std::int64_t> fitting, int offset, std::int64_t ca
     return End::kExhausted;
   };
   const End first = runCounts();
-  if (first != End::kBudget || tail.mostCandidates == 0) return first;
+  if (first != End::kBudget || tail.mostCandidates == 0 || unit.size > 0) return first;
   const TailTotals totals(fitting, capacity - floor, tail.mostCandidates, tail.mostTotals, stop);
   if (totals.Stopped()) return End::kStopped;
   search.Continue(totals);
@@ -603,12 +608,12 @@ struct Route {
 
 // Branch and bound finds dense fits (many files of similar size) in moments. When the sizes'
 // common divisor leaves few totals, a table of every total of every count settles the rest after a
-// short budget, and so does a table by multiplier sum when the sizes are multiples of a unit plus
-// a little noise. Where meet in the middle is possible, branch and bound gets a budget comparable
-// to that method's cost, and none at all when there are fewer subsets than possible totals: then
-// exact fits are rare and bounds weak. Beyond that, branch and bound goes on after its budget with
-// the smallest candidates' totals listed. The strategies other than the automatic one force a way
-// for tests.
+// short budget. Where meet in the middle is possible, branch and bound gets a budget comparable to
+// that method's cost, and none at all when there are fewer subsets than possible totals: then exact
+// fits are rare and bounds weak. Beyond that, branch and bound goes on after its budget with the
+// smallest candidates' totals listed, unless the sizes are multiples of a unit plus a little noise:
+// a table by multiplier sum settles those. The strategies other than the automatic one force a
+// way for tests.
 Route ChooseRoute(Span<const std::int64_t> fitting, std::int64_t capacity, std::int64_t g, int highest,
                   SearchStrategy strategy) {
   const int m = static_cast<int>(fitting.size());
@@ -619,10 +624,9 @@ Route ChooseRoute(Span<const std::int64_t> fitting, std::int64_t capacity, std::
       ReachableTotals::Fits(m, highest, capacity / g)) {
     route.finish = Finish::kTable;
     route.budget = strategy == SearchStrategy::kReachableTotals ? 0 : kBranchBudgetBeforeTable;
-  } else if (((automatic && m > HalvesSolver::kMaxCandidates) || strategy == SearchStrategy::kUnitTotals) &&
-             UnitTotals::Find(fitting, capacity, highest, route.unit)) {
+  } else if (strategy == SearchStrategy::kUnitTotals && UnitTotals::Find(fitting, capacity, highest, route.unit)) {
     route.finish = Finish::kUnits;
-    route.budget = strategy == SearchStrategy::kUnitTotals ? 0 : kBranchBudgetBeforeTable;
+    route.budget = 0;
   } else if (m <= HalvesSolver::kMaxCandidates &&
              (automatic || strategy == SearchStrategy::kMeetInTheMiddle || strategy == SearchStrategy::kBranchThenMeet)) {
     route.finish = Finish::kHalves;
@@ -639,7 +643,7 @@ Route ChooseRoute(Span<const std::int64_t> fitting, std::int64_t capacity, std::
   } else if (automatic) {
     route.finish = Finish::kTail;
     route.budget = kBranchBudgetBeforeWholeLists;
-    route.tail = {kMostListed, kMostTotals, kBranchBudgetBeforeTail};
+    route.tail = {kMostListed, kMostTotals, kBranchBudgetBeforeTail, false, true};
   }
   return route;
 }
@@ -647,15 +651,15 @@ Route ChooseRoute(Span<const std::int64_t> fitting, std::int64_t capacity, std::
 // Branch and bound over the schedule, in 64-bit sums when the total of all candidates plus the
 // capacity fits, 128-bit otherwise.
 End BranchAndBoundOver(Span<const std::int64_t> fitting, int offset, std::int64_t capacity, std::int64_t floor,
-                       const std::vector<int>& schedule, const Route& route, SearchOutcome& outcome,
+                       const std::vector<int>& schedule, Route& route, SearchOutcome& outcome,
                        const std::atomic<std::uint8_t>& stop, SearchListener& listener) {
   const Wide sum = std::accumulate(fitting.begin(), fitting.end(), Wide{0});
   std::int64_t& best = outcome.bestRemainder;
   const End end = sum <= Wide{INT64_MAX} - capacity
                       ? BranchAndBound<std::int64_t>(fitting, offset, capacity, floor, schedule, route.budget,
-                                                     route.tail, best, stop, listener)
+                                                     route.tail, best, route.unit, stop, listener)
                       : BranchAndBound<Wide>(fitting, offset, capacity, floor, schedule, route.budget, route.tail,
-                                             best, stop, listener);
+                                             best, route.unit, stop, listener);
   if (end == End::kStopped) outcome.complete = false;
   return end;
 }
@@ -680,7 +684,7 @@ SearchOutcome RunSearch(Span<const std::int64_t> sizes, std::int64_t capacity, s
   const std::vector<int> schedule = CountSchedule(lower, upper, static_cast<int>(sizes.size()));
   const int highest = std::max(0, *std::max_element(schedule.begin(), schedule.end()));
 
-  const Route route = ChooseRoute(fitting, capacity, g, highest, strategy);
+  Route route = ChooseRoute(fitting, capacity, g, highest, strategy);
   if (route.budget > 0) {
     const End end = BranchAndBoundOver(fitting, offset, capacity, floor, schedule, route, outcome, stop, listener);
     if (end != End::kBudget) return outcome;
@@ -688,7 +692,7 @@ SearchOutcome RunSearch(Span<const std::int64_t> sizes, std::int64_t capacity, s
   if (outcome.bestRemainder <= floor) return outcome;
   if (route.finish == Finish::kTable)
     Conclude(ReachableTotals(fitting, g, capacity, highest, stop), schedule, capacity, offset, outcome, listener);
-  else if (route.finish == Finish::kUnits)
+  else if (route.unit.size > 0)
     Conclude(UnitTotals(fitting, route.unit, capacity, highest, stop), schedule, capacity, offset, outcome, listener);
   else Conclude(HalvesSolver(fitting, capacity, highest, stop), schedule, capacity, offset, outcome, listener);
   return outcome;
