@@ -197,7 +197,7 @@ class CombinationSearch {
   bool m_leaveOut = false;
   bool m_probing = false;
   std::int64_t m_reached = INT64_MAX;  // the least remainder a probe has reached
-  std::vector<int> m_lastShown;        // the combination shown last (indices in m_b)
+  std::vector<int> m_probeFind;        // the probe's combination with that remainder (indices in m_b)
   int m_top;  // candidates from here on are the tail's: branches choose among those before it only
   End m_end = End::kExhausted;
 };
@@ -233,9 +233,9 @@ void CombinationSearch<Sum>::Report(Sum total) {
   const auto remainder = static_cast<std::int64_t>(Sum{m_capacity} - total);
   if (m_probing) m_reached = remainder;
   else m_found = remainder;
-  if (remainder == m_shown && m_report == m_lastShown) return;  // the probe's combination, found again
+  if (m_probing) m_probeFind = m_report;
+  else if (remainder == m_shown && m_report == m_probeFind) return;  // the probe's combination, found again
   m_shown = remainder;
-  m_lastShown = m_report;
   for (int& x : m_report) x += m_offset;
   m_listener.OnImprovement(static_cast<std::int64_t>(total), m_report);
 }
