@@ -87,7 +87,9 @@ BenchInstance StructuredInstance(int pairs) {
 
 BenchInstance TwoProgressions(int n, std::uint64_t seed) {
   std::mt19937_64 rng(seed);
-  const auto pick = [&](std::int64_t lo, std::int64_t hi) { return std::uniform_int_distribution<std::int64_t>(lo, hi)(rng); };
+  const auto pick = [&](std::int64_t lo, std::int64_t hi) {
+    return std::uniform_int_distribution<std::int64_t>(lo, hi)(rng);
+  };
   const std::int64_t start = pick(50'000'000, 99'999'999) * 2 + 1, step = pick(500'000, 2'499'999) * 2 + 1;
   std::int64_t shift;
   do shift = pick(1, step - 1);
@@ -114,7 +116,8 @@ BenchInstance JustOverFractions(int n, std::uint64_t seed) {
   std::mt19937_64 rng(seed);
   std::vector<std::int64_t> sizes(n);
   for (auto& s : sizes)
-    s = kDvd / std::uniform_int_distribution<std::int64_t>(2, 9)(rng) + std::uniform_int_distribution<std::int64_t>(1, 999)(rng);
+    s = kDvd / std::uniform_int_distribution<std::int64_t>(2, 9)(rng) +
+        std::uniform_int_distribution<std::int64_t>(1, 999)(rng);
   std::sort(sizes.rbegin(), sizes.rend());
   return {"", sizes, kDvd, false};
 }
@@ -131,7 +134,9 @@ BenchInstance Mixed(int n, std::uint64_t seed) {
   return {"", MixedSizes(n, seed), kCapacity, false};
 }
 
-BenchInstance Mebibytes(int n, std::uint64_t seed) { return MultiplesPlusNoise(n, seed, 1 << 20, 100, 1999, 999, kDvd); }
+BenchInstance Mebibytes(int n, std::uint64_t seed) {
+  return MultiplesPlusNoise(n, seed, 1 << 20, 100, 1999, 999, kDvd);
+}
 BenchInstance Chunks(int n, std::uint64_t seed) { return MultiplesPlusNoise(n, seed, 2'048'000, 50, 1499, 99, kBd25); }
 
 }  // namespace
@@ -145,7 +150,10 @@ std::vector<SeededClass> SeededClasses() {
        {20, 30, 40, 46, 47, 48, 49, 50, 51, 52, 53, 54, 55, 56, 57, 58, 59, 60, 70, 80, 100, 150},
        3'000'000,
        Videos<50'000'000, 1'500'000'000, kDvd>},
-      {"videos 300 MB-4 GB, BD 25", {30, 40, 50, 60, 70, 80, 100, 150}, 4'000'000, Videos<300'000'000, 4'000'000'000, kBd25>},
+      {"videos 300 MB-4 GB, BD 25",
+       {30, 40, 50, 60, 70, 80, 100, 150},
+       4'000'000,
+       Videos<300'000'000, 4'000'000'000, kBd25>},
       {"songs 3-10 MB, CD 700", {100, 150, 300, 1000}, 5'000'000, Videos<3'000'000, 10'000'000, kCd700>},
       {"photos 1.5-8 MB, BD 25", {2000, 20000}, 6'000'000, Videos<1'500'000, 8'000'000, kBd25>},
       {"mixed folder 1 KB-2 GB, CD 700", {100, 1000, 10000}, 7'000'000, Mixed<kCd700>},

@@ -55,8 +55,8 @@ struct SeededClass {
   std::vector<int> counts;  ///< the numbers of files measured
   std::uint64_t seedBase;
   BenchInstance (*make)(int n, std::uint64_t seed);
-  int seeds = 0;       ///< seeds per size, 0 for the benchmark's default
-  double limit = 0;    ///< seconds after which a run is stopped, 0 for the benchmark's default
+  int seeds = 0;     ///< seeds per size, 0 for the benchmark's default
+  double limit = 0;  ///< seconds after which a run is stopped, 0 for the benchmark's default
 };
 
 /// Random 31-bit sizes at half their total, videos on Blu-ray discs and DVDs, photos, songs and

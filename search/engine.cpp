@@ -62,8 +62,7 @@ class CombinationSearch {
                     std::uint64_t budget)
       : m_b(sizes.data()), m_m(static_cast<int>(sizes.size())), m_offset(offset), m_capacity(capacity),
         m_limit(capacity - leastRemainder), m_shown(best), m_found(best), m_stop(stop), m_listener(listener),
-        m_budget(budget),
-        m_prefix(sizes.size() + 1, 0), m_nextSize(sizes.size()), m_top(m_m) {
+        m_budget(budget), m_prefix(sizes.size() + 1, 0), m_nextSize(sizes.size()), m_top(m_m) {
     for (int i = 0; i < m_m; ++i) m_prefix[i + 1] = m_prefix[i] + m_b[i];
     for (int i = m_m - 1; i >= 0; --i) m_nextSize[i] = i + 1 < m_m && m_b[i + 1] == m_b[i] ? m_nextSize[i + 1] : i + 1;
   }
@@ -627,8 +626,8 @@ Route ChooseRoute(Span<const std::int64_t> fitting, std::int64_t capacity, std::
   } else if (strategy == SearchStrategy::kUnitTotals && UnitTotals::Find(fitting, capacity, highest, route.unit)) {
     route.finish = Finish::kUnits;
     route.budget = 0;
-  } else if (m <= HalvesSolver::kMaxCandidates &&
-             (automatic || strategy == SearchStrategy::kMeetInTheMiddle || strategy == SearchStrategy::kBranchThenMeet)) {
+  } else if (m <= HalvesSolver::kMaxCandidates && (automatic || strategy == SearchStrategy::kMeetInTheMiddle ||
+                                                   strategy == SearchStrategy::kBranchThenMeet)) {
     route.finish = Finish::kHalves;
     const Wide sum = std::accumulate(fitting.begin(), fitting.end(), Wide{0});
     if (strategy == SearchStrategy::kMeetInTheMiddle) route.budget = 0;
@@ -658,8 +657,8 @@ End BranchAndBoundOver(Span<const std::int64_t> fitting, int offset, std::int64_
   const End end = sum <= Wide{INT64_MAX} - capacity
                       ? BranchAndBound<std::int64_t>(fitting, offset, capacity, floor, schedule, route.budget,
                                                      route.tail, best, route.unit, stop, listener)
-                      : BranchAndBound<Wide>(fitting, offset, capacity, floor, schedule, route.budget, route.tail,
-                                             best, route.unit, stop, listener);
+                      : BranchAndBound<Wide>(fitting, offset, capacity, floor, schedule, route.budget, route.tail, best,
+                                             route.unit, stop, listener);
   if (end == End::kStopped) outcome.complete = false;
   return end;
 }

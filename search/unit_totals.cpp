@@ -63,13 +63,9 @@ bool UnitTotals::Find(Span<const std::int64_t> sizes, std::int64_t capacity, int
 // the table of any suffix is rebuilt from the next copy after it.
 UnitTotals::UnitTotals(Span<const std::int64_t> sizes, Unit unit, std::int64_t capacity, int most,
                        const std::atomic<std::uint8_t>& stop)
-    : m_sizes(sizes),
-      m_unit(unit),
-      m_multiples(capacity / unit.size),
-      m_most(std::min(most, static_cast<int>(sizes.size()))),
-      m_width(static_cast<std::size_t>(m_multiples) + 1),
-      m_block(BlockLength(static_cast<int>(sizes.size()))),
-      m_stop(stop) {
+    : m_sizes(sizes), m_unit(unit), m_multiples(capacity / unit.size),
+      m_most(std::min(most, static_cast<int>(sizes.size()))), m_width(static_cast<std::size_t>(m_multiples) + 1),
+      m_block(BlockLength(static_cast<int>(sizes.size()))), m_stop(stop) {
   const int m = static_cast<int>(sizes.size());
   Table table((m_most + 1) * m_width, kNone);
   table[0] = 0;
