@@ -85,6 +85,43 @@ BenchInstance StructuredInstance(int pairs) {
   return {"structured multiples of 50,000, DVD, n=" + std::to_string(2 * pairs), sizes, kDvd, false};
 }
 
+BenchInstance TwoProgressions(int n, std::uint64_t seed) {
+  std::mt19937_64 rng(seed);
+  const auto pick = [&](std::int64_t lo, std::int64_t hi) {
+    return std::uniform_int_distribution<std::int64_t>(lo, hi)(rng);
+  };
+  const std::int64_t start = pick(50'000'000, 99'999'999) * 2 + 1, step = pick(500'000, 2'499'999) * 2 + 1;
+  std::int64_t shift;
+  do shift = pick(1, step - 1);
+  while (std::gcd(std::gcd(start, step), shift) != 1);
+  std::vector<std::int64_t> sizes;
+  for (int i = 0; i < n; ++i) sizes.push_back(start + (i % 2 ? shift : 0) + i / 2 * step);
+  std::sort(sizes.rbegin(), sizes.rend());
+  return {"", sizes, kDvd, false};
+}
+
+BenchInstance MultiplesPlusNoise(int n, std::uint64_t seed, std::int64_t unit, std::int64_t lowest,
+                                 std::int64_t highest, std::int64_t noise, std::int64_t capacity) {
+  std::mt19937_64 rng(seed);
+  std::vector<std::int64_t> sizes(n);
+  for (auto& s : sizes) {
+    s = unit * std::uniform_int_distribution<std::int64_t>(lowest, highest)(rng) +
+        std::uniform_int_distribution<std::int64_t>(0, noise)(rng);
+  }
+  std::sort(sizes.rbegin(), sizes.rend());
+  return {"", sizes, capacity, false};
+}
+
+BenchInstance JustOverFractions(int n, std::uint64_t seed) {
+  std::mt19937_64 rng(seed);
+  std::vector<std::int64_t> sizes(n);
+  for (auto& s : sizes)
+    s = kDvd / std::uniform_int_distribution<std::int64_t>(2, 9)(rng) +
+        std::uniform_int_distribution<std::int64_t>(1, 999)(rng);
+  std::sort(sizes.rbegin(), sizes.rend());
+  return {"", sizes, kDvd, false};
+}
+
 namespace {
 
 template <std::int64_t kLow, std::int64_t kHigh, std::int64_t kCapacity>
@@ -92,17 +129,38 @@ BenchInstance Videos(int n, std::uint64_t seed) {
   return {"", UniformSizes(n, kLow, kHigh, seed), kCapacity, false};
 }
 
+template <std::int64_t kCapacity>
+BenchInstance Mixed(int n, std::uint64_t seed) {
+  return {"", MixedSizes(n, seed), kCapacity, false};
+}
+
+BenchInstance Mebibytes(int n, std::uint64_t seed) {
+  return MultiplesPlusNoise(n, seed, 1 << 20, 100, 1999, 999, kDvd);
+}
+BenchInstance Chunks(int n, std::uint64_t seed) { return MultiplesPlusNoise(n, seed, 2'048'000, 50, 1499, 99, kBd25); }
+
 }  // namespace
 
 std::vector<SeededClass> SeededClasses() {
   return {
-      {"random 31-bit, half the total", {46, 50, 55, 60, 65, 70, 80, 100, 120, 150}, 0, RandomInstance},
-      {"videos 100 MB-2 GB, BD 50", {60, 80, 100, 120}, 1'000'000, Videos<100'000'000, 2'000'000'000, kBd50>},
-      {"videos 100 MB-2 GB, BD 100", {100, 125, 150}, 2'000'000, Videos<100'000'000, 2'000'000'000, kBd100>},
+      {"random 31-bit, half the total", {46, 50, 55, 60, 65, 70, 80, 100, 120, 150, 200, 250, 300}, 0, RandomInstance},
+      {"videos 100 MB-2 GB, BD 50", {60, 80, 100, 120, 150, 200}, 1'000'000, Videos<100'000'000, 2'000'000'000, kBd50>},
+      {"videos 100 MB-2 GB, BD 100", {100, 125, 150, 200, 300}, 2'000'000, Videos<100'000'000, 2'000'000'000, kBd100>},
       {"videos 50 MB-1.5 GB, DVD",
-       {46, 47, 48, 49, 50, 51, 52, 53, 54, 55, 56, 57, 58, 59, 60},
+       {20, 30, 40, 46, 47, 48, 49, 50, 51, 52, 53, 54, 55, 56, 57, 58, 59, 60, 70, 80, 100, 150},
        3'000'000,
        Videos<50'000'000, 1'500'000'000, kDvd>},
-      {"videos 300 MB-4 GB, BD 25", {60}, 4'000'000, Videos<300'000'000, 4'000'000'000, kBd25>},
+      {"videos 300 MB-4 GB, BD 25",
+       {30, 40, 50, 60, 70, 80, 100, 150},
+       4'000'000,
+       Videos<300'000'000, 4'000'000'000, kBd25>},
+      {"songs 3-10 MB, CD 700", {100, 150, 300, 1000}, 5'000'000, Videos<3'000'000, 10'000'000, kCd700>},
+      {"photos 1.5-8 MB, BD 25", {2000, 20000}, 6'000'000, Videos<1'500'000, 8'000'000, kBd25>},
+      {"mixed folder 1 KB-2 GB, CD 700", {100, 1000, 10000}, 7'000'000, Mixed<kCd700>},
+      {"mixed folder 1 KB-2 GB, BD 100", {100, 1000, 10000}, 8'000'000, Mixed<kBd100>},
+      {"two progressions, DVD", {250, 285, 300, 500, 1000}, 9'000'000, TwoProgressions, 5, 60},
+      {"1 MiB x (100-1,999) + 0-999 B, DVD", {200}, 10'000'000, Mebibytes, 5, 60},
+      {"2,048,000 x (50-1,499) + 0-99 B, BD 25", {60}, 11'000'000, Chunks, 5, 60},
+      {"just over DVD / (2-9) + 1-999 B", {1000}, 12'000'000, JustOverFractions, 5, 60},
   };
 }

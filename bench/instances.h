@@ -38,13 +38,28 @@ std::vector<BenchInstance> BenchInstances();
 /// for a DVD: the sizes' common divisor leaves a remainder of at least 22,992 bytes.
 BenchInstance StructuredInstance(int pairs = 500);
 
+/// Two interleaved arithmetic progressions of n / 2 files each, with no common factor: an odd
+/// start of 100-200 MB, an odd step of 1-5 MB, the second shifted by less than a step; for a DVD.
+BenchInstance TwoProgressions(int n, std::uint64_t seed);
+
+/// Fixed-size chunks with headers: unit x (lowest..highest) plus 0..noise bytes each.
+BenchInstance MultiplesPlusNoise(int n, std::uint64_t seed, std::int64_t unit, std::int64_t lowest,
+                                 std::int64_t highest, std::int64_t noise, std::int64_t capacity);
+
+/// Sizes just over capacity / k for k drawn from 2 to 9, plus 1 to 999 bytes, for a DVD.
+BenchInstance JustOverFractions(int n, std::uint64_t seed);
+
 /// Classes measured over many seeds: the instance of n files for seed s is make(n, seedBase + 1000n + s).
 struct SeededClass {
   std::string name;
   std::vector<int> counts;  ///< the numbers of files measured
   std::uint64_t seedBase;
   BenchInstance (*make)(int n, std::uint64_t seed);
+  int seeds = 0;     ///< seeds per size, 0 for the benchmark's default
+  double limit = 0;  ///< seconds after which a run is stopped, 0 for the benchmark's default
 };
 
-/// Random 31-bit sizes at half their total, and videos on Blu-ray discs and DVDs.
+/// Random 31-bit sizes at half their total, videos on Blu-ray discs and DVDs, photos, songs and
+/// mixed folders on every disc, and structured sizes (progressions, multiples of a unit with noise,
+/// fractions of the capacity).
 std::vector<SeededClass> SeededClasses();

@@ -6,6 +6,7 @@
 // little.
 //   zumibo-search-bench [--reference-limit SEC] [--engine-limit SEC] [--runs N] [--seeds N]
 //                       [--checks N] [--filter TEXT]
+// --filter runs only the classes, seeded classes and checks whose names hold TEXT.
 
 #include <malloc.h>
 #include <time.h>
@@ -203,63 +204,125 @@ void PrintClasses(const Options& o) {
                 std::exp(logSum / ratios));
 }
 
-// The worst of ten seeds of each seeded class with the engine before the search through the files
-// left out, the table of every total and the early hand-over to lists that hold every file (commit
-// a1ee0dd), measured by this benchmark in one run on the project's two-core machine, shared.
+// The worst of the benchmark's seeds of each seeded class with the engine before this round
+// (commit 1cfd820), the better of two runs of this benchmark on the project's two-core machine,
+// shared; runs stopped after 10 s are marked unfinished.
 struct Before {
   const char* name;
   int n;
   double worst;  // milliseconds
+  bool stopped;
 };
+constexpr const char* kBeforeCommit = "1cfd820";
 constexpr Before kBefore[] = {
-    {"random 31-bit, half the total", 46, 71.4},    {"random 31-bit, half the total", 50, 92.1},
-    {"random 31-bit, half the total", 55, 79.5},    {"random 31-bit, half the total", 60, 204.6},
-    {"random 31-bit, half the total", 65, 110.0},   {"random 31-bit, half the total", 70, 443.4},
-    {"random 31-bit, half the total", 80, 2283.9},  {"random 31-bit, half the total", 100, 5214.3},
-    {"random 31-bit, half the total", 120, 2530.6}, {"random 31-bit, half the total", 150, 1981.1},
-    {"videos 100 MB-2 GB, BD 50", 60, 211.2},       {"videos 100 MB-2 GB, BD 50", 80, 3469.3},
-    {"videos 100 MB-2 GB, BD 50", 100, 2375.3},     {"videos 100 MB-2 GB, BD 50", 120, 50.7},
-    {"videos 100 MB-2 GB, BD 100", 100, 3646.3},    {"videos 100 MB-2 GB, BD 100", 125, 4696.9},
-    {"videos 100 MB-2 GB, BD 100", 150, 1496.7},    {"videos 50 MB-1.5 GB, DVD", 46, 88.9},
-    {"videos 50 MB-1.5 GB, DVD", 47, 143.7},        {"videos 50 MB-1.5 GB, DVD", 48, 69.0},
-    {"videos 50 MB-1.5 GB, DVD", 49, 110.8},        {"videos 50 MB-1.5 GB, DVD", 50, 68.1},
-    {"videos 50 MB-1.5 GB, DVD", 51, 94.4},         {"videos 50 MB-1.5 GB, DVD", 52, 96.9},
-    {"videos 50 MB-1.5 GB, DVD", 53, 76.9},         {"videos 50 MB-1.5 GB, DVD", 54, 73.1},
-    {"videos 50 MB-1.5 GB, DVD", 55, 62.8},         {"videos 50 MB-1.5 GB, DVD", 56, 67.5},
-    {"videos 50 MB-1.5 GB, DVD", 57, 68.9},         {"videos 50 MB-1.5 GB, DVD", 58, 70.3},
-    {"videos 50 MB-1.5 GB, DVD", 59, 134.1},        {"videos 50 MB-1.5 GB, DVD", 60, 69.5},
-    {"videos 300 MB-4 GB, BD 25", 60, 38.1},
+    {"random 31-bit, half the total", 46, 51.4, false},
+    {"random 31-bit, half the total", 50, 56.7, false},
+    {"random 31-bit, half the total", 55, 59.5, false},
+    {"random 31-bit, half the total", 60, 116.3, false},
+    {"random 31-bit, half the total", 65, 67.5, false},
+    {"random 31-bit, half the total", 70, 123.7, false},
+    {"random 31-bit, half the total", 80, 143.0, false},
+    {"random 31-bit, half the total", 100, 173.2, false},
+    {"random 31-bit, half the total", 120, 227.3, false},
+    {"random 31-bit, half the total", 150, 274.6, false},
+    {"random 31-bit, half the total", 200, 276.5, false},
+    {"random 31-bit, half the total", 250, 176.0, false},
+    {"random 31-bit, half the total", 300, 156.8, false},
+    {"videos 100 MB-2 GB, BD 50", 60, 22.8, false},
+    {"videos 100 MB-2 GB, BD 50", 80, 136.4, false},
+    {"videos 100 MB-2 GB, BD 50", 100, 66.6, false},
+    {"videos 100 MB-2 GB, BD 50", 120, 27.9, false},
+    {"videos 100 MB-2 GB, BD 50", 150, 36.5, false},
+    {"videos 100 MB-2 GB, BD 50", 200, 80.3, false},
+    {"videos 100 MB-2 GB, BD 100", 100, 53.7, false},
+    {"videos 100 MB-2 GB, BD 100", 125, 115.3, false},
+    {"videos 100 MB-2 GB, BD 100", 150, 385.6, false},
+    {"videos 100 MB-2 GB, BD 100", 200, 92.9, false},
+    {"videos 100 MB-2 GB, BD 100", 300, 86.9, false},
+    {"videos 50 MB-1.5 GB, DVD", 20, 0.1, false},
+    {"videos 50 MB-1.5 GB, DVD", 30, 0.6, false},
+    {"videos 50 MB-1.5 GB, DVD", 40, 37.6, false},
+    {"videos 50 MB-1.5 GB, DVD", 46, 13.7, false},
+    {"videos 50 MB-1.5 GB, DVD", 47, 16.5, false},
+    {"videos 50 MB-1.5 GB, DVD", 48, 17.9, false},
+    {"videos 50 MB-1.5 GB, DVD", 49, 14.9, false},
+    {"videos 50 MB-1.5 GB, DVD", 50, 16.0, false},
+    {"videos 50 MB-1.5 GB, DVD", 51, 14.7, false},
+    {"videos 50 MB-1.5 GB, DVD", 52, 19.5, false},
+    {"videos 50 MB-1.5 GB, DVD", 53, 17.3, false},
+    {"videos 50 MB-1.5 GB, DVD", 54, 26.8, false},
+    {"videos 50 MB-1.5 GB, DVD", 55, 29.8, false},
+    {"videos 50 MB-1.5 GB, DVD", 56, 30.2, false},
+    {"videos 50 MB-1.5 GB, DVD", 57, 26.8, false},
+    {"videos 50 MB-1.5 GB, DVD", 58, 29.9, false},
+    {"videos 50 MB-1.5 GB, DVD", 59, 35.9, false},
+    {"videos 50 MB-1.5 GB, DVD", 60, 30.6, false},
+    {"videos 50 MB-1.5 GB, DVD", 70, 85.0, false},
+    {"videos 50 MB-1.5 GB, DVD", 80, 64.8, false},
+    {"videos 50 MB-1.5 GB, DVD", 100, 13.6, false},
+    {"videos 50 MB-1.5 GB, DVD", 150, 16.6, false},
+    {"videos 300 MB-4 GB, BD 25", 30, 3.0, false},
+    {"videos 300 MB-4 GB, BD 25", 40, 78.3, false},
+    {"videos 300 MB-4 GB, BD 25", 50, 80.6, false},
+    {"videos 300 MB-4 GB, BD 25", 60, 41.5, false},
+    {"videos 300 MB-4 GB, BD 25", 70, 29.3, false},
+    {"videos 300 MB-4 GB, BD 25", 80, 20.8, false},
+    {"videos 300 MB-4 GB, BD 25", 100, 24.2, false},
+    {"videos 300 MB-4 GB, BD 25", 150, 17.6, false},
+    {"songs 3-10 MB, CD 700", 100, 0.0, false},
+    {"songs 3-10 MB, CD 700", 150, 4.6, false},
+    {"songs 3-10 MB, CD 700", 300, 0.4, false},
+    {"songs 3-10 MB, CD 700", 1000, 0.3, false},
+    {"photos 1.5-8 MB, BD 25", 2000, 0.0, false},
+    {"photos 1.5-8 MB, BD 25", 20000, 0.4, false},
+    {"mixed folder 1 KB-2 GB, CD 700", 100, 0.5, false},
+    {"mixed folder 1 KB-2 GB, CD 700", 1000, 1.6, false},
+    {"mixed folder 1 KB-2 GB, CD 700", 10000, 0.2, false},
+    {"mixed folder 1 KB-2 GB, BD 100", 100, 0.0, false},
+    {"mixed folder 1 KB-2 GB, BD 100", 1000, 351.1, false},
+    {"mixed folder 1 KB-2 GB, BD 100", 10000, 267.6, false},
+    {"two progressions, DVD", 250, 96.3, false},
+    {"two progressions, DVD", 285, 10000.0, true},
+    {"two progressions, DVD", 300, 10000.0, true},
+    {"two progressions, DVD", 500, 10000.0, true},
+    {"two progressions, DVD", 1000, 10000.0, true},
+    {"1 MiB x (100-1,999) + 0-999 B, DVD", 200, 10000.0, true},
+    {"2,048,000 x (50-1,499) + 0-99 B, BD 25", 60, 10000.0, true},
+    {"just over DVD / (2-9) + 1-999 B", 1000, 10000.0, true},
 };
 
 std::string BeforeText(const std::string& name, int n) {
   for (const Before& b : kBefore) {
-    if (name == b.name && n == b.n) return Millis(b.worst / 1000);
+    if (name == b.name && n == b.n) return b.stopped ? "unfinished" : Millis(b.worst / 1000);
   }
   return "-";
 }
 
 // Each seeded class over many seeds (one run per seed): median and worst, beside the worst before.
 void PrintSeededClasses(const Options& o) {
-  std::printf("\nseeded classes, %d seeds per size (one run per seed; before: worst of 10 with commit a1ee0dd):\n",
-              o.seeds);
+  std::printf("\nseeded classes, %d seeds per size unless named (one run per seed; before: worst with commit %s):\n",
+              o.seeds, kBeforeCommit);
   for (const SeededClass& c : SeededClasses()) {
+    if (!o.filter.empty() && c.name.find(o.filter) == std::string::npos) continue;
+    const int seeds = c.seeds ? std::min(c.seeds, o.seeds) : o.seeds;
+    const double limit = c.limit ? std::min(c.limit, o.engineLimit) : o.engineLimit;
     for (int n : c.counts) {
       std::vector<double> times;
       int worstSeed = 0, stopped = 0;
       long long peak = 0;
-      for (int seed = 1; seed <= o.seeds; ++seed) {
+      for (int seed = 1; seed <= seeds; ++seed) {
         const BenchInstance in = c.make(n, c.seedBase + static_cast<std::uint64_t>(n) * 1000 + seed);
-        const EngineRun run = RunEngine(in.sizes, PlanSearch(in.sizes, in.capacity, 0, kNoFileLimit), o.engineLimit);
+        const EngineRun run = RunEngine(in.sizes, PlanSearch(in.sizes, in.capacity, 0, kNoFileLimit), limit);
         if (times.empty() || run.seconds > *std::max_element(times.begin(), times.end())) worstSeed = seed;
         times.push_back(run.seconds);
         peak = std::max(peak, run.peak);
         stopped += !run.outcome.complete;
       }
       std::sort(times.begin(), times.end());
-      std::printf("  %-30s n=%-4d median %10s   worst %10s (seed %2d)   before %14s   peak %lld KiB", c.name.c_str(), n,
-                  Millis(times[times.size() / 2]).c_str(), Millis(times.back()).c_str(), worstSeed,
-                  BeforeText(c.name, n).c_str(), peak / 1024);
-      if (stopped) std::printf(", %d STOPPED", stopped);
+      std::printf("  %-38s n=%-5d %2d seeds: median %10s   worst %10s (seed %2d)   before %10s   peak %lld KiB",
+                  c.name.c_str(), n, seeds, Millis(times[times.size() / 2]).c_str(), Millis(times.back()).c_str(),
+                  worstSeed, BeforeText(c.name, n).c_str(), peak / 1024);
+      if (stopped) std::printf(", %d STOPPED at %.0f s", stopped, limit);
       std::printf("\n");
       std::fflush(stdout);
     }
@@ -291,6 +354,12 @@ void PrintDifferential(const Options& o) {
        [](int round) {
          return WithLimit({"", UniformSizes(46 + round % 15, 50'000'000, 1'500'000'000, 9300 + round), kDvd}, 5);
        }},
+      {"two progressions, DVD, n=60..100, at most 4 files",
+       [](int round) { return WithLimit(TwoProgressions(60 + round * 4 % 41, 9500 + round), 4); }},
+      {"1 MiB x q + 0-999 B, DVD, n=46..60, at most 5 files",
+       [](int round) {
+         return WithLimit(MultiplesPlusNoise(46 + round % 15, 9600 + round, 1 << 20, 100, 1999, 999, kDvd), 5);
+       }},
       {"random 31-bit, 2^32, n=46..55, at most 4 files",
        [](int round) {
          return WithLimit(
@@ -299,6 +368,7 @@ void PrintDifferential(const Options& o) {
        }},
   };
   for (const Class& c : classes) {
+    if (!o.filter.empty() && std::string(c.name).find(o.filter) == std::string::npos) continue;
     int same = 0, finished = 0;
     double engine = 0, literal = 0;
     for (int round = 0; round < o.checks; ++round) {
@@ -368,10 +438,8 @@ int main(int argc, char** argv) {
     else if (!std::strcmp(argv[i], "--filter")) o.filter = value, ++i;
   }
   PrintClasses(o);
-  if (o.filter.empty()) {
-    PrintSeededClasses(o);
-    PrintDifferential(o);
-    PrintStopLatency();
-  }
+  PrintSeededClasses(o);
+  PrintDifferential(o);
+  if (o.filter.empty()) PrintStopLatency();
   return 0;
 }

@@ -11,6 +11,7 @@
 #include "search/reachable_totals.h"
 #include "search/residue_filter.h"
 #include "search/tail_totals.h"
+#include "search/unit_totals.h"
 
 namespace {
 
@@ -60,8 +61,8 @@ class CombinationSearch {
                     std::int64_t& best, const std::atomic<std::uint8_t>& stop, SearchListener& listener,
                     std::uint64_t budget)
       : m_b(sizes.data()), m_m(static_cast<int>(sizes.size())), m_offset(offset), m_capacity(capacity),
-        m_limit(capacity - leastRemainder), m_best(best), m_stop(stop), m_listener(listener), m_budget(budget),
-        m_prefix(sizes.size() + 1, 0), m_nextSize(sizes.size()), m_top(m_m) {
+        m_limit(capacity - leastRemainder), m_shown(best), m_found(best), m_stop(stop), m_listener(listener),
+        m_budget(budget), m_prefix(sizes.size() + 1, 0), m_nextSize(sizes.size()), m_top(m_m) {
     for (int i = 0; i < m_m; ++i) m_prefix[i + 1] = m_prefix[i] + m_b[i];
     for (int i = m_m - 1; i >= 0; --i) m_nextSize[i] = i + 1 < m_m && m_b[i + 1] == m_b[i] ? m_nextSize[i + 1] : i + 1;
   }
@@ -90,17 +91,13 @@ class CombinationSearch {
   /// Has every count searched through the candidates left out, whatever their totals.
   void LeaveOutEveryCount() { m_leaveOut = true; }
 
-  /// Searches the combinations of k candidates for at most `work` more work without reporting
-  /// anything, to learn a remainder the result reaches at least; later searches look only at
-  /// totals that reach it. False when the stop flag is set.
+  /// Searches the combinations of k candidates for at most `work` more work, to learn a remainder
+  /// the result reaches at least; later searches look only at totals that reach it. What it finds
+  /// is shown at once, as a stop would return it. False when the stop flag is set.
   bool Probe(int k, std::uint64_t work);
 
-  /// After a stop: reports the probe's combination if it beats the best reported.
-  void ReportProbe() {
-    if (m_reached >= m_best) return;
-    m_report = m_probe;
-    Report(Sum{m_capacity} - m_reached);
-  }
+  /// The least remainder found in the schedule's order so far (a probe's finds aside).
+  std::int64_t Found() const { return m_found; }
 
  private:
   // Sum of the r candidates from index i on: the largest total r candidates from i can reach.
@@ -109,9 +106,13 @@ class CombinationSearch {
   Sum Tail(int q) const { return m_prefix[m_m] - m_prefix[m_m - q]; }
   // Smallest total that still beats the best: a combination must exceed this.
   Sum Floor() const { return Sum{m_capacity} - Beat(); }
-  // The remainder a combination must be below to matter: below the best reported, and no more
-  // than the least remainder a probe has reached, since the result reaches that at least.
-  std::int64_t Beat() const { return m_reached < m_best ? m_reached + 1 : m_best; }
+  // The remainder a combination must be below to matter: below the best found in the schedule's
+  // order, and no more than the least remainder a probe has reached, since the result reaches that
+  // at least; below it while probing.
+  std::int64_t Beat() const {
+    if (m_reached >= m_found) return m_found;
+    return m_probing ? m_reached : m_reached + 1;
+  }
 
   // First index from `start` whose candidate still leaves room for the r - 1 smallest candidates.
   int FirstFit(int start, Sum partial, int r) const {
@@ -168,7 +169,11 @@ class CombinationSearch {
   int m_offset;
   std::int64_t m_capacity;
   std::int64_t m_limit;  // no total can exceed this: the capacity less the least possible remainder
-  std::int64_t& m_best;
+  // The remainder of the combination shown last (the caller's best). Shown are the probe's finds
+  // as they come and each combination found in the schedule's order that is better, or as good and
+  // earlier in that order than the probe's (it replaces that one).
+  std::int64_t& m_shown;
+  std::int64_t m_found;  // the least remainder found in the schedule's order
   const std::atomic<std::uint8_t>& m_stop;
   SearchListener& m_listener;
   std::uint64_t m_budget;  // work after which the search gives up (End::kBudget)
@@ -191,7 +196,7 @@ class CombinationSearch {
   bool m_leaveOut = false;
   bool m_probing = false;
   std::int64_t m_reached = INT64_MAX;  // the least remainder a probe has reached
-  std::vector<int> m_probe;            // the probe's combination with that remainder (indices in m_b)
+  std::vector<int> m_probeFind;        // the probe's combination with that remainder (indices in m_b)
   int m_top;  // candidates from here on are the tail's: branches choose among those before it only
   End m_end = End::kExhausted;
 };
@@ -220,16 +225,16 @@ void CombinationSearch<Sum>::Improve(Sum total, int depth, int i, int j) {
   Report(total);
 }
 
-// Reports m_report, the combination whose sizes add up to `total` (a probe keeps it instead).
+// Reports m_report, the combination whose sizes add up to `total`, unless it is the one shown.
 template <typename Sum>
 void CombinationSearch<Sum>::Report(Sum total) {
   if (total == m_limit) m_end = End::kOptimal;
-  if (m_probing) {
-    m_reached = static_cast<std::int64_t>(Sum{m_capacity} - total);
-    m_probe.swap(m_report);
-    return;
-  }
-  m_best = static_cast<std::int64_t>(Sum{m_capacity} - total);
+  const auto remainder = static_cast<std::int64_t>(Sum{m_capacity} - total);
+  if (m_probing) m_reached = remainder;
+  else m_found = remainder;
+  if (m_probing) m_probeFind = m_report;
+  else if (remainder == m_shown && m_report == m_probeFind) return;  // the probe's combination, found again
+  m_shown = remainder;
   for (int& x : m_report) x += m_offset;
   m_listener.OnImprovement(static_cast<std::int64_t>(total), m_report);
 }
@@ -516,24 +521,29 @@ struct TailPlan {
   std::size_t mostTotals;
   std::uint64_t budgetUnlessWhole = 0;
   bool leftOutEveryCount = false;
+  bool lookForUnit = false;  // whether a unit found when the budget runs out settles the search instead
 };
 
 // Runs the counts of the schedule in order until one ends the search (or all are done), going on
-// with the tail's totals when the budget runs out and a tail is planned.
+// with the tail's totals when the budget runs out and a tail is planned. When the budget first runs
+// out, sizes that are multiples of a unit plus noise end it instead (End::kBudget, with `unit` set):
+// looked for only then, as easy searches end sooner.
 template <typename Sum>
 End BranchAndBound(Span<const std::int64_t> fitting, int offset, std::int64_t capacity, std::int64_t floor,
                    const std::vector<int>& schedule, std::uint64_t budget, TailPlan tail, std::int64_t& best,
-                   const std::atomic<std::uint8_t>& stop, SearchListener& listener) {
+                   UnitTotals::Unit& unit, const std::atomic<std::uint8_t>& stop, SearchListener& listener) {
   CombinationSearch<Sum> search(fitting, offset, capacity, floor, best, stop, listener, budget);
   if (tail.leftOutEveryCount) search.LeaveOutEveryCount();
   if (tail.budgetUnlessWhole > budget) {
     search.DeferBudget(tail.budgetUnlessWhole, [&] {
+      const int highest = std::max(0, *std::max_element(schedule.begin(), schedule.end()));
+      if (tail.lookForUnit && UnitTotals::Find(fitting, capacity, highest, unit)) return true;
       return TailTotals::HoldEveryCandidate(fitting, capacity - floor, tail.mostCandidates, tail.mostTotals);
     });
   }
   std::size_t next = 0;  // the count being searched; one that ran out of budget is searched again
   const auto runCounts = [&] {
-    for (; next < schedule.size() && best > floor; ++next) {
+    for (; next < schedule.size() && search.Found() > floor; ++next) {
       if (stop.load(std::memory_order_relaxed)) return End::kStopped;
       const End end = search.Run(schedule[next]);
       if (end != End::kExhausted) return end;
@@ -541,7 +551,7 @@ End BranchAndBound(Span<const std::int64_t> fitting, int offset, std::int64_t ca
     return End::kExhausted;
   };
   const End first = runCounts();
-  if (first != End::kBudget || tail.mostCandidates == 0) return first;
+  if (first != End::kBudget || tail.mostCandidates == 0 || unit.size > 0) return first;
   const TailTotals totals(fitting, capacity - floor, tail.mostCandidates, tail.mostTotals, stop);
   if (totals.Stopped()) return End::kStopped;
   search.Continue(totals);
@@ -557,9 +567,7 @@ End BranchAndBound(Span<const std::int64_t> fitting, int offset, std::int64_t ca
   const auto densest = std::min_element(schedule.begin() + next, schedule.end(),
                                         [&](int a, int b) { return distance(a) < distance(b); });
   const bool stopped = densest != schedule.begin() + next && !search.Probe(*densest, kProbeWork);
-  const End end = stopped ? End::kStopped : runCounts();
-  if (end == End::kStopped) search.ReportProbe();
-  return end;
+  return stopped ? End::kStopped : runCounts();
 }
 
 // Few enough candidates, or few enough totals, to know each count's best total outright. The count
@@ -587,6 +595,74 @@ void Conclude(const Solver& solver, const std::vector<int>& schedule, std::int64
   listener.OnImprovement(bestTotal, chosen);
 }
 
+// What settles a search once branch and bound has spent its budget, and how much that is.
+enum class Finish { kNone, kTable, kUnits, kHalves, kTail };
+
+struct Route {
+  Finish finish = Finish::kNone;
+  std::uint64_t budget = UINT64_MAX;  // branch-and-bound work first; 0 for none
+  TailPlan tail{0, 0};
+  UnitTotals::Unit unit;
+};
+
+// Branch and bound finds dense fits (many files of similar size) in moments. When the sizes'
+// common divisor leaves few totals, a table of every total of every count settles the rest after a
+// short budget. Where meet in the middle is possible, branch and bound gets a budget comparable to
+// that method's cost, and none at all when there are fewer subsets than possible totals: then exact
+// fits are rare and bounds weak. Beyond that, branch and bound goes on after its budget with the
+// smallest candidates' totals listed, unless the sizes are multiples of a unit plus a little noise:
+// a table by multiplier sum settles those. The strategies other than the automatic one force a
+// way for tests.
+Route ChooseRoute(Span<const std::int64_t> fitting, std::int64_t capacity, std::int64_t g, int highest,
+                  SearchStrategy strategy) {
+  const int m = static_cast<int>(fitting.size());
+  const bool automatic = strategy == SearchStrategy::kAutomatic;
+  const bool decide = strategy == SearchStrategy::kBranchThenDecide || strategy == SearchStrategy::kLeftOutThenDecide;
+  Route route;
+  if (g > 0 && (automatic || strategy == SearchStrategy::kReachableTotals) &&
+      ReachableTotals::Fits(m, highest, capacity / g)) {
+    route.finish = Finish::kTable;
+    route.budget = strategy == SearchStrategy::kReachableTotals ? 0 : kBranchBudgetBeforeTable;
+  } else if (strategy == SearchStrategy::kUnitTotals && UnitTotals::Find(fitting, capacity, highest, route.unit)) {
+    route.finish = Finish::kUnits;
+    route.budget = 0;
+  } else if (m <= HalvesSolver::kMaxCandidates && (automatic || strategy == SearchStrategy::kMeetInTheMiddle ||
+                                                   strategy == SearchStrategy::kBranchThenMeet)) {
+    route.finish = Finish::kHalves;
+    const Wide sum = std::accumulate(fitting.begin(), fitting.end(), Wide{0});
+    if (strategy == SearchStrategy::kMeetInTheMiddle) route.budget = 0;
+    else if (strategy == SearchStrategy::kBranchThenMeet) route.budget = kTestBudget;
+    else route.budget = sum >= (Wide{1} << m) ? 0 : kBranchBudgetPerSubset << (m / 2);
+  } else if (decide) {
+    // Small lists, so that every part of the tail's work shows on small arrays.
+    route.finish = Finish::kTail;
+    route.budget = kTestBudget;
+    route.tail = {std::max(m / 2, 1), std::size_t{1} << std::max(m / 3, 2), 0,
+                  strategy == SearchStrategy::kLeftOutThenDecide};
+  } else if (automatic) {
+    route.finish = Finish::kTail;
+    route.budget = kBranchBudgetBeforeWholeLists;
+    route.tail = {kMostListed, kMostTotals, kBranchBudgetBeforeTail, false, true};
+  }
+  return route;
+}
+
+// Branch and bound over the schedule, in 64-bit sums when the total of all candidates plus the
+// capacity fits, 128-bit otherwise.
+End BranchAndBoundOver(Span<const std::int64_t> fitting, int offset, std::int64_t capacity, std::int64_t floor,
+                       const std::vector<int>& schedule, Route& route, SearchOutcome& outcome,
+                       const std::atomic<std::uint8_t>& stop, SearchListener& listener) {
+  const Wide sum = std::accumulate(fitting.begin(), fitting.end(), Wide{0});
+  std::int64_t& best = outcome.bestRemainder;
+  const End end = sum <= Wide{INT64_MAX} - capacity
+                      ? BranchAndBound<std::int64_t>(fitting, offset, capacity, floor, schedule, route.budget,
+                                                     route.tail, best, route.unit, stop, listener)
+                      : BranchAndBound<Wide>(fitting, offset, capacity, floor, schedule, route.budget, route.tail, best,
+                                             route.unit, stop, listener);
+  if (end == End::kStopped) outcome.complete = false;
+  return end;
+}
+
 }  // namespace
 
 SearchOutcome RunSearch(Span<const std::int64_t> sizes, std::int64_t capacity, std::int64_t bestRemainder, int lower,
@@ -599,61 +675,24 @@ SearchOutcome RunSearch(Span<const std::int64_t> sizes, std::int64_t capacity, s
       std::partition_point(sizes.begin(), sizes.end(), [capacity](std::int64_t s) { return s > capacity; });
   const int offset = static_cast<int>(firstFitting - sizes.begin());
   const Span<const std::int64_t> fitting = sizes.subspan(offset);
-  const int m = static_cast<int>(fitting.size());
 
   // Every total is a multiple of the sizes' greatest common divisor, so no remainder can be
   // smaller than the capacity modulo it.
   const std::int64_t g = Gcd(fitting);
   const std::int64_t floor = g == 0 ? capacity : capacity % g;
-  std::int64_t& best = outcome.bestRemainder;
   const std::vector<int> schedule = CountSchedule(lower, upper, static_cast<int>(sizes.size()));
-  int highest = 0;
-  for (int k : schedule) highest = std::max(highest, k);
+  const int highest = std::max(0, *std::max_element(schedule.begin(), schedule.end()));
 
-  // Branch and bound finds dense fits (many files of similar size) in moments. When the sizes'
-  // common divisor leaves few totals, a table of every total of every count settles the rest after
-  // a short budget. Where meet in the middle is possible, branch and bound gets a budget comparable
-  // to that method's cost, and none at all when there are fewer subsets than possible totals: then
-  // exact fits are rare and bounds weak. Beyond that, branch and bound goes on after its budget
-  // with the smallest candidates' totals listed.
-  const bool table = g > 0 &&
-                     (strategy == SearchStrategy::kAutomatic || strategy == SearchStrategy::kReachableTotals) &&
-                     ReachableTotals::Fits(m, highest, capacity / g);
-  const bool decide = strategy == SearchStrategy::kBranchThenDecide || strategy == SearchStrategy::kLeftOutThenDecide;
-  const bool halves = !table && m <= HalvesSolver::kMaxCandidates && strategy != SearchStrategy::kBranchAndBound &&
-                      !decide && strategy != SearchStrategy::kReachableTotals;
-  const bool tail = !table && !halves && (strategy == SearchStrategy::kAutomatic || decide);
-  const Wide sum = std::accumulate(fitting.begin(), fitting.end(), Wide{0});
-  std::uint64_t budget = UINT64_MAX;
-  if (table) {
-    budget = strategy == SearchStrategy::kReachableTotals ? 0 : kBranchBudgetBeforeTable;
-  } else if (strategy == SearchStrategy::kMeetInTheMiddle && halves) {
-    budget = 0;
-  } else if ((strategy == SearchStrategy::kBranchThenMeet && halves) || decide) {
-    budget = kTestBudget;
-  } else if (halves) {
-    budget = sum >= (Wide{1} << m) ? 0 : kBranchBudgetPerSubset << (m / 2);
-  } else if (tail) {
-    budget = kBranchBudgetBeforeWholeLists;
-  }
-  if (budget > 0) {
-    // Tests use small lists so that every part of the tail's work shows on small arrays.
-    TailPlan plan{0, 0};
-    if (decide)
-      plan = {std::max(m / 2, 1), std::size_t{1} << std::max(m / 3, 2), 0,
-              strategy == SearchStrategy::kLeftOutThenDecide};
-    else if (tail) plan = {kMostListed, kMostTotals, kBranchBudgetBeforeTail};
-    const End end =
-        sum <= Wide{INT64_MAX} - capacity
-            ? BranchAndBound<std::int64_t>(fitting, offset, capacity, floor, schedule, budget, plan, best, stop,
-                                           listener)
-            : BranchAndBound<Wide>(fitting, offset, capacity, floor, schedule, budget, plan, best, stop, listener);
-    if (end == End::kStopped) outcome.complete = false;
+  Route route = ChooseRoute(fitting, capacity, g, highest, strategy);
+  if (route.budget > 0) {
+    const End end = BranchAndBoundOver(fitting, offset, capacity, floor, schedule, route, outcome, stop, listener);
     if (end != End::kBudget) return outcome;
   }
-  if (best <= floor) return outcome;
-  if (table)
+  if (outcome.bestRemainder <= floor) return outcome;
+  if (route.finish == Finish::kTable)
     Conclude(ReachableTotals(fitting, g, capacity, highest, stop), schedule, capacity, offset, outcome, listener);
+  else if (route.unit.size > 0)
+    Conclude(UnitTotals(fitting, route.unit, capacity, highest, stop), schedule, capacity, offset, outcome, listener);
   else Conclude(HalvesSolver(fitting, capacity, highest, stop), schedule, capacity, offset, outcome, listener);
   return outcome;
 }

@@ -9,7 +9,9 @@
 #include <cstdint>
 #include "search/span.h"
 
-/// Receives each improvement: the new total and the candidate indices, ascending.
+/// Receives each improvement as it is found: the new total and the candidate indices, ascending.
+/// Each total is larger than the one before, or equal once after a quick look at one count found
+/// it out of order: then the combination that comes first in the search's order replaces it.
 class SearchListener {
  public:
   virtual void OnImprovement(std::int64_t total, Span<const int> indices) = 0;
@@ -30,7 +32,7 @@ struct SearchOutcome {
 /// benchmarks (kBranchThenMeet and kBranchThenDecide hand over after a token budget,
 /// kBranchThenDecide with small lists so that every array uses them, kLeftOutThenDecide as well
 /// with every count searched through the candidates left out; kReachableTotals builds the table at
-/// once wherever it fits).
+/// once wherever it fits, kUnitTotals the table by multiples of a unit plus noise).
 enum class SearchStrategy {
   kAutomatic,
   kBranchAndBound,
@@ -38,7 +40,8 @@ enum class SearchStrategy {
   kBranchThenMeet,
   kBranchThenDecide,
   kLeftOutThenDecide,
-  kReachableTotals
+  kReachableTotals,
+  kUnitTotals
 };
 
 /// Runs the count schedule from `lower` to `upper` over `sizes` (descending, never negative)

@@ -6,12 +6,14 @@
 
 namespace {
 
-// Largest a + b <= limit with a from `low` and b from `high` (both sorted), or -1. The smaller
-// list is walked and the larger one searched.
-std::int64_t BestPair(const std::vector<std::int64_t>& low, const std::vector<std::int64_t>& high, std::int64_t limit) {
+// Largest a + b <= limit above `floor` with a from `low` and b from `high` (both sorted), or
+// `floor`. The smaller list is walked from its top and the larger one searched; the walk ends once
+// no pair can exceed the best, which a high floor makes soon.
+std::int64_t BestPair(const std::vector<std::int64_t>& low, const std::vector<std::int64_t>& high, std::int64_t limit,
+                      std::int64_t floor) {
   const auto& small = low.size() <= high.size() ? low : high;
   const auto& large = low.size() <= high.size() ? high : low;
-  std::int64_t best = -1;
+  std::int64_t best = floor;
   for (auto s = small.rbegin(); s != small.rend(); ++s) {
     if (*s > limit) continue;
     if (SaturatingAdd(*s, large.back()) <= best) break;  // smaller totals of `small` cannot do better
@@ -80,7 +82,7 @@ std::int64_t HalvesSolver::BestTotal(int k, std::int64_t floor) const {
     // Skip splits that cannot beat what is already known, or where nothing fits.
     const std::int64_t most = SaturatingAdd(low.back(), high.back());
     if (most <= std::max(best, floor) || low.front() > m_capacity - high.front()) continue;
-    best = std::max(best, BestPair(low, high, m_capacity));
+    best = BestPair(low, high, m_capacity, std::max(best, floor));
   }
   return best > floor ? best : -1;
 }

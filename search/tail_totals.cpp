@@ -4,6 +4,11 @@
 
 namespace {
 
+// The table takes half the candidates at most: two lists of half the candidates each are built in
+// a fraction of the time one list of them all takes (each candidate added merges every total
+// listed so far), and a question pairs them.
+int TableMost(int candidates) { return (candidates + 1) / 2; }
+
 std::size_t Binomial(int n, int k) {
   double c = 1;
   for (int i = 0; i < k; ++i) c = c * (n - i) / (i + 1);
@@ -40,7 +45,7 @@ TailTotals::TailTotals(Span<const std::int64_t> sizes, std::int64_t limit, int m
                        const std::atomic<std::uint8_t>& stop)
     : m_sizes(sizes), m_limit(limit), m_stop(stop), m_m(static_cast<int>(sizes.size())) {
   mostCandidates = std::clamp(mostCandidates, 0, kMostCandidates);
-  m_tableFirst = Build(m_table, m_m, mostCandidates, mostTotals);
+  m_tableFirst = Build(m_table, m_m, std::min(mostCandidates, TableMost(m_m)), mostTotals);
   m_first = Build(m_block, m_tableFirst, mostCandidates, mostTotals);
   m_prefix.assign(m_m - m_first + 1, 0);
   for (int i = m_first; i < m_m; ++i) m_prefix[i - m_first + 1] = m_prefix[i - m_first] + m_sizes[i];
@@ -57,13 +62,13 @@ int TailTotals::Build(Levels& levels, int to, int mostCandidates, std::size_t mo
   distinct = std::min({distinct, mostCandidates, to});
   levels.assign(1, Level());
   levels[0].totals.push_back(0);
-  levels[0].starts.push_back(static_cast<std::uint8_t>(m_m - to));
+  levels[0].starts.push_back(static_cast<Start>(m_m - to));
   std::size_t listed = 1;
   int j = to;
   while (j > 0 && to - j < mostCandidates && listed * 2 <= mostTotals && !m_stopped) {
     --j;
     const std::int64_t x = m_sizes[j];
-    const auto start = static_cast<std::uint8_t>(m_m - j);
+    const auto start = static_cast<Start>(m_m - j);
     const int taken = to - j;
     levels.emplace_back();
     if (taken <= distinct) {
@@ -72,7 +77,7 @@ int TailTotals::Build(Levels& levels, int to, int mostCandidates, std::size_t mo
     }
     for (int c = taken; c >= 1; --c) {
       std::vector<std::int64_t>& totals = levels[c].totals;
-      std::vector<std::uint8_t>& starts = levels[c].starts;
+      std::vector<Start>& starts = levels[c].starts;
       const std::vector<std::int64_t>& shorter = levels[c - 1].totals;
       // x is at most the limit: no overflow
       const auto added = std::upper_bound(shorter.begin(), shorter.end(), m_limit - x) - shorter.begin();
@@ -117,7 +122,8 @@ bool TailTotals::HoldEveryCandidate(Span<const std::int64_t> sizes, std::int64_t
     subsets[0] = 1;
     double listed = 1;
     int j = to;
-    while (j > 0 && to - j < mostCandidates && listed * 2 <= static_cast<double>(mostTotals)) {
+    const int most = list == 0 ? std::min(mostCandidates, TableMost(to)) : mostCandidates;
+    while (j > 0 && to - j < most && listed * 2 <= static_cast<double>(mostTotals)) {
       const auto shift = static_cast<int>(sizes[--j] / width);
       for (int b = kBuckets - 1; b >= shift; --b) {
         const double added = subsets[b - shift];
@@ -173,7 +179,7 @@ std::int64_t TailTotals::BestTotal(int r, std::int64_t low, std::int64_t high, s
 // Whether r candidates from `start` on add up to `total`: a block total that can start there
 // paired with a table total, or from inside the table a table total that can start there.
 bool TailTotals::Reaches(int start, int r, std::int64_t total) const {
-  const auto from = static_cast<std::uint8_t>(m_m - start);
+  const auto from = static_cast<Start>(m_m - start);
   const auto find = [](const Level& level, std::int64_t value) {
     const auto it = std::lower_bound(level.totals.begin(), level.totals.end(), value);
     return it != level.totals.end() && *it == value ? static_cast<int>(it - level.totals.begin()) : -1;

@@ -13,7 +13,7 @@
 
 class TailTotals {
  public:
-  static constexpr int kMostCandidates = 127;
+  static constexpr int kMostCandidates = 32767;
 
   /// Sizes descending, each at most `limit`; totals above `limit` are left out. The table takes
   /// the last candidates, the block the ones before them: each takes candidates backwards while
@@ -46,9 +46,10 @@ class TailTotals {
   // The distinct totals of one number of candidates, ascending, each with the latest index at
   // which a combination with that total can start, counted back from the end of the array: a
   // total is reachable from candidate j on exactly when that count is at most m - j.
+  using Start = std::uint16_t;  // counts back from the end: two lists of kMostCandidates at most
   struct Level {
     std::vector<std::int64_t> totals;
-    std::vector<std::uint8_t> starts;
+    std::vector<Start> starts;
   };
   using Levels = std::vector<Level>;  // by number of candidates
 
