@@ -609,6 +609,7 @@ bool Catalog::Find(const std::function<bool(std::string_view source)>& match, st
     if (rc != SQLITE_DONE || !lookUp) break;
   }
   sqlite3_create_function_v2(m_db, "zumibo_match", 2, SQLITE_UTF8, nullptr, nullptr, nullptr, nullptr, nullptr);
+  std::sort(rows.begin(), rows.end());  // the table read in its order
   if (rc != SQLITE_DONE) return Fail("cannot read catalog", why);
   Statement row(m_db,
                 "SELECT folder, name, size, mtime_ns, sha256, disc_folder, disc_name, disc FROM file WHERE rowid = ?1");
