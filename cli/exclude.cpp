@@ -1,5 +1,6 @@
 #include "cli/exclude.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fstream>
@@ -33,23 +34,24 @@ bool InSet(std::string_view glob, char c, std::size_t& length) {
   return found != negated;
 }
 
-}  // namespace
-
-bool GlobMatch(std::string_view glob, std::string_view text) {
+// Whether `text` matches the glob as a whole, or with `prefix`, whether some text that begins
+// with `text` does.
+bool Match(std::string_view glob, std::string_view text, bool prefix) {
   if (glob.empty()) return text.empty();
+  if (prefix && text.empty()) return true;
   if (glob[0] == '*') {
     const bool crosses = glob.size() > 1 && glob[1] == '*';
     std::string_view rest = glob.substr(crosses ? 2 : 1);
     for (std::size_t i = 0;; ++i) {
-      if (GlobMatch(rest, text.substr(i))) return true;
+      if (Match(rest, text.substr(i), prefix)) return true;
       if (i == text.size() || (!crosses && text[i] == '/')) return false;
     }
   }
   if (text.empty()) return false;
-  if (glob[0] == '?') return text[0] != '/' && GlobMatch(glob.substr(1), text.substr(1));
+  if (glob[0] == '?') return text[0] != '/' && Match(glob.substr(1), text.substr(1), prefix);
   if (glob[0] == '[') {
     std::size_t length = 0;
-    return text[0] != '/' && InSet(glob, text[0], length) && GlobMatch(glob.substr(length), text.substr(1));
+    return text[0] != '/' && InSet(glob, text[0], length) && Match(glob.substr(length), text.substr(1), prefix);
   }
   std::size_t skip = 1;
   char literal = glob[0];
@@ -57,7 +59,19 @@ bool GlobMatch(std::string_view glob, std::string_view text) {
     literal = glob[1];
     skip = 2;
   }
-  return literal == text[0] && GlobMatch(glob.substr(skip), text.substr(1));
+  return literal == text[0] && Match(glob.substr(skip), text.substr(1), prefix);
+}
+
+}  // namespace
+
+bool GlobMatch(std::string_view glob, std::string_view text) {
+  // A text without the glob's literal end ("*.nef") is settled at once: most are, in a search.
+  std::size_t literal = glob.size();
+  for (char c; literal > 0 && (c = glob[literal - 1]) != '*' && c != '?' && c != '[' && c != ']' && c != '\\';)
+    --literal;
+  const std::string_view end = glob.substr(literal);
+  if (end.size() > text.size() || text.substr(text.size() - end.size()) != end) return false;
+  return Match(glob, text, false);
 }
 
 bool Excludes::Add(std::string_view pattern) {
@@ -109,6 +123,19 @@ bool Excludes::Excluded(std::string_view path, bool folder) const {
       if (next == std::string_view::npos) break;
       start = next + 1;
     }
+  }
+  return false;
+}
+
+bool Excludes::MayMatchBelow(std::string_view folder) const {
+  for (const Pattern& p : m_patterns) {
+    if (!p.anchored) return true;  // it may match the end of any path
+    // An anchored pattern matches a folder above the file, or a path that begins with the folder.
+    for (std::size_t end = 0; end < folder.size(); ++end) {
+      end = std::min(folder.find('/', end), folder.size());
+      if (GlobMatch(p.glob, folder.substr(0, end))) return true;
+    }
+    if (Match(p.glob, std::string(folder) + (folder.empty() ? "" : "/"), true)) return true;
   }
   return false;
 }
