@@ -81,6 +81,12 @@ add_executable(zumibo-files-bench bench/files_bench.cpp)
 target_link_libraries(zumibo-files-bench PRIVATE zumibo_core)
 zumibo_defaults(zumibo-files-bench)
 
+add_executable(zumibo-sets-bench bench/sets_bench.cpp)
+target_link_libraries(zumibo-sets-bench PRIVATE zumibo_sets)
+target_compile_definitions(zumibo-sets-bench PRIVATE ZUMIBO_FIT_PATH="$<TARGET_FILE:zumibo-fit>")
+add_dependencies(zumibo-sets-bench zumibo-fit)
+zumibo_defaults(zumibo-sets-bench)
+
 # libFuzzer builds of the parsers' fuzz targets (clang only): cmake -DZUMIBO_FUZZ=ON
 # -DCMAKE_CXX_COMPILER=clang++; then e.g. zumibo-fuzz-list tests/cli/fuzz_corpus/list.
 option(ZUMIBO_FUZZ "Build libFuzzer executables of the command line's parsers (clang)" OFF)
