@@ -136,14 +136,18 @@ const CommandDef kTool{
 
 constexpr const char* kChanging = "Changing the catalog";
 
-// The options of find, verify and catalog.
+// The options of find, verify and catalog; --quiet and --help as the tool's own.
+const OptionDef kCommandQuiet{'q', "quiet", nullptr, "no progress (progress is shown only on a terminal)", nullptr,
+                              kOutput, ValueCompletion::kNothing, nullptr, false, false, nullptr, &Options::quiet};
+const OptionDef kCommandHelp{'h', "help", nullptr, "print this help and exit", nullptr, kOther,
+                             ValueCompletion::kNothing, nullptr, false, false, nullptr, &Options::help};
+
 const OptionDef kFindOptions[] = {
     {0, "json", nullptr, "print the files found as one JSON object",
      "Each version with its \"disc\", \"date\", \"path\", \"on_disc\", \"size\", \"mtime_ns\" and \"sha256\" "
      "(and \"path_bytes\" in base64 beside a path that is not UTF-8)",
      kOutput, ValueCompletion::kNothing, nullptr, false, false, nullptr, &Options::json},
-    {'h', "help", nullptr, "print this help and exit", nullptr, kOther, ValueCompletion::kNothing, nullptr, false,
-     false, nullptr, &Options::help},
+    kCommandHelp,
 };
 
 const OptionDef kVerifyOptions[] = {
@@ -151,10 +155,8 @@ const OptionDef kVerifyOptions[] = {
      "The disc (\"disc\", \"date\", \"set\"), its \"files\" and \"bytes\", and \"corrupt\", \"missing\" and "
      "\"extra\", each file with its \"path\" (and for a corrupt one \"why\")",
      kOutput, ValueCompletion::kNothing, nullptr, false, false, nullptr, &Options::json},
-    {'q', "quiet", nullptr, "no progress (progress is shown only on a terminal)", nullptr, kOutput,
-     ValueCompletion::kNothing, nullptr, false, false, nullptr, &Options::quiet},
-    {'h', "help", nullptr, "print this help and exit", nullptr, kOther, ValueCompletion::kNothing, nullptr, false,
-     false, nullptr, &Options::help},
+    kCommandQuiet,
+    kCommandHelp,
 };
 
 const OptionDef kCatalogOptions[] = {
@@ -165,10 +167,8 @@ const OptionDef kCatalogOptions[] = {
      "Its \"discs\" (\"number\", \"date\", \"disc_id\", \"files\", \"bytes\"), and \"changed\" and \"gone\" (each "
      "with \"path\" and \"disc\")",
      kOutput, ValueCompletion::kNothing, nullptr, false, false, nullptr, &Options::json},
-    {'q', "quiet", nullptr, "no progress (progress is shown only on a terminal)", nullptr, kOutput,
-     ValueCompletion::kNothing, nullptr, false, false, nullptr, &Options::quiet},
-    {'h', "help", nullptr, "print this help and exit", nullptr, kOther, ValueCompletion::kNothing, nullptr, false,
-     false, nullptr, &Options::help},
+    kCommandQuiet,
+    kCommandHelp,
 };
 
 template <typename T, std::size_t N>

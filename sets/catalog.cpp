@@ -154,6 +154,29 @@ void SplitOnDisc(std::string_view path, std::string_view& folder, std::string_vi
   name = slash == std::string_view::npos ? path : path.substr(slash + 1);
 }
 
+// The path of a folder by its id; "" for an id no folder has.
+const std::string& FolderPathIn(const std::vector<std::string>& folders, std::int64_t id) {
+  static const std::string kNone;
+  return id > 0 && static_cast<std::size_t>(id) < folders.size() ? folders[static_cast<std::size_t>(id)] : kNone;
+}
+
+// The columns every query of files selects, in this order.
+constexpr const char* kFileColumns = "folder, name, size, mtime_ns, sha256, disc_folder, disc_name, disc";
+
+// A file from a row of those columns.
+CatalogFile FileOfRow(const Statement& row, const std::vector<std::string>& folders) {
+  CatalogFile f;
+  f.source = FolderPathIn(folders, row.Int(0)) + "/" + std::string(row.Text(1));
+  f.size = row.Int(2);
+  f.mtimeNs = row.Int(3);
+  f.sha256 = row.Digest(4);
+  f.onDisc = FolderPathIn(folders, row.Int(5));
+  if (!f.onDisc.empty()) f.onDisc += '/';
+  f.onDisc += row.Null(6) ? row.Text(1) : row.Text(6);
+  f.disc = static_cast<int>(row.Int(7));
+  return f;
+}
+
 // A new catalog under a temporary name, moved to `path` when whole, unless one is there by then
 // (another run made it at the same moment: that one is used).
 bool Create(const std::string& path, const std::string& setName, std::string& why) {
@@ -387,11 +410,7 @@ std::int64_t Catalog::FolderId(std::string_view path) {
   return found == m_folderIds.end() ? -1 : found->second;
 }
 
-const std::string& Catalog::FolderPath(std::int64_t id) const {
-  static const std::string kNone;
-  return id > 0 && static_cast<std::size_t>(id) < m_folderPaths.size() ? m_folderPaths[static_cast<std::size_t>(id)]
-                                                                         : kNone;
-}
+const std::string& Catalog::FolderPath(std::int64_t id) const { return FolderPathIn(m_folderPaths, id); }
 
 bool Catalog::AddFolder(std::string_view path, std::int64_t& id, std::string& why) {
   id = FolderId(path);
@@ -557,21 +576,9 @@ bool Catalog::DiscFiles(int number, DiscSummary& disc, std::vector<CatalogFile>&
   if (rc == SQLITE_DONE) return why = "catalog " + m_path + " has no disc " + std::to_string(number), false;
   if (rc != SQLITE_ROW || !LoadFolders(why)) return Fail("cannot read catalog", why);
   disc = {number, std::string(summary.Text(0)), std::string(summary.Text(1)), summary.Int(2), summary.Int(3)};
-  Statement q(m_db,
-              "SELECT folder, name, size, mtime_ns, sha256, disc_folder, disc_name FROM file WHERE disc = ?1");
+  Statement q(m_db, (std::string("SELECT ") + kFileColumns + " FROM file WHERE disc = ?1").c_str());
   q.Bind(1, number);
-  while ((rc = q.Step()) == SQLITE_ROW) {
-    CatalogFile f;
-    f.source = FolderPath(q.Int(0)) + "/" + std::string(q.Text(1));
-    f.size = q.Int(2);
-    f.mtimeNs = q.Int(3);
-    f.sha256 = q.Digest(4);
-    f.onDisc = FolderPath(q.Int(5));
-    if (!f.onDisc.empty()) f.onDisc += '/';
-    f.onDisc += q.Null(6) ? q.Text(1) : q.Text(6);
-    f.disc = number;
-    files.push_back(std::move(f));
-  }
+  while ((rc = q.Step()) == SQLITE_ROW) files.push_back(FileOfRow(q, m_folderPaths));
   std::sort(files.begin(), files.end(), [](const CatalogFile& a, const CatalogFile& b) { return a.onDisc < b.onDisc; });
   return rc == SQLITE_DONE || Fail("cannot read catalog", why);
 }
@@ -611,20 +618,10 @@ bool Catalog::Find(const std::function<bool(std::string_view source)>& match, st
   sqlite3_create_function_v2(m_db, "zumibo_match", 2, SQLITE_UTF8, nullptr, nullptr, nullptr, nullptr, nullptr);
   std::sort(rows.begin(), rows.end());  // the table read in its order
   if (rc != SQLITE_DONE) return Fail("cannot read catalog", why);
-  Statement row(m_db,
-                "SELECT folder, name, size, mtime_ns, sha256, disc_folder, disc_name, disc FROM file WHERE rowid = ?1");
+  Statement row(m_db, (std::string("SELECT ") + kFileColumns + " FROM file WHERE rowid = ?1").c_str());
   for (std::int64_t id : rows) {
     if ((rc = row.Bind(1, id).Step()) != SQLITE_ROW) return Fail("cannot read catalog", why);
-    CatalogFile f;
-    f.source = FolderPath(row.Int(0)) + "/" + std::string(row.Text(1));
-    f.size = row.Int(2);
-    f.mtimeNs = row.Int(3);
-    f.sha256 = row.Digest(4);
-    f.onDisc = FolderPath(row.Int(5));
-    if (!f.onDisc.empty()) f.onDisc += '/';
-    f.onDisc += row.Null(6) ? row.Text(1) : row.Text(6);
-    f.disc = static_cast<int>(row.Int(7));
-    found.push_back(std::move(f));
+    found.push_back(FileOfRow(row, m_folderPaths));
     row.Reset();
   }
   std::sort(found.begin(), found.end(), [](const CatalogFile& a, const CatalogFile& b) {
