@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
@@ -138,6 +139,16 @@ std::string NameOf(const std::string& path) {
   return name.empty() ? "set" : name;
 }
 
+// Whether a source is kept as it is: absolute, with no empty, "." or ".." part.
+bool Tidy(std::string_view source) {
+  if (source.empty() || source[0] != '/') return false;
+  for (std::size_t at = 0; at != std::string_view::npos; at = source.find('/', at + 1)) {
+    const std::string_view part = source.substr(at + 1, source.find('/', at + 1) - at - 1);
+    if (part.empty() || part == "." || part == "..") return source.size() == 1;
+  }
+  return true;
+}
+
 // A source path as its folder and its name; false for a path that is not absolute.
 bool Split(std::string_view source, std::string_view& folder, std::string_view& name) {
   const std::size_t slash = source.rfind('/');
@@ -264,6 +275,33 @@ bool Header(const std::string& path, std::string& why) {
 }
 
 }  // namespace
+
+std::string SourcePath(std::string_view source) {
+  if (Tidy(source)) return std::string(source);
+  std::string path;
+  if (source.empty() || source[0] != '/') {
+    char buffer[PATH_MAX];
+    if (getcwd(buffer, sizeof buffer)) path = buffer;
+  }
+  std::vector<std::string_view> parts;
+  std::size_t start = 0;
+  const std::string whole = path + "/" + std::string(source);
+  const std::string_view view(whole);
+  while (start <= view.size()) {
+    std::size_t end = view.find('/', start);
+    if (end == std::string_view::npos) end = view.size();
+    const std::string_view part = view.substr(start, end - start);
+    if (part == "..") {
+      if (!parts.empty()) parts.pop_back();
+    } else if (!part.empty() && part != ".") {
+      parts.push_back(part);
+    }
+    start = end + 1;
+  }
+  std::string tidy;
+  for (std::string_view part : parts) tidy.append("/").append(part);
+  return tidy.empty() ? "/" : tidy;
+}
 
 Catalog::Catalog() = default;
 
@@ -430,9 +468,11 @@ bool Catalog::Held(const std::vector<FileKey>& files, std::vector<int>& discs, s
   ReadScope scope(m_db);
   if (!LoadFolders(why)) return false;
   Statement q(m_db, "SELECT disc FROM file WHERE folder = ?1 AND name = ?2 AND size = ?3 AND mtime_ns = ?4 LIMIT 1");
+  std::string tidied;
   for (std::size_t i = 0; i < files.size(); ++i) {
-    std::string_view folder, name;
-    if (!Split(files[i].source, folder, name)) continue;
+    std::string_view source = files[i].source, folder, name;
+    if (!Tidy(source)) source = tidied = SourcePath(source);
+    if (!Split(source, folder, name)) continue;
     const std::int64_t id = FolderId(folder);
     if (id < 0) continue;
     const int rc = q.Bind(1, id).Bind(2, name).Bind(3, files[i].size).Bind(4, files[i].mtimeNs).Step();
@@ -471,12 +511,18 @@ bool Catalog::Record(const std::vector<CatalogDisc>& discs, std::string& why) {
 bool Catalog::Write(const std::vector<CatalogDisc>& discs, std::string& why) {
   // Checked whole before anything is written.
   std::vector<int> numbers;
+  std::vector<std::string> sources;  // as the catalog keeps them, disc after disc
   for (const CatalogDisc& d : discs) {
     numbers.push_back(d.label.number);
     std::vector<std::string_view> paths;
     for (const CatalogFile& f : d.files) {
       std::string_view folder, name;
-      if (!Split(f.source, folder, name))
+      sources.push_back(SourcePath(f.source));
+      if (f.onDisc == kSumsName || f.onDisc == kSetFileName)
+        return why = "cannot record disc " + std::to_string(d.label.number) + ": " + f.source + " would stand at " +
+                     f.onDisc + ", where the disc's own " + f.onDisc + " goes",
+               false;
+      if (!Split(sources.back(), folder, name))
         return why = "cannot record " + f.source + " in catalog " + m_path + ": not an absolute path to a file", false;
       if (f.onDisc.empty() || f.onDisc[0] == '/' || f.onDisc.back() == '/')
         return why = "cannot record " + f.source + " in catalog " + m_path + ": no path on the disc", false;
@@ -503,11 +549,12 @@ bool Catalog::Write(const std::vector<CatalogDisc>& discs, std::string& why) {
                  "INSERT INTO file(disc, folder, name, size, mtime_ns, sha256, disc_folder, disc_name)"
                  " VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8)"),
       disc(m_db, "INSERT INTO disc(number, date, disc_id, files, bytes) VALUES(?1, ?2, ?3, ?4, ?5)");
+  std::size_t next = 0;
   for (const CatalogDisc& d : discs) {
     std::int64_t bytes = 0;
     for (const CatalogFile& f : d.files) {
       std::string_view folder, name, discFolder, discName;
-      Split(f.source, folder, name);
+      Split(sources[next++], folder, name);
       SplitOnDisc(f.onDisc, discFolder, discName);
       std::int64_t folderId = 0, discFolderId = 0;
       if (!AddFolder(folder, folderId, why) || !AddFolder(discFolder, discFolderId, why)) return false;

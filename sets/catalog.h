@@ -68,9 +68,14 @@ struct sqlite3;
 /// The catalog's schema version, as PRAGMA user_version holds it.
 constexpr int kCatalogVersion = 1;
 
+/// A source as the catalog keeps and looks it up: absolute (a relative one below the current
+/// folder), without empty or "." parts, ".." taking the part before it away, so that "./a",
+/// "x/../a" and "/home/me/a" run from /home/me are one file. Held and Record apply it.
+std::string SourcePath(std::string_view source);
+
 /// One version of a file on a disc.
 struct CatalogFile {
-  std::string source;        ///< absolute, where it was read
+  std::string source;        ///< where it was read (kept as SourcePath makes it)
   std::string onDisc;        ///< relative, with '/'
   std::int64_t size = 0;
   std::int64_t mtimeNs = 0;  ///< modification time, nanoseconds since 1970
@@ -93,7 +98,7 @@ struct DiscSummary {
 
 /// A file as the planner asks about it.
 struct FileKey {
-  std::string_view source;  ///< absolute
+  std::string_view source;  ///< relative to the current folder, or absolute
   std::int64_t size = 0;
   std::int64_t mtimeNs = 0;
 };
@@ -140,8 +145,8 @@ class Catalog {
   bool Held(const std::vector<FileKey>& files, std::vector<int>& discs, std::string& why);
   /// For each digest, a disc holding a file with that content, or 0.
   bool HeldContent(const std::vector<Sha256Digest>& digests, std::vector<int>& discs, std::string& why);
-  /// Records the discs in one transaction (kDeliver): numbers not yet in the catalog, absolute
-  /// sources, paths on each disc relative and distinct. The write lock is let go after, whether
+  /// Records the discs in one transaction (kDeliver): numbers not yet in the catalog, paths on
+  /// each disc relative and distinct, none at the root named SHA256SUMS or ZUMIBO-SET.TXT. The write lock is let go after, whether
   /// they were recorded or refused.
   bool Record(const std::vector<CatalogDisc>& discs, std::string& why);
   /// Removes a disc and its files (kChange), in one transaction; `files` tells how many.

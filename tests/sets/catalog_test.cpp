@@ -80,9 +80,10 @@ TEST(Catalog, HoldsEveryVersionByPathSizeTimeOrContent) {
   EXPECT_TRUE(next.Recorded(one.label, why));
   std::vector<int> discs;
   ASSERT_TRUE(next.Held({{"/home/me/a.jpg", 10, 100}, {"/home/me/a.jpg", 10, 101}, {"/home/me/a.jpg", 11, 100},
-                         {"/home/me/sub/b.jpg", 20, 200}, {"/home/me/c.jpg", 10, 100}, {"relative", 10, 100}},
+                         {"/home//me/./x/../sub/b.jpg", 20, 200}, {"/home/me/c.jpg", 10, 100}, {"a.jpg", 10, 100}},
                         discs, why));
   EXPECT_EQ(discs, (std::vector<int>{1, 0, 0, 1, 0, 0}));
+  EXPECT_EQ(SourcePath("/a/./b//../c/"), "/a/c");
   Sha256Digest other{};
   other.fill(1);
   other[31] = 9;  // the same first bytes, another digest
@@ -99,6 +100,10 @@ TEST(Catalog, HoldsEveryVersionByPathSizeTimeOrContent) {
   CatalogDisc twice{again.NewLabel(2), {File("/home/me/x.jpg", 1, 1, 4), File("/other/me/x.jpg", 1, 1, 4)}};
   EXPECT_FALSE(again.Record({twice}, why));
   EXPECT_NE(why.find("twice"), std::string::npos) << why;
+  Catalog own;
+  ASSERT_TRUE(own.Open(path, Catalog::Access::kDeliver, why)) << why;
+  EXPECT_FALSE(own.Record({{own.NewLabel(2), {File("/home/SHA256SUMS", 1, 1, 4)}}}, why));
+  EXPECT_NE(why.find("where the disc's own SHA256SUMS goes"), std::string::npos) << why;
   Catalog third;
   ASSERT_TRUE(third.Open(path, Catalog::Access::kDeliver, why)) << why;
   ASSERT_TRUE(third.Record({two}, why)) << why;
@@ -191,7 +196,7 @@ TEST(Catalog, AKillDuringAWriteLeavesItWholeAndConsistent) {
   TempDir dir;
   const std::string path = dir / "set.db";
   std::string why;
-  ASSERT_TRUE(RecordDisc(path, 100, why)) << why;
+  ASSERT_TRUE(RecordDisc(path, 2000, why)) << why;
   for (int round = 0; round < 8; ++round) {
     const pid_t child = fork();
     if (child == 0) {
@@ -208,7 +213,7 @@ TEST(Catalog, AKillDuringAWriteLeavesItWholeAndConsistent) {
     ASSERT_TRUE(c.Open(path, Catalog::Access::kRead, why) && c.Discs(discs, why)) << why;
     std::int64_t files = 0;
     for (const DiscSummary& d : discs) {
-      EXPECT_EQ(d.files, d.number == 1 ? 100 : 20000);
+      EXPECT_EQ(d.files, d.number == 1 ? 2000 : 20000);
       files += d.files;
     }
     std::vector<CatalogFile> all;
@@ -221,6 +226,6 @@ TEST(Catalog, AKillDuringAWriteLeavesItWholeAndConsistent) {
   const auto inD5 = [](std::string_view s) { return s.rfind("/src/d5/", 0) == 0; };
   ASSERT_TRUE(c.Open(path, Catalog::Access::kRead, why) && c.Find(inD5, scanned, why)) << why;
   ASSERT_TRUE(c.Find([](std::string_view) { return true; }, looked, why, [](std::string_view f) { return f == "/src/d5"; }));
-  EXPECT_GT(looked.size(), 100u);
+  EXPECT_GE(looked.size(), 20u);
   EXPECT_EQ(looked.size(), scanned.size());
 }
