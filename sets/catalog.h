@@ -36,21 +36,25 @@
 //
 // Wiring a delivery run to the catalog (--catalog FILE):
 //   1. Catalog c; c.Open(FILE, Access::kDeliver, why) before collecting: it makes the catalog if
-//      there is none, checks it and takes the write lock, held until Record or the object goes.
-//      A run that only prints its plan opens with Access::kPlan (no file is made or locked).
-//   2. Held(keys, discs, why) with the (absolute source, size, mtime in ns) of every collected
-//      file in one call: discs[i] is a disc holding that version, 0 for none. With --by-content,
-//      hash the files not held (HashFile) and ask HeldContent for them. Leave out what is held.
-//   3. Number the new discs from LastDisc() + 1. Each disc carries SHA256SUMS and the set file
-//      (sets/disc_texts.h): SumsSize(paths on the disc) and SetFileText(NewLabel(n)).size() are
-//      their bytes, to count in the disc's size with the files' own.
-//   4. Deliver; hash each file as it is copied (Sha256) or read (HashFile), write SHA256SUMS
-//      (SumsText) and the set file into each disc folder or beside each list.
+//      there is none, checks it and takes the write lock, held until Record or the object goes
+//      (a second run waits kLockWaitMs, then is refused with `why`). A run that only prints its
+//      plan opens with Access::kPlan: nothing is made, locked or recorded.
+//   2. Held(keys, discs, why) with the (source, size, mtime in ns) of every collected file in one
+//      call, sources as the run names them (SourcePath makes them the catalog's): discs[i] is a
+//      disc holding that version, 0 for none. Leave out what is held. With --by-content, hash the
+//      files not held (HashFile) and ask HeldContent for their digests. No held file is hashed.
+//   3. Number the new discs from LastDisc() + 1, each labelled NewLabel(n). Each disc carries
+//      SHA256SUMS and ZUMIBO-SET.TXT at its root (sets/disc_texts.h), to count in its size with
+//      the files' own: SumsSize(the paths on the disc) and SetFileText(label).size() bytes, and
+//      the records of two names at the root. Keep those two names free at every disc's root.
+//   4. Deliver: hash each file as it is copied (Sha256) or read once (HashFile; cli/byte_progress.h
+//      shows bytes, speed and time left on a terminal), and write SumsText and SetFileText into
+//      each disc folder, or beside each list with graft lines to the disc's root.
 //   5. Once the delivery is in place, Record(discs, why): every disc in one transaction, then the
 //      lock is let go. A run killed between 4 and 5 leaves a delivery not recorded: its files are
 //      still new to the catalog and are planned again by the next run. Such a delivery is told by
 //      its set file: ParseSetFile on DIR/discN/ZUMIBO-SET.TXT (or the one beside a list), then
-//      Recorded(label) is false for it (true for a disc the catalog holds).
+//      Recorded(label) is false for it and true for a disc the catalog holds.
 
 #include <cstdint>
 #include <functional>
