@@ -27,6 +27,7 @@
 #include <thread>
 #include <vector>
 
+#include "discs/disc_tally.h"
 #include "discs/model.h"
 #include "discs/plan.h"
 #include "files/path_walk.h"
@@ -126,17 +127,33 @@ void Mastering(bool quick) {
     std::vector<TypicalFile> files =
         count < 100000 ? Typical(count, 1000u + count) : Typical(count, 1000u + count, {kPhoto, kDocument});
     LengthenNames(files);
-    DiscRecords records(model), udfRecords(udf);
-    std::int64_t raw = 0, data = 0;
+    // The model's count, as the planner holds a disc of these files against it.
+    PlanFiles planned, plannedUdf;
+    std::int64_t raw = 0;
     for (const TypicalFile& f : files) {
       fs::create_directories((root / f.path).parent_path());
       std::ofstream(root / f.path).close();
       fs::resize_file(root / f.path, f.size);
       raw += f.size;
-      data += FileBytes(model, f.size);
-      records.AddFile(f.path, f.size);
-      udfRecords.AddFile(f.path, f.size);
+      const std::string_view path = f.path, folder = path.substr(0, path.rfind('/') == std::string_view::npos ? 0 : path.rfind('/'));
+      for (auto [p, m] : {std::pair<PlanFiles*, const DiscModel*>{&planned, &model}, {&plannedUdf, &udf}}) {
+        p->nameStart.push_back(static_cast<std::uint32_t>(p->folderOfName.size()));
+        p->size.push_back(f.size);
+        p->data.push_back(FileBytes(*m, f.size));
+        p->records.push_back(FileRecordBytes(*m, path, f.size));
+        p->folderOfName.push_back(p->folders.Add(folder, *m));
+      }
     }
+    const auto predict = [](PlanFiles& p, const DiscModel& m) {
+      p.nameStart.push_back(static_cast<std::uint32_t>(p.folderOfName.size()));
+      DiscRules rules;
+      rules.capacity = INT64_MAX;
+      rules.onDisc = true;
+      rules.model = m;
+      std::vector<std::uint32_t> all(p.Count());
+      for (std::uint32_t i = 0; i < all.size(); ++i) all[i] = i;
+      return MakeDisc(std::move(all), p, rules).total;
+    };
     std::size_t folders = 0;
     for (auto it = fs::recursive_directory_iterator(root); it != fs::recursive_directory_iterator(); ++it)
       folders += it->is_directory();
@@ -144,8 +161,8 @@ void Mastering(bool quick) {
     const long long g = Number("genisoimage -quiet -D -J -joliet-long -R -print-size" + where) * kSectorBytes;
     const long long x = Number("xorriso -as mkisofs -D -J -joliet-long -R -print-size" + where) * kSectorBytes;
     const long long u = Number("genisoimage -quiet -D -J -joliet-long -R -udf -print-size" + where) * kSectorBytes;
-    const std::int64_t predicted = FixedBytes(model) + data + records.Bytes();
-    const std::int64_t predictedUdf = FixedBytes(udf) + data + udfRecords.Bytes();
+    const std::int64_t predicted = predict(planned, model);
+    const std::int64_t predictedUdf = predict(plannedUdf, udf);
     std::printf("%8d %8zu %16lld %16lld %16lld %16lld %12lld %16lld %16lld %12lld\n", count, folders,
                 static_cast<long long>(raw), g, x, static_cast<long long>(predicted),
                 static_cast<long long>(predicted) - std::max(g, x), u, static_cast<long long>(predictedUdf),

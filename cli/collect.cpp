@@ -67,7 +67,7 @@ bool ReadListed(const Options& o, const Job& job, Collection& files) {
     return false;
   }
   const std::string name = list == "-" ? "stdin" : list;
-  std::size_t excluded = 0;
+  std::size_t excluded = 0, resized = 0;
   Progress progress(o.quiet);
   const ListReading r = ReadList(
       fd, o.listFile.empty() ? '\0' : '\n', g_signal,
@@ -78,6 +78,8 @@ bool ReadListed(const Options& o, const Job& job, Collection& files) {
           return;
         }
         // What is written must be there to master: a listed folder or a path to nothing is not.
+        // It is planned with the size it has now, whatever the list says, and the names of one
+        // file (hard links, a link and its file) are one file with several names.
         if (job.delivering) {
           const std::string source(path);
           struct stat file;
@@ -88,8 +90,11 @@ bool ReadListed(const Options& o, const Job& job, Collection& files) {
             files.leftOut.push_back({source, size, why + " (line " + std::to_string(record) + ")"});
             return;
           }
+          resized += file.st_size != size;
+          files.Add(path, onDisc, file.st_size, StatOf(file), true);
+        } else {
+          files.Add(path, onDisc, size);
         }
-        files.Add(path, onDisc, size);
         if ((record & 1023) == 0 && progress.Due())
           progress.Show("reading " + name + ": " + Plural(files.Count(), "file", "files"));
       },
@@ -113,6 +118,9 @@ bool ReadListed(const Options& o, const Job& job, Collection& files) {
       return false;
   }
   if (excluded) Complain(Plural(excluded, "listed file", "listed files") + " left out by --exclude");
+  if (resized)
+    Warn(Plural(resized, "listed file has", "listed files have") +
+         " another size than the list says: planned with the size each has now");
   return true;
 }
 
@@ -196,18 +204,16 @@ bool Collect(const Options& o, const Job& job, Collection& files) {
   if (interrupted()) return false;
   if (renamed)
     Warn(Plural(renamed, "path comes", "paths come") + " to the disc again: numbered (a~2.jpg) to keep each file");
-  // What is written is mastered: Joliet must tell every name of a folder apart.
+  // What is written is mastered: genisoimage must take every name, and Joliet tell them apart.
   if (job.delivering) {
-    if (const std::size_t shortened = files.JolietUnique())
-      Warn(Plural(shortened, "name", "names") +
-           " longer than 103 characters shortened on the disc (name~2.ext): Joliet cannot tell them apart");
-  }
-  for (std::size_t i = 0; i < files.Count(); ++i) {
-    Candidate& c = files[i];
-    c.data = job.onDisc ? FileBytes(job.model, c.size) : c.size;
-    c.records = 0;
-    for (std::uint32_t k = 0; job.onDisc && k < c.nameCount; ++k)
-      c.records += FileRecordBytes(job.model, files.OnDisc(c, k), c.size);
+    const Collection::NameMending names = files.MendForMastering();
+    if (names.mended)
+      Warn(Plural(names.mended, "name has", "names have") +
+           " bytes that are not UTF-8 or characters past U+FFFF, which genisoimage cannot master: they are '_' "
+           "on the disc");
+    if (names.renamed)
+      Warn(Plural(names.renamed, "name", "names") +
+           " numbered on the disc (name~2.ext): Joliet would not tell them from another in the same folder");
   }
   std::size_t named = 0;
   for (const Candidate& c : files.Files()) named += c.nameCount > 1;
@@ -220,15 +226,18 @@ bool Collect(const Options& o, const Job& job, Collection& files) {
     std::vector<bool> apart(files.Count(), false);
     std::size_t count = 0;
     std::string line;
+    std::string listed, why;
     for (std::size_t i = 0; i < files.Count(); ++i) {
       for (std::uint32_t k = 0; k < files[i].nameCount; ++k) {
+        // The line holds the file a link leads to: that name must fit a line too.
         const std::string source(files.Source(files[i], k)), onDisc(files.OnDisc(files[i], k));
-        if (!GraftLine({source, onDisc}, line)) apart[i] = true;
+        if (!ListedSource(source, listed, why)) listed = source;
+        if (!GraftLine({listed, onDisc}, line)) apart[i] = true;
       }
       count += apart[i];
     }
     if (count) files.SetApart(apart, "a path list cannot hold its name (use --link-into)");
   }
-  if (job.onDisc) files.IndexFolders(job.model);
+  files.Measure(job.model, job.onDisc);
   return !interrupted();
 }

@@ -5,6 +5,8 @@
 #include <string>
 #include <unordered_map>
 
+#include "files/standard_order.h"
+
 namespace {
 
 std::uint32_t HashText(std::string_view text) {
@@ -16,24 +18,6 @@ std::uint32_t HashText(std::string_view text) {
 std::uint32_t HashIdentity(const Identity& id) {
   const std::uint64_t h = (id.device * 0x9E3779B97F4A7C15ull) ^ (id.inode * 0xC2B2AE3D27D4EB4Full);
   return static_cast<std::uint32_t>(h ^ (h >> 29));
-}
-
-// Joliet keeps 103 UTF-16 characters of a name (with -joliet-long).
-constexpr std::size_t kJolietName = 103;
-
-// The bytes of the first `units` UTF-16 characters of a UTF-8 text (bytes that are not UTF-8
-// count a character each).
-std::size_t Utf16Prefix(std::string_view text, std::size_t units) {
-  std::size_t at = 0;
-  while (at < text.size() && units > 0) {
-    const auto lead = static_cast<unsigned char>(text[at]);
-    const std::size_t length = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
-    const std::size_t take = lead >= 0xF0 ? 2 : 1;
-    if (take > units || at + length > text.size()) break;
-    units -= take;
-    at += length;
-  }
-  return at;
 }
 
 // "a.jpg" as the n-th of its name: "a~2.jpg"; a name without an extension gets "~2" at its end.
@@ -85,16 +69,20 @@ std::uint32_t& Collection::Find(std::vector<Slot>& table, std::size_t& used, std
   }
 }
 
-void Collection::Add(std::string_view source, std::string_view onDisc, std::int64_t size, Identity identity) {
+void Collection::Add(std::string_view source, std::string_view onDisc, std::int64_t size, const FileStat& stat,
+                     bool oneFile) {
   std::uint32_t& name = Find(m_paths, m_pathsUsed, HashText(source),
                              [&](std::uint32_t i) { return m_text.View(m_names[i].source) == source; });
   if (name != UINT32_MAX) {
-    m_files[m_names[name].file].size = size;  // the same path again: the size just read
+    Candidate& again = m_files[m_names[name].file];  // the same path again: what was just read
+    again.size = size;
+    again.stat = stat;
     return;
   }
   name = static_cast<std::uint32_t>(m_names.size());
   std::uint32_t file = static_cast<std::uint32_t>(m_files.size());
-  if (identity.Known()) {
+  const Identity& identity = stat.id;
+  if (oneFile && identity.Known()) {
     std::uint32_t& known = Find(m_byIdentity, m_identitiesUsed, HashIdentity(identity),
                                 [&](std::uint32_t i) { return m_identities[i] == identity; });
     if (known == UINT32_MAX) {
@@ -108,6 +96,7 @@ void Collection::Add(std::string_view source, std::string_view onDisc, std::int6
   if (file == m_files.size()) {
     Candidate c;
     c.size = size;
+    c.stat = stat;
     c.group = kNoGroup;
     m_files.push_back(c);
   }
@@ -139,8 +128,7 @@ std::size_t Collection::Finish(bool uniqueOnDisc) {
   std::vector<std::pair<std::int64_t, std::uint32_t>> order(m_files.size());
   for (std::uint32_t f = 0; f < m_files.size(); ++f) order[f] = {m_files[f].size, f};
   std::sort(order.begin(), order.end(), [&](const auto& a, const auto& b) {
-    if (a.first != b.first) return a.first > b.first;
-    return source(first[a.second]) < source(first[b.second]);
+    return BeforeInStandardOrder(a.first, source(first[a.second]), b.first, source(first[b.second]));
   });
   std::vector<std::uint32_t> rank(m_files.size());
   std::vector<Candidate> files(m_files.size());
@@ -205,54 +193,26 @@ void Collection::SetApart(const std::vector<bool>& apart, const std::string& why
   m_files.resize(kept);
 }
 
-std::size_t Collection::JolietUnique() {
-  std::size_t renamed = 0;
-  std::unordered_map<std::string, std::uint32_t> cut;  // folder and cut name -> how many
-  for (FileName& n : m_names) {
-    const std::string_view path = m_text.View(n.onDisc);
-    const std::size_t slash = path.rfind('/') + 1;  // 0 at the root
-    const std::string_view name = path.substr(slash);
-    const std::size_t keep = Utf16Prefix(name, kJolietName);
-    if (keep == name.size()) continue;  // short names are told apart by the unique paths already
-    std::string key = std::string(path.substr(0, slash + keep));
-    if (cut[key]++ == 0) continue;
-    // Room for "~N" and a short extension within the 103 characters.
-    const std::size_t dot = name.rfind('.');
-    const std::string_view extension =
-        dot != std::string_view::npos && name.size() - dot <= 10 ? name.substr(dot) : std::string_view();
-    for (int k = 2;; ++k) {
-      const std::string mark = "~" + std::to_string(k);
-      const std::string_view stem = name.substr(0, Utf16Prefix(name, kJolietName - mark.size() - extension.size()));
-      const std::string shorter =
-          std::string(path.substr(0, slash)) + std::string(stem) + mark + std::string(extension);
-      if (!cut.emplace(shorter, 1).second) continue;
-      n.onDisc = m_text.Add(shorter);
-      ++renamed;
-      break;
+void Collection::Measure(const DiscModel& model, bool onDisc) {
+  sizes = PlanFiles();
+  sizes.size.reserve(m_files.size());
+  sizes.data.reserve(m_files.size());
+  sizes.records.reserve(m_files.size());
+  sizes.nameStart.reserve(m_files.size() + 1);
+  for (const Candidate& c : m_files) {
+    sizes.nameStart.push_back(static_cast<std::uint32_t>(sizes.folderOfName.size()));
+    sizes.size.push_back(c.size);
+    sizes.data.push_back(onDisc ? FileBytes(model, c.size) : c.size);
+    std::int64_t records = 0;
+    for (std::uint32_t k = 0; k < c.nameCount; ++k) {
+      const std::string_view path = OnDisc(c, k);
+      const std::size_t slash = path.rfind('/');
+      if (onDisc) records += FileRecordBytes(model, path, c.size);
+      sizes.folderOfName.push_back(
+          onDisc ? sizes.folders.Add(slash == std::string_view::npos ? std::string_view() : path.substr(0, slash), model)
+                 : FolderTree::kRoot);
     }
+    sizes.records.push_back(records);
   }
-  return renamed;
-}
-
-void Collection::IndexFolders(const DiscModel& model) {
-  m_folderOfName.assign(m_names.size(), kRoot);
-  m_above.clear();
-  m_folderBytes.clear();
-  std::unordered_map<std::string_view, std::uint32_t> ids;
-  // The folder of a path, numbered with those above it the first time it is met.
-  const auto folderOf = [&](std::string_view path, const auto& self) -> std::uint32_t {
-    const std::size_t slash = path.rfind('/');
-    if (slash == std::string_view::npos || slash == 0) return kRoot;
-    const std::string_view folder = path.substr(0, slash);
-    const auto found = ids.find(folder);
-    if (found != ids.end()) return found->second;
-    const std::uint32_t above = self(folder, self);
-    const std::uint32_t id = static_cast<std::uint32_t>(m_above.size());
-    m_above.push_back(above);
-    m_folderBytes.push_back(FolderRecordBytes(model, folder));
-    ids.emplace(folder, id);
-    return id;
-  };
-  for (std::size_t n = 0; n < m_names.size(); ++n)
-    m_folderOfName[n] = folderOf(m_text.View(m_names[n].onDisc), folderOf);
+  sizes.nameStart.push_back(static_cast<std::uint32_t>(sizes.folderOfName.size()));
 }

@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "discs/disc_tally.h"
 #include "discs/model.h"
 
 /// Text kept in a TextArena: where it starts and how long it is.
@@ -39,24 +40,30 @@ struct FileName {
   std::uint32_t file = 0;  ///< the file it names
 };
 
-/// A file with every name it has: several hard links, or paths along followed links, share
-/// one copy of the data and each have their records.
-struct Candidate {
-  std::int64_t size = 0;        ///< its bytes
-  std::int64_t data = 0;        ///< what its data takes: on the disc, whole blocks
-  std::int64_t records = 0;     ///< on the disc: the records of all its names
-  std::uint32_t firstName = 0;  ///< in Collection::names; a file's names stand together
-  std::uint32_t nameCount = 0;
-  std::uint32_t group = 0;  ///< the folder kept whole that it belongs to, or kNoGroup
-};
-constexpr std::uint32_t kNoGroup = UINT32_MAX;
-
 /// The device and inode of a file, where names of one file must be told apart from copies.
 struct Identity {
   std::uint64_t device = 0, inode = 0;
   bool Known() const { return device != 0 || inode != 0; }
   bool operator==(const Identity& o) const { return device == o.device && inode == o.inode; }
 };
+
+/// What the collection saw of a file: the file it was, and when it was last changed. A delivery
+/// places only that file, unchanged; a catalog records it.
+struct FileStat {
+  Identity id;               ///< unknown for a listed file when nothing is written
+  std::int64_t mtimeNs = 0;  ///< nanoseconds since 1970
+};
+
+/// A file with every name it has: several hard links, or paths along followed links, share
+/// one copy of the data and each have their records.
+struct Candidate {
+  std::int64_t size = 0;  ///< its bytes
+  FileStat stat;
+  std::uint32_t firstName = 0;  ///< in Collection::names; a file's names stand together
+  std::uint32_t nameCount = 0;
+  std::uint32_t group = 0;  ///< the folder kept whole that it belongs to, or kNoGroup
+};
+constexpr std::uint32_t kNoGroup = UINT32_MAX;
 
 /// A file or folder the user asked for that no disc holds, and why.
 struct LeftOut {
@@ -67,10 +74,11 @@ struct LeftOut {
 
 class Collection {
  public:
-  /// Notes a name of a file. A source path given again replaces the earlier name (the size
-  /// just read wins); with a nonzero `identity` (device and inode), names of one file are
-  /// gathered as names of one candidate.
-  void Add(std::string_view source, std::string_view onDisc, std::int64_t size, Identity identity = {});
+  /// Notes a name of a file. A source path given again replaces the earlier name (the size and
+  /// stat just read win); with `oneFile`, names whose stat has the same identity (device and
+  /// inode) are gathered as names of one candidate.
+  void Add(std::string_view source, std::string_view onDisc, std::int64_t size, const FileStat& stat = {},
+           bool oneFile = false);
   /// Puts the files in the standard order (larger first, equal sizes by path), each file's
   /// names together in path order. With `uniqueOnDisc` (paths that may come to the same place on
   /// the disc, as a list's "../a" and "a" do), makes every path on the disc unique: a second
@@ -85,26 +93,26 @@ class Collection {
   std::string_view Source(const Candidate& c, std::uint32_t k = 0) const { return m_text.View(Name(c, k).source); }
   std::string_view OnDisc(const Candidate& c, std::uint32_t k = 0) const { return m_text.View(Name(c, k).onDisc); }
   const FileName& Name(const Candidate& c, std::uint32_t k) const { return m_names[c.firstName + k]; }
-  /// Shortens the names on the disc that Joliet would cut to the same first 103 characters in
-  /// one folder (genisoimage refuses such a folder): each later one becomes its first characters,
-  /// "~2" and its extension. Returns how many were renamed.
-  std::size_t JolietUnique();
-  /// Numbers the folders on the disc, each with the one above it and its own records by the
-  /// model, so that a disc's records add up without a look at a path (IndexFolders again after
-  /// any name changed).
-  void IndexFolders(const DiscModel& model);
-  /// The folder a name stands in (kRoot at the disc's root), the folder above a folder, and what
-  /// a folder itself takes.
-  static constexpr std::uint32_t kRoot = UINT32_MAX;
-  std::uint32_t FolderOf(const Candidate& c, std::uint32_t k) const { return m_folderOfName[c.firstName + k]; }
-  std::uint32_t Above(std::uint32_t folder) const { return m_above[folder]; }
-  std::int64_t FolderBytes(std::uint32_t folder) const { return m_folderBytes[folder]; }
-  std::size_t FolderCount() const { return m_above.size(); }
+  struct NameMending {
+    std::size_t renamed = 0;  ///< names numbered so that Joliet tells them apart
+    std::size_t mended = 0;   ///< names with bytes that are not UTF-8 or characters past U+FFFF
+  };
+  /// Makes the names on the disc ones that genisoimage and xorriso master alike in any locale:
+  /// bytes that are not UTF-8 and characters past U+FFFF (which genisoimage refuses) become '_';
+  /// in each folder no two entries, files or folders, have one name or one Joliet name (UCS-2,
+  /// '*', '/', ':', ';', '?' and '\' as '_', cut at 103 characters: genisoimage writes two alike
+  /// without a word): the later one in byte order gets "~N" before its extension, the first N
+  /// free, within the 103 characters.
+  NameMending MendForMastering();
   /// Takes the marked files out, each into leftOut (under its first name) with `why`.
   void SetApart(const std::vector<bool>& apart, const std::string& why);
+  /// What each file takes on the disc by the model (with `onDisc`; else its bytes as they are),
+  /// in `sizes`, once the names are final: the planner's view of the files.
+  void Measure(const DiscModel& model, bool onDisc);
 
   std::vector<LeftOut> leftOut;
   std::vector<std::string> groups;  ///< the folders kept whole, by Candidate::group
+  PlanFiles sizes;                  ///< by Measure, file by file as the candidates stand
 
  private:
   struct Slot {
@@ -122,6 +130,4 @@ class Collection {
   std::vector<Slot> m_byIdentity;           ///< the same over m_identities, for candidates
   std::vector<std::uint32_t> m_identityOf;  ///< the candidate of each of m_identities
   std::size_t m_pathsUsed = 0, m_identitiesUsed = 0;
-  std::vector<std::uint32_t> m_folderOfName, m_above;
-  std::vector<std::int64_t> m_folderBytes;
 };

@@ -1,29 +1,30 @@
 #include "cli/deliver.h"
 
+#include <fcntl.h>
 #include <signal.h>
+#include <sys/stat.h>
 
 #include <algorithm>
-#include <memory>
-#include <string>
+#include <climits>
+#include <cstdlib>
+#include <unordered_map>
 
 #include "cli/link_tree.h"
 #include "cli/mastering.h"
 #include "cli/messages.h"
-#include "cli/path_lists.h"
-#include "cli/staging.h"
 #include "cli/stopping.h"
 
 namespace {
 
 // One folder named twice ("out", "out/", "./out") takes the lists and the disc folders together.
-std::string Tidy(std::string path) {
+std::string WithoutDotsAndSlashes(std::string path) {
   while (path.size() > 2 && path.compare(0, 2, "./") == 0) path.erase(0, 2);
   while (path.size() > 1 && path.back() == '/') path.pop_back();
   return path;
 }
 
 // No two files of a disc at one path, and no file's path a folder of another's.
-bool Apart(const std::vector<std::vector<DiscFile>>& discs, std::string& why) {
+bool OnePathEach(const std::vector<std::vector<DiscFile>>& discs, std::string& why) {
   for (std::size_t d = 0; d < discs.size(); ++d) {
     std::vector<const std::string*> paths;
     for (const DiscFile& f : discs[d]) paths.push_back(&f.onDisc);
@@ -33,99 +34,194 @@ bool Apart(const std::vector<std::vector<DiscFile>>& discs, std::string& why) {
       const std::string below = *paths[i] + "/";
       const auto next = std::lower_bound(paths.begin() + static_cast<std::ptrdiff_t>(i) + 1, paths.end(), &below, less);
       const bool twice = i + 1 < paths.size() && *paths[i + 1] == *paths[i];
-      if (twice || (next != paths.end() && (*next)->compare(0, below.size(), below) == 0))
-        return why = "disc " + std::to_string(d + 1) + " would hold " + *paths[i] +
-                     (twice ? " twice" : " as a file and as a folder"),
-               false;
+      if (twice || (next != paths.end() && (*next)->compare(0, below.size(), below) == 0)) {
+        why = "disc " + std::to_string(d + 1) + " would hold " + *paths[i] +
+              (twice ? " twice" : " as a file and as a folder");
+        return false;
+      }
     }
   }
   return true;
 }
 
+std::string RealPath(const std::string& path) {
+  char* real = realpath(path.c_str(), nullptr);
+  if (!real) return std::string();
+  std::string text = real;
+  std::free(real);
+  return text;
+}
+
+// Signals that would stop a delivery are held from the commit on: once the new plan is in place
+// it is the run's result, and a signal then changes nothing.
+void HoldSignals() {
+  sigset_t held;
+  sigemptyset(&held);
+  for (int s : {SIGINT, SIGTERM, SIGHUP}) sigaddset(&held, s);
+  pthread_sigmask(SIG_BLOCK, &held, nullptr);
+}
+
+void ReleaseSignals() {
+  sigset_t held;
+  sigemptyset(&held);
+  for (int s : {SIGINT, SIGTERM, SIGHUP}) sigaddset(&held, s);
+  pthread_sigmask(SIG_UNBLOCK, &held, nullptr);
+}
+
 }  // namespace
 
-ExitStatus Deliver(const std::vector<Disc>& discs, const Collection& c, const Job& job, const Options& o) {
-  if (o.pathLists.empty() && o.linkInto.empty()) return ExitStatus::kOk;
-  // A plan cut short by Ctrl-C is printed, but not written: 130 tells a script nothing was made.
+Delivery::Delivery(const Options& o) : m_o(o) {
+  if (!o.pathLists.empty()) m_lists = m_targets.emplace_back(std::make_unique<Target>(o.pathLists)).get();
+  if (m_lists && !o.linkInto.empty() && WithoutDotsAndSlashes(o.linkInto) == WithoutDotsAndSlashes(o.pathLists))
+    m_tree = m_lists;
+  else if (!o.linkInto.empty())
+    m_tree = m_targets.emplace_back(std::make_unique<Target>(o.linkInto)).get();
+}
+
+std::string Delivery::Where() const {
+  std::string where;
+  for (const auto& t : m_targets) where += (where.empty() ? "" : " and ") + t->Path();
+  return where;
+}
+
+bool Delivery::Prepare() {
+  std::string why;
+  for (const auto& t : m_targets) {
+    if (!t->Prepare(t.get() == m_lists, t.get() == m_tree, m_o.replace, why)) {
+      Complain("nothing written: " + why);
+      return false;
+    }
+  }
+  return true;
+}
+
+bool Delivery::SourcesOutsideReplaced(const DiscFiles& files, std::string& why) const {
+  std::vector<std::pair<std::string, bool>> replaced;
+  for (const auto& t : m_targets) {
+    for (auto& r : t->Replaced()) replaced.push_back(std::move(r));
+  }
+  if (replaced.empty()) return true;
+  // A file is where its folder really is (one real path a folder, whatever links lead there),
+  // or where it leads when it is a link itself.
+  std::unordered_map<std::string, std::string> realFolders;
+  for (const std::vector<DiscFile>& disc : files) {
+    for (const DiscFile& f : disc) {
+      const std::size_t slash = f.source.rfind('/');
+      const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : f.source.substr(0, slash);
+      auto known = realFolders.find(folder);
+      if (known == realFolders.end()) known = realFolders.emplace(folder, RealPath(folder)).first;
+      std::string real = known->second + "/" + f.source.substr(slash + 1);
+      std::string listed;
+      if (ListedSource(f.source, listed, why) && listed != f.source) real = RealPath(listed);
+      for (const auto& [path, folderToo] : replaced) {
+        if (real == path || (folderToo && real.compare(0, path.size() + 1, path + "/") == 0))
+          return why = f.source + " lies in " + path + ", which --replace would remove: copy it elsewhere first",
+                 false;
+      }
+    }
+  }
+  return true;
+}
+
+bool Delivery::Check(const DiscFiles& files, std::vector<std::string>& texts, std::vector<const DiscFile*>& left,
+                     std::string& why) {
+  if (!OnePathEach(files, why) || !SourcesOutsideReplaced(files, why)) return false;
+  for (std::size_t d = 0; m_lists && d < files.size(); ++d) {
+    if (!ListText(files[d], texts[d], left, why)) return false;
+  }
+  if (!m_tree) return true;
+  std::uint64_t bytes = 0;
+  if (!CheckSources(files, m_o.copy, m_tree->Device(), bytes, why)) return false;
+  if (bytes <= m_tree->FreeBytes()) return true;
+  why = "the copies take " + Grouped(static_cast<std::int64_t>(bytes)) + " bytes, " + m_tree->Path() + " has " +
+        Grouped(static_cast<std::int64_t>(m_tree->FreeBytes())) + " free";
+  return false;
+}
+
+bool Delivery::Write(const DiscFiles& files, const std::vector<std::string>& texts, std::string& why) {
+  for (const auto& t : m_targets) {
+    if (!t->Begin(why)) return false;
+  }
+  for (std::size_t d = 0; m_lists && d < files.size(); ++d) {
+    const std::string name = "disc" + std::to_string(d + 1) + ".list";
+    struct stat st;
+    if (!WriteNewFile(m_lists->Staging(), name, texts[d], why) ||
+        fstatat(m_lists->Staging(), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
+      why = "cannot write " + m_lists->Path() + "/" + name + ": " + why;
+      return false;
+    }
+    m_lists->Record(EntryOf(name, EntryKind::kWritten, st));
+    if (g_stop.load(std::memory_order_relaxed)) return false;
+  }
+  return !m_tree || PlaceFiles(*m_tree, files, m_o.copy, why);
+}
+
+bool Delivery::Commit(std::string& why) {
+  HoldSignals();
+  std::size_t done = 0;
+  while (done < m_targets.size() && m_targets[done]->Commit(why)) ++done;
+  if (done == m_targets.size()) return true;
+  while (done > 0) m_targets[--done]->Undo();
+  ReleaseSignals();
+  return false;
+}
+
+ExitStatus Delivery::Deliver(const std::vector<Disc>& discs, const Collection& c, const Job& job) {
+  if (!Wanted()) return ExitStatus::kOk;
+  // A plan cut short by Ctrl-C is printed, but not written: the signal's status tells a script
+  // that nothing was made.
   if (Interrupted()) {
     Complain("interrupted: the plan is printed, no path list or folder written");
     return ExitStatus::kOk;
   }
-  std::vector<std::vector<DiscFile>> files;
+  DiscFiles files;
   for (const Disc& d : discs) {
     files.emplace_back();
     for (std::uint32_t i : d.files) {
       for (std::uint32_t k = 0; k < c[i].nameCount; ++k)
-        files.back().push_back({std::string(c.Source(c[i], k)), std::string(c.OnDisc(c[i], k))});
+        files.back().push_back({std::string(c.Source(c[i], k)), std::string(c.OnDisc(c[i], k)), c[i].stat.id.device,
+                                c[i].stat.id.inode, c[i].size});
     }
   }
   // A signal from here on stops the delivery; one that came during the search has ended the search.
   g_stop.store(0, std::memory_order_relaxed);
 
-  std::vector<std::unique_ptr<Target>> targets;
-  Target* lists = nullptr;
-  Target* tree = nullptr;
-  if (!o.pathLists.empty()) lists = targets.emplace_back(std::make_unique<Target>(o.pathLists)).get();
-  if (lists && !o.linkInto.empty() && Tidy(o.linkInto) == Tidy(o.pathLists)) tree = lists;
-  else if (!o.linkInto.empty()) tree = targets.emplace_back(std::make_unique<Target>(o.linkInto)).get();
-  std::string where;
-  for (const auto& t : targets) where += (where.empty() ? "" : " and ") + t->Path();
-
-  // Every destination is checked before anything is written.
   std::string why;
   std::vector<std::string> texts(files.size());
   std::vector<const DiscFile*> left;
-  std::uint64_t bytes = 0;
-  bool ok = Apart(files, why);
-  for (const auto& t : targets) ok = ok && t->Check(t.get() == lists, t.get() == tree, o.replace, why);
-  for (std::size_t d = 0; ok && lists && d < files.size(); ++d) ok = ListText(files[d], texts[d], left, why);
-  if (ok && tree) ok = CheckSources(files, o.copy, tree->Device(), bytes, why);
-  if (ok && tree && bytes > tree->FreeBytes())
-    ok = false, why = "the copies take " + Grouped(static_cast<std::int64_t>(bytes)) + " bytes, " + tree->Path() +
-                      " has " + Grouped(static_cast<std::int64_t>(tree->FreeBytes())) + " free";
-
-  // Then staged beside the entries they replace, and renamed into place together.
-  for (std::size_t t = 0; ok && t < targets.size(); ++t) ok = targets[t]->Begin(why);
-  for (std::size_t d = 0; ok && lists && d < files.size(); ++d) {
-    const std::string name = "disc" + std::to_string(d + 1) + ".list";
-    ok = WriteNewFile(lists->Staging(), name, texts[d], why) && !g_stop.load(std::memory_order_relaxed);
-    if (ok) lists->Record(name);
-    else why = "cannot write " + lists->Path() + "/" + name + ": " + why;
-  }
-  if (ok && tree) ok = PlaceFiles(*tree, files, o.copy, why);
-  if (ok && !g_stop.load(std::memory_order_relaxed)) {
-    // A signal now waits until every rename is done or undone.
-    sigset_t held, before;
-    sigemptyset(&held);
-    for (int s : {SIGINT, SIGTERM, SIGHUP}) sigaddset(&held, s);
-    pthread_sigmask(SIG_BLOCK, &held, &before);
-    std::size_t done = 0;
-    while (done < targets.size() && targets[done]->Commit(why)) ++done;
-    ok = done == targets.size();
-    while (!ok && done > 0) targets[--done]->Undo();
-    pthread_sigmask(SIG_SETMASK, &before, nullptr);
-  } else {
-    ok = false;
-  }
+  const bool ok = Check(files, texts, left, why) && Write(files, texts, why) &&
+                  !g_stop.load(std::memory_order_relaxed) && Commit(why);
   if (!ok) {
     // The other way round from Begin, so that a folder made for both is empty when it goes.
-    for (auto t = targets.rbegin(); t != targets.rend(); ++t) (*t)->Abandon();
+    for (auto t = m_targets.rbegin(); t != m_targets.rend(); ++t) (*t)->Abandon();
     if (g_stop.load(std::memory_order_relaxed)) {
-      Complain("interrupted while delivering: nothing written, " + where + " as before");
+      Complain("interrupted while delivering: nothing written, " + Where() + " as before");
       return Signalled(g_signal ? g_signal : SIGINT);
     }
     Complain("nothing written: " + why);
     return ExitStatus::kFailed;
   }
-  for (const auto& t : targets) t->Finish();
-
+  for (const auto& t : m_targets) {
+    const std::string kept = t->Finish();
+    if (!kept.empty())
+      Warn(t->Path() + "/" + kept + " keeps what was written into the replaced plan since it was made: look through it");
+  }
   for (const DiscFile* f : left)
     Complain("left out of the path lists: " + f->source +
              " (no list line holds a newline, a disc path ending in '\\', a source ending in a carriage return, or "
              "more than " +
              Grouped(kLongestGraftLine) + " bytes; use --link-into)");
-  if (lists && !o.quiet)
+  if (m_lists && !m_o.quiet) {
+    // Each disc with the command that masters it: one with a large file needs its own.
+    std::string large;
+    for (std::size_t d = 0; d < discs.size(); ++d) {
+      if (HoldsLargeFile(discs[d], c)) large += (large.empty() ? "" : ", ") + std::to_string(d + 1);
+    }
     Complain("path lists written: master disc N with " +
-             MasteringCommand(job, o.pathLists + "/discN.list", "discN.iso"));
+             MasteringCommand(job, false, m_o.pathLists + "/discN.list", "discN.iso"));
+    if (!large.empty())
+      Complain("master disc " + large + " (a file of 4 GiB - 1 bytes or more) with " +
+               MasteringCommand(job, true, m_o.pathLists + "/discN.list", "discN.iso"));
+  }
   return left.empty() ? ExitStatus::kOk : ExitStatus::kFailed;
 }

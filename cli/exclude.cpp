@@ -34,32 +34,44 @@ bool InSet(std::string_view glob, char c, std::size_t& length) {
   return found != negated;
 }
 
-// Whether `text` matches the glob as a whole, or with `prefix`, whether some text that begins
-// with `text` does.
-bool Match(std::string_view glob, std::string_view text, bool prefix) {
-  if (glob.empty()) return text.empty();
-  if (prefix && text.empty()) return true;
-  if (glob[0] == '*') {
-    const bool crosses = glob.size() > 1 && glob[1] == '*';
-    std::string_view rest = glob.substr(crosses ? 2 : 1);
-    for (std::size_t i = 0;; ++i) {
-      if (Match(rest, text.substr(i), prefix)) return true;
-      if (i == text.size() || (!crosses && text[i] == '/')) return false;
+// How a part of a glob fared against the text: besides matching or not, rsync's two ways of
+// knowing that no later start can match either, which keep the search polynomial: the text ran
+// out (no '*' before can help), or a '*' met a '/' (only a '**' before can go on).
+enum class Wild { kNo, kYes, kTextEnded, kToStarStar };
+
+Wild Match(std::string_view glob, std::string_view text) {
+  std::size_t t = 0;
+  for (std::size_t p = 0; p < glob.size(); ++p, ++t) {
+    if (t == text.size() && glob[p] != '*') return Wild::kTextEnded;
+    switch (glob[p]) {
+      case '*': {
+        const bool crosses = p + 1 < glob.size() && glob[p + 1] == '*';
+        while (p < glob.size() && glob[p] == '*') ++p;
+        if (p == glob.size()) return crosses || text.find('/', t) == std::string_view::npos ? Wild::kYes : Wild::kNo;
+        for (; t < text.size(); ++t) {
+          const Wild rest = Match(glob.substr(p), text.substr(t));
+          if (rest != Wild::kNo && (!crosses || rest != Wild::kToStarStar)) return rest;
+          if (rest == Wild::kNo && !crosses && text[t] == '/') return Wild::kToStarStar;
+        }
+        return Wild::kTextEnded;
+      }
+      case '?':
+        if (text[t] == '/') return Wild::kNo;
+        break;
+      case '[': {
+        std::size_t length = 0;
+        if (text[t] == '/' || !InSet(glob.substr(p), text[t], length)) return Wild::kNo;
+        p += length - 1;
+        break;
+      }
+      case '\\':
+        if (p + 1 < glob.size()) ++p;
+        [[fallthrough]];
+      default:
+        if (glob[p] != text[t]) return Wild::kNo;
     }
   }
-  if (text.empty()) return false;
-  if (glob[0] == '?') return text[0] != '/' && Match(glob.substr(1), text.substr(1), prefix);
-  if (glob[0] == '[') {
-    std::size_t length = 0;
-    return text[0] != '/' && InSet(glob, text[0], length) && Match(glob.substr(length), text.substr(1), prefix);
-  }
-  std::size_t skip = 1;
-  char literal = glob[0];
-  if (literal == '\\' && glob.size() > 1) {
-    literal = glob[1];
-    skip = 2;
-  }
-  return literal == text[0] && Match(glob.substr(skip), text.substr(1), prefix);
+  return t == text.size() ? Wild::kYes : Wild::kNo;
 }
 
 }  // namespace
@@ -71,7 +83,7 @@ bool GlobMatch(std::string_view glob, std::string_view text) {
     --literal;
   const std::string_view end = glob.substr(literal);
   if (end.size() > text.size() || text.substr(text.size() - end.size()) != end) return false;
-  return Match(glob, text, false);
+  return Match(glob, text) == Wild::kYes;
 }
 
 bool Excludes::Add(std::string_view pattern) {
@@ -98,11 +110,29 @@ bool Excludes::ReadFrom(const std::string& file, std::string& why) {
     why = "cannot read " + file + ": " + std::strerror(errno);
     return false;
   }
-  for (std::string line; std::getline(in, line);) {
+  // Patterns are a few lines of names: a line longer than a path, or more lines than anyone
+  // writes, is not such a file (/dev/urandom, a binary given by mistake).
+  std::string line;
+  std::vector<std::string> patterns;
+  std::size_t lines = 0;
+  for (char c; in.get(c);) {
+    if (c != '\n') {
+      if (line.size() == kLongestPattern)
+        return why = file + ":" + std::to_string(lines + 1) + ": a line longer than " + std::to_string(kLongestPattern) +
+                     " bytes: not a file of patterns",
+               false;
+      line += c;
+      continue;
+    }
+    if (++lines > kMostPatterns)
+      return why = file + ": more than " + std::to_string(kMostPatterns) + " lines: not a file of patterns", false;
     if (!line.empty() && line.back() == '\r') line.pop_back();
-    if (line.empty() || line[0] == '#' || line[0] == ';') continue;
-    Add(line);
+    if (!line.empty() && line[0] != '#' && line[0] != ';') patterns.push_back(line);
+    line.clear();
   }
+  if (in.bad()) return why = "cannot read " + file + ": " + std::strerror(errno), false;
+  if (!line.empty() && line[0] != '#' && line[0] != ';') patterns.push_back(line);
+  for (const std::string& p : patterns) Add(p);
   return true;
 }
 
@@ -135,7 +165,9 @@ bool Excludes::MayMatchBelow(std::string_view folder) const {
       end = std::min(folder.find('/', end), folder.size());
       if (GlobMatch(p.glob, folder.substr(0, end))) return true;
     }
-    if (Match(p.glob, std::string(folder) + (folder.empty() ? "" : "/"), true)) return true;
+    // A text that ran out before the glob did may go on as a path below the folder does.
+    const Wild start = Match(p.glob, std::string(folder) + (folder.empty() ? "" : "/"));
+    if (start == Wild::kYes || start == Wild::kTextEnded) return true;
   }
   return false;
 }

@@ -10,12 +10,17 @@
 #include <string_view>
 #include <vector>
 
+/// The longest line and the most lines a file of patterns may have.
+constexpr std::size_t kLongestPattern = 4096;
+constexpr std::size_t kMostPatterns = 100'000;
+
 class Excludes {
  public:
   /// False for an empty pattern.
   bool Add(std::string_view pattern);
   /// One pattern a line; empty lines and lines beginning with '#' or ';' are not patterns.
-  /// False after telling `why` when the file cannot be read.
+  /// False after telling `why` when the file cannot be read, or holds a line longer than
+  /// kLongestPattern or more than kMostPatterns lines.
   bool ReadFrom(const std::string& file, std::string& why);
   bool Empty() const { return m_patterns.empty(); }
   /// Whether the path (relative to the disc's root, with '/') is left out.
@@ -34,5 +39,6 @@ class Excludes {
   std::vector<Pattern> m_patterns;
 };
 
-/// Whether `text` matches the glob as a whole ('*' and '?' not across '/', '**' across it).
+/// Whether `text` matches the glob as a whole ('*' and '?' not across '/', '**' across it), in
+/// time bounded by the product of their lengths whatever the pattern.
 bool GlobMatch(std::string_view glob, std::string_view text);

@@ -1,6 +1,7 @@
 #include "cli/exit_status.h"
 
 #include "cli/messages.h"
+#include "cli/plan_output.h"
 #include "cli/stopping.h"
 
 const ExitStatusDoc kExitStatusDocs[6] = {
@@ -14,7 +15,8 @@ const ExitStatusDoc kExitStatusDocs[6] = {
     {"128+N", "stopped by signal N (130 for Ctrl-C); the best plan so far is printed, nothing written"},
 };
 
-ExitStatus Refuse(PlanRefusal refusal, std::int64_t capacity) {
+ExitStatus Refuse(PlanRefusal refusal, std::int64_t capacity, const std::vector<LeftOut>& left) {
+  PrintLeftOut(left);
   if (refusal == PlanRefusal::kNoFiles) {
     Complain("there is not a single file in the list");
   } else {

@@ -4,6 +4,9 @@
 
 #include <cstdint>
 
+#include <vector>
+
+#include "cli/collection.h"
 #include "search/disc_fit.h"
 
 enum class ExitStatus : int {
@@ -26,8 +29,8 @@ struct ExitStatusDoc {
 /// Every status with its meaning, in order, for --help and the manual page.
 extern const ExitStatusDoc kExitStatusDocs[6];
 
-/// Tells why no disc can be planned.
-ExitStatus Refuse(PlanRefusal refusal, std::int64_t capacity);
+/// Tells why no disc can be planned, and names what the user asked for that no disc holds.
+ExitStatus Refuse(PlanRefusal refusal, std::int64_t capacity, const std::vector<LeftOut>& left);
 /// Whether a signal (not a time limit) stopped the search.
 bool Interrupted();
 /// The status of a run that printed its plan: the delivery's when it failed, else the signal's

@@ -38,7 +38,5 @@ class JsonWriter {
   bool m_afterKey = false;
 };
 
-/// Whether `text` is well-formed UTF-8 (no overlong forms, surrogates or values past U+10FFFF).
-bool ValidUtf8(std::string_view text);
 /// `text` in JSON, quoted and escaped, bytes that are not UTF-8 replaced by U+FFFD.
 std::string JsonQuoted(std::string_view text);

@@ -5,20 +5,22 @@
 #include <cstdio>
 
 #include "cli/deliver.h"
-#include "cli/disc_tally.h"
+#include "cli/items.h"
 #include "cli/exit_status.h"
 #include "cli/mastering.h"
 #include "cli/messages.h"
 #include "cli/plan_output.h"
 #include "cli/stopping.h"
+#include "discs/stop_after.h"
 #include "search/disc_fit.h"
 
 namespace {
 
 PlanRefusal FitOne(const Collection& c, const Job& job, const Options& o, Disc& disc) {
   const Items items = MakeItems(c, job);
+  const DiscRules rules = RulesOf(job);
   std::vector<std::int64_t> weights;
-  const std::vector<int> order = ByWeight(items, c, false, weights);
+  const std::vector<int> order = ByWeight(items, c.sizes, false, weights);
   const auto filesOf = [&](Span<const int> chosen) {
     std::vector<std::uint32_t> files;
     for (int i : chosen) items.ForEachFile(order[i], [&](std::uint32_t f) { files.push_back(f); });
@@ -26,7 +28,7 @@ PlanRefusal FitOne(const Collection& c, const Job& job, const Options& o, Disc& 
   };
   PlanRefusal refusal = PlanRefusal::kNone;
   const auto start = std::chrono::steady_clock::now();
-  WithRecordRoom(c, job, [&](std::int64_t room, std::int64_t& needed) {
+  WithRecordRoom(c.sizes, rules, [&](std::int64_t room, std::int64_t& needed) {
     if (room < 0) {
       refusal = c.Count() == 0 ? PlanRefusal::kNoFiles : PlanRefusal::kPinnedOverCapacity;
       return false;
@@ -36,10 +38,10 @@ PlanRefusal FitOne(const Collection& c, const Job& job, const Options& o, Disc& 
     if (!g_signal) g_stop.store(0, std::memory_order_relaxed);
     DiscFit fit;
     {
-      TimeLimit limit(job.timeLimit);
+      StopAfter limit(g_stop, job.timeLimit);
       fit = FitDisc(weights, room, job.maxFiles, g_stop, [&](std::int64_t, Span<const int> chosen) {
         if (!progress.Due()) return;
-        const Disc best = MakeDisc(filesOf(chosen), c, job);
+        const Disc best = MakeDisc(filesOf(chosen), c.sizes, rules);
         progress.Show("best so far " + Grouped(best.total) + " bytes, " + Grouped(best.capacity - best.total) +
                       " to spare");
       });
@@ -51,7 +53,7 @@ PlanRefusal FitOne(const Collection& c, const Job& job, const Options& o, Disc& 
     // `maxFiles` files fit and have the largest total that so few files can have: the result
     // within the limit.
     if (static_cast<int>(fit.chosen.size()) > job.maxFiles) fit.chosen.resize(static_cast<std::size_t>(job.maxFiles));
-    disc = MakeDisc(filesOf(fit.chosen), c, job);
+    disc = MakeDisc(filesOf(fit.chosen), c.sizes, rules);
     disc.complete = fit.complete;
     needed = disc.Fits() ? 0 : disc.records;
     return true;
@@ -62,10 +64,10 @@ PlanRefusal FitOne(const Collection& c, const Job& job, const Options& o, Disc& 
 
 }  // namespace
 
-ExitStatus RunOne(Collection& c, const Job& job, const Options& o) {
+ExitStatus RunOne(Collection& c, const Job& job, const Options& o, Delivery& delivery) {
   Disc disc;
   const PlanRefusal refusal = FitOne(c, job, o, disc);
-  if (refusal != PlanRefusal::kNone) return Refuse(refusal, job.capacity);
+  if (refusal != PlanRefusal::kNone) return Refuse(refusal, job.capacity, c.leftOut);
   WarnLargeFiles({disc}, c, job);
   if (o.json) {
     JsonWriter w(stdout);
@@ -86,5 +88,5 @@ ExitStatus RunOne(Collection& c, const Job& job, const Options& o) {
     PrintLeftOut(c.leftOut);
   }
   std::fflush(stdout);
-  return Finished(Deliver({disc}, c, job, o), !c.leftOut.empty());
+  return Finished(delivery.Deliver({disc}, c, job), !c.leftOut.empty());
 }

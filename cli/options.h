@@ -18,6 +18,7 @@ struct Options {
   bool json = false, null = false, all = false, quiet = false, help = false, version = false;
   bool raw = false, onDisc = false, followLinks = false, copy = false, hidden = false;
   bool replace = false;  ///< a delivery may replace what an earlier run delivered to the same folder
+  bool firstFitOnly = false;  ///< --all plans first fit decreasing alone, for comparison
   // A command selected by the first word (find, verify, catalog): its name, the words that are
   // not options (the catalog first), and catalog --forget's disc.
   std::string command;

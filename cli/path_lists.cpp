@@ -46,21 +46,28 @@ bool GraftLine(const DiscFile& file, std::string& line) {
   return line.find('\n') == std::string::npos && line.size() <= kLongestGraftLine;
 }
 
+bool ListedSource(const std::string& source, std::string& listed, std::string& why) {
+  struct stat st;
+  if (lstat(source.c_str(), &st) != 0) return why = "cannot read " + source + ": " + std::strerror(errno), false;
+  if (!S_ISLNK(st.st_mode)) {
+    listed = source;
+    return true;
+  }
+  char* target = realpath(source.c_str(), nullptr);
+  if (!target) return why = "cannot read " + source + ": " + std::strerror(errno), false;
+  listed = target;
+  std::free(target);
+  return true;
+}
+
 bool ListText(const std::vector<DiscFile>& files, std::string& text, std::vector<const DiscFile*>& left,
               std::string& why) {
   text.clear();
   std::string line;
   for (const DiscFile& f : files) {
-    struct stat st;
-    if (lstat(f.source.c_str(), &st) != 0) return why = "cannot read " + f.source + ": " + std::strerror(errno), false;
-    DiscFile real;
-    if (S_ISLNK(st.st_mode)) {
-      char* target = realpath(f.source.c_str(), nullptr);
-      if (!target) return why = "cannot read " + f.source + ": " + std::strerror(errno), false;
-      real = {target, f.onDisc};
-      std::free(target);
-    }
-    if (GraftLine(S_ISLNK(st.st_mode) ? real : f, line)) {
+    DiscFile listed = f;
+    if (!ListedSource(f.source, listed.source, why)) return false;
+    if (GraftLine(listed, line)) {
       text += line;
       text += '\n';
     } else {

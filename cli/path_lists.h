@@ -2,13 +2,17 @@
 // Path lists for the mastering tools: one "DISC-PATH=SOURCE" graft point a line, as genisoimage
 // and xorriso read them with -graft-points -path-list.
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
-/// A chosen file: where it is, and where it goes on the disc (relative, with '/').
+/// A chosen file: where it is, and where it goes on the disc (relative, with '/'); and, where
+/// known, the file it was when it was collected, which is the one placed.
 struct DiscFile {
   std::string source;
   std::string onDisc;
+  std::uint64_t device = 0, inode = 0;  ///< 0, 0: not known
+  std::int64_t size = -1;
 };
 
 /// The longest line xorriso reads whole from a path list (genisoimage reads up to 8,192 bytes).
@@ -21,8 +25,11 @@ constexpr std::size_t kLongestGraftLine = 4094;
 /// kLongestGraftLine bytes.
 bool GraftLine(const DiscFile& file, std::string& line);
 
-/// The lines of one disc's list in `text`, each source that is a symbolic link replaced by the file
-/// it leads to (a mastering tool would store the link itself). Files no line can hold are left out
-/// and added to `left`; false with `why` when a source cannot be read.
+/// The source a list line names for `source`: the file a symbolic link leads to (a mastering tool
+/// would store the link itself), else the source as it is. False with `why` when it cannot be read.
+bool ListedSource(const std::string& source, std::string& listed, std::string& why);
+
+/// The lines of one disc's list in `text`, each source as ListedSource gives it. Files no line can
+/// hold are left out and added to `left`; false with `why` when a source cannot be read.
 bool ListText(const std::vector<DiscFile>& files, std::string& text, std::vector<const DiscFile*>& left,
               std::string& why);

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "cli/collection.h"
-#include "cli/disc_tally.h"
+#include "cli/items.h"
 #include "cli/json_writer.h"
 #include "cli/options.h"
 

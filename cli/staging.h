@@ -1,9 +1,14 @@
 #pragma once
 // A folder that receives a delivery (path lists, disc folders or both) all at once or not at all.
-// The new entries are made in a hidden staging folder inside it and renamed into place together;
-// a manifest there records every file and folder the tool made, so that a later run tells its own
-// earlier plan (replaced only when asked) from anything else (never touched). Everything inside
-// the folder is reached through folder descriptors opened without following symbolic links.
+//
+// Before anything is collected the folder is checked and locked for the run. The new entries are
+// made in a hidden staging folder inside it; the commit moves an earlier plan aside into the
+// staging folder and the new entries into place, recording in a journal there which step it has
+// reached, so that a run killed at any moment is finished or undone by the next run, which says
+// so. The manifest records every file and folder the tool made with what identifies it
+// (cli/manifest.h): a later run replaces only that, when asked, and removes only what is still
+// exactly what was made. Everything inside the folder is reached through folder descriptors
+// opened without following symbolic links.
 
 #include <sys/types.h>
 
@@ -12,8 +17,7 @@
 #include <utility>
 #include <vector>
 
-/// The manifest's name in the folder.
-constexpr const char* kManifestName = ".zumibo-fit-manifest";
+#include "cli/manifest.h"
 
 class Target {
  public:
@@ -24,54 +28,57 @@ class Target {
 
   const std::string& Path() const { return m_path; }
 
-  /// Before anything is written: the folder exists and can be written, or can be made; no other
-  /// run writes into it; none of its entries named as this delivery's (discN.list with `lists`,
-  /// discN with `discs`) is foreign; an earlier plan recorded in its manifest is there only with
-  /// `replace`, and then holds only what it recorded. False with the reason, or at a signal.
-  bool Check(bool lists, bool discs, bool replace, std::string& why);
+  /// Before anything is collected: the folder exists and can be written, or the folder above it
+  /// does (only the folder itself is made, as mkdir makes it); no other run delivers into it (it
+  /// stays locked for the run); what an interrupted run left there is finished or undone, and
+  /// told; none of its entries named as this delivery's (discN.list with `lists`, discN with
+  /// `discs`) is foreign; an earlier plan recorded in its manifest is there only with `replace`,
+  /// and then holds only what was made, unchanged. False with the reason.
+  bool Prepare(bool lists, bool discs, bool replace, std::string& why);
+  /// The real paths of what this delivery replaces, each with whether it is a folder.
+  std::vector<std::pair<std::string, bool>> Replaced() const;
   /// The file system the folder is (or will be) on, and the bytes free there.
   dev_t Device() const { return m_device; }
   std::uint64_t FreeBytes() const { return m_free; }
 
   /// Makes the folder if needed, and the staging folder where the new entries go.
   bool Begin(std::string& why);
-  /// The staging folder: the new entries are made here under their final names.
+  /// The folder the new entries are made in, under their final names.
   int Staging() const { return m_new; }
-  /// Notes an entry made in the staging folder ("disc1.list", a folder as "disc1/a/"), for the manifest.
-  void Record(const std::string& path);
+  /// Notes an entry made in the staging folder, for the manifest.
+  void Record(MadeEntry entry);
 
-  /// Writes the manifest, moves the earlier plan aside and renames the new entries into place;
-  /// on failure every rename is undone and false is returned with the reason.
+  /// Writes the manifest, moves the earlier plan aside and the new entries into place; on failure
+  /// every move is undone and false is returned with the reason.
   bool Commit(std::string& why);
   /// Undoes a Commit that succeeded, when another target's failed.
   void Undo();
-  /// After every target has committed: removes the staging folder with the earlier plan in it,
-  /// and what interrupted runs left.
-  void Finish();
+  /// After every target has committed: removes the earlier plan, all but what is no longer as it
+  /// was made, which stays in a folder named for it (told). Returns that folder's name, or "".
+  std::string Finish();
   /// Removes what Begin made, after a failure or a signal.
   void Abandon();
 
  private:
   bool Open(std::string& why);
   bool Lock(std::string& why);
-  bool ReadManifest(std::string& why);
-  bool Recorded(const std::string& path) const;
-  bool Made(int folder, const std::string& name, const std::string& path, std::string& why) const;
+  void Recover(const std::string& staging);
+  bool AllMade(const std::string& name, std::string& why) const;
   bool Move(int fromFolder, const std::string& fromName, int toFolder, const std::string& toName);
-  void RemoveStaging();
+  bool Journal(const char* state, std::string& why);
+  void CloseStaging();
 
   std::string m_path;
-  int m_folder = -1;                // the folder, once it exists
-  std::vector<std::string> m_made;  // the folders Begin made, outermost first
+  int m_folder = -1;   // the folder, once it exists
+  bool m_made = false;  // Begin made the folder
   dev_t m_device = 0;
   std::uint64_t m_free = 0;
   bool m_hadManifest = false;
-  std::vector<std::string> m_records;   // the earlier manifest's, sorted
-  std::vector<std::string> m_earlier;   // the earlier plan's entries present in the folder
-  std::vector<std::string> m_leftover;  // staging folders of interrupted runs
+  Manifest m_earlierManifest;
+  std::vector<std::string> m_earlier;  // the earlier plan's entries present in the folder
   std::string m_stagingName;
   int m_staging = -1, m_new = -1, m_old = -1;
-  std::string m_manifest;  // the new manifest's records
+  Manifest m_manifest;  // the new one
   std::vector<std::string> m_newEntries;
   struct Rename {
     int fromFolder;

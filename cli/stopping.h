@@ -1,13 +1,10 @@
 #pragma once
-// How zumibo-fit's work is stopped early: by a signal or by a time limit, both through the one
-// flag that the searches and the walk watch.
+// How zumibo-fit's work is stopped early: by a signal or by a time limit (discs/stop_after.h), both
+// through the one flag that the searches and the walk watch.
 
 #include <atomic>
-#include <condition_variable>
 #include <csignal>
 #include <cstdint>
-#include <mutex>
-#include <thread>
 
 /// Set by a signal or a time limit: the work in hand stops and keeps what it found so far.
 extern std::atomic<std::uint8_t> g_stop;
@@ -17,16 +14,3 @@ extern volatile std::sig_atomic_t g_signal;
 /// A signal stops the work in hand; what was found so far is printed, as after a time limit.
 /// Installs that handler for SIGINT, SIGTERM and SIGHUP.
 void InstallSignalHandlers();
-
-/// Sets the stop flag after the given seconds unless the work ends first.
-class TimeLimit {
- public:
-  explicit TimeLimit(double seconds);
-  ~TimeLimit();
-
- private:
-  std::mutex m_mutex;
-  std::condition_variable m_done;
-  bool m_finished = false;
-  std::thread m_thread;
-};

@@ -57,6 +57,10 @@ bool DotOrDotDot(const char* name) { return name[0] == '.' && (!name[1] || (name
 
 }  // namespace
 
+FileStat StatOf(const struct stat& st) {
+  return {IdentityOf(st), static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1'000'000'000 + st.st_mtim.tv_nsec};
+}
+
 // A folder waiting to be walked, and the chain of folders above it (for links back up).
 struct FitWalker::Folder {
   std::string path, onDisc;
@@ -90,7 +94,7 @@ void FitWalker::AddRoot(const std::string& path, const std::string& top) {
     return;
   }
   if (access(path.c_str(), R_OK) != 0) return Unreadable(path, errno, false, st.st_size);
-  m_into.Add(path, top, st.st_size, st.st_nlink > 1 ? IdentityOf(st) : Identity{});
+  m_into.Add(path, top, st.st_size, StatOf(st), st.st_nlink > 1);
 }
 
 bool FitWalker::ResultFolder(const Identity& id) const {
@@ -153,7 +157,7 @@ void FitWalker::Walk(const std::string& rootPath, const std::string& rootOnDisc,
           continue;
         }
         // Names of one file (hard links, or paths along followed links) become names of one candidate.
-        m_into.Add(path, onDisc, st.st_size, linked || m_rules.followLinks || st.st_nlink > 1 ? id : Identity{});
+        m_into.Add(path, onDisc, st.st_size, StatOf(st), linked || m_rules.followLinks || st.st_nlink > 1);
         continue;
       }
       bool skip = ResultFolder(id);

@@ -15,6 +15,11 @@
 #include "cli/collection.h"
 #include "cli/exclude.h"
 
+struct stat;
+
+/// The identity and time of change of a file as stat gives them.
+FileStat StatOf(const struct stat& st);
+
 struct WalkRules {
   bool followLinks = false;  ///< follow symbolic links inside folders
   const Excludes* excludes = nullptr;

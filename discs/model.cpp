@@ -71,24 +71,6 @@ std::int64_t FileRecordBytes(const DiscModel& model, std::string_view path, std:
   return bytes;
 }
 
-// The folders above a file, from the deepest up to the first one `seen` holds (once a folder
-// is known, so are those above it), each given to `visit`.
-template <typename Visit>
-void NewFolders(std::string_view path, const std::unordered_set<std::string_view>& seen, Visit visit) {
-  for (std::size_t end = path.rfind('/'); end != std::string_view::npos && end > 0; end = path.rfind('/', end - 1)) {
-    const std::string_view folder = path.substr(0, end);
-    if (seen.count(folder)) return;
-    visit(folder);
-  }
-}
-
-std::int64_t DiscRecords::Adding(std::string_view path, std::int64_t size) const {
-  std::int64_t bytes = FileRecordBytes(m_model, path, size);
-  if (!m_model.records) return bytes;
-  NewFolders(path, m_seen, [&](std::string_view folder) { bytes += FolderRecordBytes(m_model, folder); });
-  return bytes;
-}
-
 std::int64_t FolderRecordBytes(const DiscModel& model, std::string_view path) {
   if (!model.records) return 0;
   const std::size_t start = path.rfind('/');
@@ -96,9 +78,4 @@ std::int64_t FolderRecordBytes(const DiscModel& model, std::string_view path) {
   return kFolderExtents + RecordBytes(model, name) + kDotRecords +
          kPathTables * (kPathTableEntry + static_cast<std::int64_t>(name.size())) +
          (model.fileSystem == DiscFileSystem::kIsoUdf ? kUdfFolder : 0);
-}
-
-void DiscRecords::AddFile(std::string_view path, std::int64_t size) {
-  m_bytes += Adding(path, size);
-  if (m_model.records) NewFolders(path, m_seen, [&](std::string_view folder) { m_seen.insert(folder); });
 }

@@ -11,7 +11,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
-#include <unordered_set>
 
 /// The sector of every ISO 9660 disc.
 constexpr std::int64_t kSectorBytes = 2048;
@@ -37,22 +36,3 @@ std::int64_t FileRecordBytes(const DiscModel& model, std::string_view path, std:
 /// A folder's own part at `path` (relative to the disc's root, with '/'): its extents, its record
 /// in the folder above, its "." and ".." and its path-table entries (nothing without records).
 std::int64_t FolderRecordBytes(const DiscModel& model, std::string_view path);
-
-/// Adds up the records of one disc's files and of the folders above them, each folder counted
-/// once (nothing without records). A file of 4 GiB or more has a record per extent, each
-/// extent below 4 GiB.
-class DiscRecords {
- public:
-  explicit DiscRecords(const DiscModel& model) : m_model(model) {}
-  /// Notes a file at `path` (relative to the disc's root, with '/'); the string must outlive
-  /// this object.
-  void AddFile(std::string_view path, std::int64_t size);
-  /// What AddFile would add.
-  std::int64_t Adding(std::string_view path, std::int64_t size) const;
-  std::int64_t Bytes() const { return m_bytes; }
-
- private:
-  const DiscModel& m_model;
-  std::unordered_set<std::string_view> m_seen;
-  std::int64_t m_bytes = 0;
-};

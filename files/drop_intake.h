@@ -4,6 +4,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "files/file_set.h"
@@ -22,22 +23,15 @@ class DropIntake {
   void Finish();
 
  private:
-  /// A path known to the intake: an entry of the source set, or one of the new entries.
-  struct Slot {
-    std::uint64_t hash = 0;
-    FileEntry* entry = nullptr;  ///< null for a free slot
-  };
   static constexpr std::size_t kChunk = 4096;  ///< new entries per block; blocks never move
 
-  /// The slot of the path: the one that holds it, or the free one where it belongs.
-  Slot& SlotOf(std::string_view path, std::uint64_t hash);
-  void Remember(const Slot& slot);
   FileEntry& Added(std::size_t i) { return m_added[i / kChunk][i % kChunk]; }
 
   FileSet& m_source;
   FileSet& m_result;
-  std::vector<Slot> m_slots;  ///< open addressing: a power of two in size, at most half full
-  std::size_t m_used = 0;
+  /// Every path known to the intake, an entry of the source set or a new one, viewed in the
+  /// entry that holds it (neither moves before Finish).
+  std::unordered_map<std::string_view, FileEntry*> m_known;
   std::vector<std::unique_ptr<FileEntry[]>> m_added;
   std::size_t m_addedCount = 0;
 };

@@ -1,13 +1,11 @@
 #include "files/file_set.h"
 
-#include <cstring>
 #include <utility>
 
+#include "files/standard_order.h"
+
 int StandardOrderComparator::Compare(const FileEntry* a, const FileEntry* b) const {
-  if (a->size > b->size) return -1;
-  if (a->size < b->size) return 1;
-  const int c = std::strcmp(a->path.c_str(), b->path.c_str());
-  return c < 0 ? -1 : (c > 0 ? 1 : 0);
+  return CompareStandardOrder(a->size, a->path, b->size, b->path);
 }
 
 int PathEqualityComparator::Compare(const FileEntry* a, const FileEntry* b) const { return a->path == b->path ? 0 : 1; }

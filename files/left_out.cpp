@@ -48,11 +48,16 @@ void LeftOutPaths::Add(std::string_view path) {
 std::string LeftOutPaths::Notice() const {
   if (m_count == 0) return {};
   std::string text = FormatNumber(static_cast<std::int64_t>(m_count), true) +
-                     "個のファイルまたはフォルダは、名前に使えない文字を含むか、パスが長すぎるか、読めないため、"
-                     "一覧に入れていません。\n\n";
+                     "個のファイルまたはフォルダは、名前に Shift_JIS（コードページ 932）で書けない文字があるか、"
+                     "パスが長すぎるか、読めないため、一覧に入れていません。\n\n";
   for (const std::string& path : m_shown) text += path + "\n";
   if (m_count > m_shown.size())
     text += "ほか" + FormatNumber(static_cast<std::int64_t>(m_count - m_shown.size()), true) + "個\n";
-  text += "\n名前を変えるか、短いパスの場所に移すと一覧に入れられます。詳しくはヘルプをご覧ください。";
+  // Such names are legal (é, 한, 😀, the wave dash 〜 of names made on a Mac): only this
+  // program cannot hold them.
+  text +=
+      "\nこのプログラムは Shift_JIS で書ける名前だけを扱います。名前を変えるか、短いパスの場所に移すと"
+      "一覧に入れられます。名前を変えられないファイルは zumibo-fit で計画できます。"
+      "詳しくはヘルプをご覧ください。";
   return text;
 }

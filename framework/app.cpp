@@ -3,7 +3,6 @@
 #include <new>
 #include <vector>
 
-#include "files/cp932.h"
 #include "framework/dialog.h"
 #include "framework/message_box.h"
 
@@ -48,10 +47,23 @@ std::string ModuleFileName() {
   }
 }
 
+namespace {
+
+// The name after the last backslash, found character by character in the system's code page, so
+// that the second byte of a double-byte character (ソ is 83 5C) is never taken for one.
+std::string FileNameOf(const std::string& path) {
+  const char* name = path.c_str();
+  for (const char* at = path.c_str(); *at; at = CharNextA(at)) {
+    if (*at == '\\') name = at + 1;
+  }
+  return name;
+}
+
+}  // namespace
+
 const std::string& AppTitle() {
   static const std::string title = [] {
-    const std::string path = ModuleFileName();
-    std::string name = path.substr(static_cast<std::size_t>(FindLastSeparator(path) + 1));
+    std::string name = FileNameOf(ModuleFileName());
     const std::size_t dot = name.rfind('.');
     if (dot != std::string::npos && dot > 0) name.erase(dot);
     return name;

@@ -173,8 +173,11 @@ HWND CListCtrl::Twin() const {
       SendMessageA(m_twin, WM_SETFONT, font, FALSE);
     return m_twin;
   }
-  // The same kind of list with the same font and headings, never shown.
-  const DWORD style = static_cast<DWORD>(GetWindowLongPtrA(m_hWnd, GWL_STYLE)) & ~WS_VISIBLE & ~WS_TABSTOP;
+  // The same kind of list with the same font and headings, never shown, holding its texts itself.
+  // One more, empty column at its end: sized to fit header and contents, no column of the list is
+  // the twin's last, which the list-view would stretch to the twin's width instead.
+  const DWORD style =
+      static_cast<DWORD>(GetWindowLongPtrA(m_hWnd, GWL_STYLE)) & ~(WS_VISIBLE | WS_TABSTOP | LVS_OWNERDATA);
   const DWORD exStyle = static_cast<DWORD>(GetWindowLongPtrA(m_hWnd, GWL_EXSTYLE)) & ~WS_EX_ACCEPTFILES;
   m_twin = CreateWindowExA(exStyle, WC_LISTVIEWA, "", style, 0, 0, 100, 100, GetParent(m_hWnd), nullptr,
                            GetModuleHandleA(nullptr), nullptr);
@@ -182,8 +185,8 @@ HWND CListCtrl::Twin() const {
   SendMessageA(m_twin, WM_SETFONT, Send(WM_GETFONT), FALSE);
   HWND header = reinterpret_cast<HWND>(Send(LVM_GETHEADER));
   const int columns = static_cast<int>(SendMessageA(header, HDM_GETITEMCOUNT, 0, 0));
-  for (int c = 0; c < columns; ++c) {
-    std::string heading = HeadingOf(header, c);
+  for (int c = 0; c <= columns; ++c) {
+    std::string heading = c < columns ? HeadingOf(header, c) : std::string();
     LVCOLUMNA column = {};
     column.mask = LVCF_FMT | LVCF_TEXT;
     column.fmt = LVCFMT_LEFT;
@@ -193,58 +196,79 @@ HWND CListCtrl::Twin() const {
   return m_twin;
 }
 
-void CListCtrl::FitColumns(const ColumnCandidates& candidates) const {
+int CListCtrl::ClientWidth() const {
+  RECT client = {};
+  GetClientRect(m_hWnd, &client);
+  return client.right;
+}
+
+std::vector<int> CListCtrl::MeasureInTwin(const ColumnCandidates& candidates) const {
+  const int columns = candidates.Columns();
+  std::vector<int> widths(static_cast<std::size_t>(columns), 0);
   HWND twin = Twin();
-  HWND header = reinterpret_cast<HWND>(Send(LVM_GETHEADER));
-  if (twin) {
-    // The twin's client area as wide as this list's, which the last column may stretch to fill.
-    RECT client, window, twinClient;
-    GetClientRect(m_hWnd, &client);
-    GetWindowRect(twin, &window);
-    GetClientRect(twin, &twinClient);
-    SetWindowPos(twin, nullptr, 0, 0, client.right + (window.right - window.left) - twinClient.right,
-                 window.bottom - window.top, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-    SendMessageA(twin, LVM_DELETEALLITEMS, 0, 0);
-    std::size_t rows = 0;
-    for (int c = 0; c < candidates.Columns(); ++c) rows = std::max(rows, candidates.Texts(c).size());
-    for (std::size_t r = 0; r < rows; ++r) {
+  if (!twin) return widths;
+  std::size_t rows = 0;
+  for (int c = 0; c < columns; ++c) rows = std::max(rows, candidates.Texts(c).size());
+  for (std::size_t r = 0; r < rows; ++r) {
+    for (int c = 0; c < columns; ++c) {
+      std::string text = r < candidates.Texts(c).size() ? candidates.Texts(c)[r] : std::string();
       LVITEMA item = {};
       item.mask = LVIF_TEXT;
       item.iItem = static_cast<int>(r);
-      std::string first = r < candidates.Texts(0).size() ? candidates.Texts(0)[r] : std::string();
-      item.pszText = first.data();
-      SendMessageA(twin, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item));
-      for (int c = 1; c < candidates.Columns(); ++c) {
-        std::string text = r < candidates.Texts(c).size() ? candidates.Texts(c)[r] : std::string();
-        LVITEMA sub = {};
-        sub.iSubItem = c;
-        sub.pszText = text.data();
-        SendMessageA(twin, LVM_SETITEMTEXTA, r, reinterpret_cast<LPARAM>(&sub));
-      }
+      item.iSubItem = c;
+      item.pszText = text.data();
+      SendMessageA(twin, c == 0 ? LVM_INSERTITEMA : LVM_SETITEMTEXTA, r, reinterpret_cast<LPARAM>(&item));
     }
   }
+  for (int c = 0; c < columns; ++c) {
+    SendMessageA(twin, LVM_SETCOLUMNWIDTH, c, MAKELPARAM(LVSCW_AUTOSIZE_USEHEADER, 0));
+    widths[c] = static_cast<int>(SendMessageA(twin, LVM_GETCOLUMNWIDTH, c, 0));
+  }
+  SendMessageA(twin, LVM_DELETEALLITEMS, 0, 0);
+  return widths;
+}
+
+void CListCtrl::WidenToHeadings(std::vector<int>& widths) const {
+  HWND header = reinterpret_cast<HWND>(Send(LVM_GETHEADER));
   HDC dc = header ? GetDC(header) : nullptr;
-  HGDIOBJ oldFont = dc ? SelectObject(dc, reinterpret_cast<HFONT>(SendMessageA(header, WM_GETFONT, 0, 0))) : nullptr;
+  if (!dc) return;
+  HGDIOBJ oldFont = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageA(header, WM_GETFONT, 0, 0)));
   const UINT dpi = DpiOf(m_hWnd);
-  for (int c = 0; c < candidates.Columns(); ++c) {
-    int width = 0;
-    if (twin) {
-      SendMessageA(twin, LVM_SETCOLUMNWIDTH, c, MAKELPARAM(LVSCW_AUTOSIZE_USEHEADER, 0));
-      width = static_cast<int>(SendMessageA(twin, LVM_GETCOLUMNWIDTH, c, 0));
-    }
-    if (dc) {
-      const std::string heading = HeadingOf(header, c);
-      SIZE extent = {};
-      GetTextExtentPoint32A(dc, heading.c_str(), static_cast<int>(heading.size()), &extent);
-      // The header's text margins.
-      width = std::max(width, static_cast<int>(extent.cx) + 4 * MetricForDpi(SM_CXEDGE, dpi) + Scaled(8, dpi));
-    }
-    if (twin) SendMessageA(twin, LVM_SETCOLUMNWIDTH, c, MAKELPARAM(width, 0));
-    SetColumnWidth(c, width);
+  for (std::size_t c = 0; c < widths.size(); ++c) {
+    const std::string heading = HeadingOf(header, static_cast<int>(c));
+    SIZE extent = {};
+    GetTextExtentPoint32A(dc, heading.c_str(), static_cast<int>(heading.size()), &extent);
+    // The header's text margins.
+    widths[c] = std::max(widths[c], static_cast<int>(extent.cx) + 4 * MetricForDpi(SM_CXEDGE, dpi) + Scaled(8, dpi));
   }
-  if (dc) {
-    SelectObject(dc, oldFont);
-    ReleaseDC(header, dc);
+  SelectObject(dc, oldFont);
+  ReleaseDC(header, dc);
+}
+
+void CListCtrl::FitColumns(const ColumnCandidates& candidates) const {
+  std::vector<int> widths = MeasureInTwin(candidates);
+  if (widths.empty()) return;
+  WidenToHeadings(widths);
+  for (std::size_t c = 0; c + 1 < widths.size(); ++c) SetColumnWidth(static_cast<int>(c), widths[c]);
+  m_lastColumnFit = widths.back();
+  SetColumnWidth(static_cast<int>(widths.size()) - 1, m_lastColumnFit);
+  FillLastColumn();
+}
+
+// The last column fills what the others leave of the client area. That width depends on the
+// vertical scroll bar, which depends on the horizontal one and so on the columns: the list
+// settles within a few rounds.
+void CListCtrl::FillLastColumn() const {
+  HWND header = reinterpret_cast<HWND>(Send(LVM_GETHEADER));
+  const int last = static_cast<int>(SendMessageA(header, HDM_GETITEMCOUNT, 0, 0)) - 1;
+  if (last < 0) return;
+  int others = 0;
+  for (int c = 0; c < last; ++c) others += static_cast<int>(Send(LVM_GETCOLUMNWIDTH, c));
+  int width = static_cast<int>(Send(LVM_GETCOLUMNWIDTH, last));
+  for (int round = 0; round < 4; ++round) {
+    const int fill = std::max(m_lastColumnFit, ClientWidth() - others);
+    if (fill == width) break;
+    width = fill;
+    SetColumnWidth(last, width);
   }
-  if (twin) SendMessageA(twin, LVM_DELETEALLITEMS, 0, 0);
 }

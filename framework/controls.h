@@ -61,12 +61,24 @@ class CListCtrl : public CWnd {
   /// Sizes each column to fit its header and its contents as LVSCW_AUTOSIZE_USEHEADER does, for
   /// contents whose widest texts are the candidates: the list-view measures just those, in a
   /// hidden twin of this list, instead of every row. Never narrower than the heading needs
-  /// (some list-view versions measure headings short).
+  /// (some list-view versions measure headings short). The last column also fills the rest of
+  /// the client area as this list has it, with or without its scroll bars, so the columns add up
+  /// to its width whenever their contents fit; while the list does not redraw (WM_SETREDRAW) its
+  /// scroll bars do not follow its rows, and FillLastColumn is due once it does again.
   void FitColumns(const ColumnCandidates& candidates) const;
+  /// The last column as wide as its contents need or as the room the others leave, whichever is
+  /// wider: after the list's width changed.
+  void FillLastColumn() const;
 
  private:
   HWND Twin() const;
+  /// Each column's width to fit its header and the candidates, as the twin's list-view sizes it.
+  std::vector<int> MeasureInTwin(const ColumnCandidates& candidates) const;
+  /// No narrower than the headings need in the header's font.
+  void WidenToHeadings(std::vector<int>& widths) const;
+  int ClientWidth() const;
   mutable HWND m_twin = nullptr;
+  mutable int m_lastColumnFit = 0;  ///< what the last column's header and contents need
 };
 
 class CEdit : public CWnd {};

@@ -125,7 +125,19 @@ constexpr MessageEntry<HandlerClass<Handler>> WmDpiChanged() {
           }};
 }
 
-/// A message of the window's own (WM_APP and above), posted to itself: void Handler().
+/// WM_NOTIFY from a control: bool Handler(const NMHDR& header, LRESULT& result), which sets the
+/// result the notification asks for, or returns false for the default handling.
+template <auto Handler>
+constexpr MessageEntry<HandlerClass<Handler>> WmNotify() {
+  return {WM_NOTIFY, 0, 0, [](HandlerClass<Handler>& self, WPARAM, LPARAM l, LRESULT& result) {
+            if (!l) return false;
+            result = 0;
+            return (self.*Handler)(*reinterpret_cast<const NMHDR*>(l), result);
+          }};
+}
+
+/// A message of the window's own (WM_APP and above), posted or sent to it with no arguments:
+/// void Handler().
 template <auto Handler>
 constexpr MessageEntry<HandlerClass<Handler>> OwnMessage(UINT message) {
   return {message, 0, 0, [](HandlerClass<Handler>& self, WPARAM, LPARAM, LRESULT& result) {

@@ -9,6 +9,7 @@
 #include "framework/dpi.h"
 #include "framework/ole.h"
 #include "res/resource.h"
+#include "search/win/search_thread.h"
 
 namespace {
 
@@ -90,6 +91,7 @@ BOOL CMainDialog::OnInitDialog() {
 bool CMainDialog::OnMessage(UINT message, WPARAM w, LPARAM l, LRESULT& result) {
   static constexpr MessageEntry<CMainDialog> kTable[] = {
       WmSysCommand<&CMainDialog::OnSysCommand>(),
+      WmNotify<&CMainDialog::OnNotify>(),
       WmPaint<&CMainDialog::OnPaint>(),
       WmQueryDragIcon<&CMainDialog::OnQueryDragIcon>(),
       Command<&CMainDialog::OnDeleteAll>(IDC_DELETE_ALL),
@@ -108,12 +110,12 @@ bool CMainDialog::OnMessage(UINT message, WPARAM w, LPARAM l, LRESULT& result) {
       Command<&CMainDialog::OnManual>(IDC_MANUAL),
       WmDpiChanged<&CMainDialog::OnDpiChanged>(),
       OwnMessage<&CMainDialog::OnRelayout>(kRelayoutMessage),
+      OwnMessage<&CMainDialog::OnSearchDone>(kSearchDoneMessage),
   };
   return DispatchTable(*this, kTable, message, w, l, result);
 }
 
 BOOL CMainDialog::OnCommand(UINT id, UINT code) {
-  if (id == ID_SEARCH_DONE && Computing()) OnSearchDone();
   // The running computation owns the candidate array and the result set until it has ended.
   // The disabled window keeps the user's hands off, but another program can still send
   // commands: nothing may end the dialog or touch a file set meanwhile.
@@ -148,6 +150,10 @@ void CMainDialog::OnExit() {
 
 void CMainDialog::EnableWhenIdle() { EnableWindow(m_hWnd, m_candidates ? FALSE : TRUE); }
 
+bool CMainDialog::OnNotify(const NMHDR& header, LRESULT& result) {
+  return m_fileList.OnParentNotify(header, result) || m_resultList.OnParentNotify(header, result);
+}
+
 bool CMainDialog::OnPaint() {
   if (!IsIconic(m_hWnd)) return false;
   PAINTSTRUCT ps;
@@ -178,7 +184,7 @@ void CMainDialog::ShowResultPanel(bool show) {
 }
 
 void CMainDialog::RefreshResultPanel() {
-  const std::int64_t total = FillRows(m_resultList, g_resultSet, "");  // bare numbers in the result list
+  const std::int64_t total = m_resultList.ShowRows(g_resultSet);
   ShowResultPanel(g_resultSet.GetCount() != 0);
   SetItemText(IDC_RESULT_TOTAL, FormatNumber(total, true) + "バイト");
 }
@@ -200,6 +206,10 @@ void CMainDialog::OnGetMinMaxInfo(MINMAXINFO& info) {
   if (!m_hWnd) return;
   RECT window, client;
   if (!GetWindowRect(m_hWnd, &window) || !GetClientRect(m_hWnd, &client)) return;
+  // A minimised window, and one being restored until it has its size back, has no client area:
+  // the difference between its rectangles is not the frame, and limits taken from it would
+  // restore the window larger than it was.
+  if (IsIconic(m_hWnd) || client.right == 0 || client.bottom == 0) return;
   const int dx = (window.right - window.left) - (client.right - client.left);
   const int dy = (window.bottom - window.top) - (client.bottom - client.top);
   if (dx != 0 && dy != 0) {
@@ -216,13 +226,14 @@ void CMainDialog::OnSize(UINT type, SIZE client) {
 }
 
 void CMainDialog::LayOut(int cx, int cy) {
-  HWND fileList = Item(IDC_FILE_LIST), resultList = Item(IDC_RESULT_LIST);
-  if (!m_hWnd || !fileList || !resultList) return;
-  for (HWND list : {fileList, resultList}) {
+  if (!m_hWnd || !m_fileList.GetSafeHwnd() || !m_resultList.GetSafeHwnd()) return;
+  for (const CFileRowsList* list :
+       {static_cast<const CFileRowsList*>(&m_fileList), static_cast<const CFileRowsList*>(&m_resultList)}) {
     RECT r;
-    if (!GetWindowRect(list, &r)) continue;
-    SetWindowPos(list, nullptr, 0, 0, cx - Scaled(kListMargin), r.bottom - r.top, SWP_NOMOVE | SWP_NOZORDER);
-    RedrawWindow(list, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
+    if (!GetWindowRect(*list, &r)) continue;
+    SetWindowPos(*list, nullptr, 0, 0, cx - Scaled(kListMargin), r.bottom - r.top, SWP_NOMOVE | SWP_NOZORDER);
+    list->FillLastColumn();  // the columns still add up to the list's width
+    RedrawWindow(*list, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
   }
   RECT r;
   if (HWND exit = Item(IDOK); exit && GetWindowRect(exit, &r)) {
@@ -288,6 +299,6 @@ void CMainDialog::OnRelayout() {
   PlaceAsAt96(m_dpi);
   ConformToLayout();
   if (GetClientRect(m_hWnd, &client)) LayOut(client.right, client.bottom);
-  FitRows(m_fileList, g_sourceSet, "バイト");
-  if (!Computing()) FitRows(m_resultList, g_resultSet, "");  // a running search writes the result set
+  m_fileList.FitRows();
+  m_resultList.FitRows();  // during a computation it shows no rows
 }

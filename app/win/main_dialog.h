@@ -4,6 +4,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "app/settings.h"
 #include "files/file_entry.h"
@@ -12,6 +13,7 @@
 #include "framework/controls.h"
 #include "framework/dialog.h"
 #include "handoff/win/static_target.h"
+#include "search/plan.h"
 #include "search/win/cancel_dialog.h"
 
 /// The program's one window: the file list, the capacity and its presets, GO, the result list
@@ -42,6 +44,8 @@ class CMainDialog : public CDialog, public CFileListOwner {
 
  private:
   bool OnSysCommand(UINT command);
+  /// The lists' requests for their texts.
+  bool OnNotify(const NMHDR& header, LRESULT& result);
   bool OnPaint();
   HICON OnQueryDragIcon() { return m_hIcon; }
   void OnGetMinMaxInfo(MINMAXINFO& info);
@@ -72,11 +76,20 @@ class CMainDialog : public CDialog, public CFileListOwner {
   void OnExit();
   void OnPreviousValue();
   void OnCompute();
+  /// GO's steps: the result entries held aside as pinned (returns their total), the sizes of
+  /// the file list, the refusals, the progress dialog centred on the window, the initial
+  /// solution, and the candidates handed to a new worker.
+  std::int64_t SetResultAside();
+  static std::vector<std::int64_t> SourceSizes();
+  bool AcceptPlan(const SearchPlan& plan, std::int64_t capacity);
+  void OpenProgress(std::int64_t remaining);
+  void TakeInitialSolution(const SearchPlan& plan);
+  void StartWorker(const SearchPlan& plan);
   void OnCapacityChange();
   void OnMoveToFiles();
   void OnMoveToResults();
   void OnManual();
-  /// The end of a computation, whether it ran out or was stopped.
+  /// The end of a computation, whether it ran out or was stopped; nothing when none runs.
   void OnSearchDone();
   void AbandonComputation();
   /// Asks the running computation to stop and waits until its worker has ended.
@@ -94,10 +107,11 @@ class CMainDialog : public CDialog, public CFileListOwner {
   HBITMAP m_targetPicture = nullptr;  ///< the target's picture for another DPI than the template's
   std::string m_settings[kSettingCount];
   CFilesListCtrl m_fileList;
-  CListCtrl m_resultList;
+  CFileRowsList m_resultList{""};  ///< bare numbers in the result list's size column
   CEdit m_capacityEdit;
   CStaticTarget m_dragTarget;
   CCancelDialog m_progress;
   std::unique_ptr<FileEntry[]> m_candidates;  ///< the running computation's candidates; null when idle
+  std::string m_capacityText;                 ///< the capacity text the running computation was started with
   HANDLE m_worker = nullptr;                  ///< the thread of the running or the last computation
 };

@@ -35,37 +35,60 @@ void CMainDialog::OnCompute() {
   }
   if (AppMessageBox(m_hWnd, "ピッタリ容量の計算を行います。よろしいですか？", "計算するぞ～", MB_YESNO) == IDNO) return;
 
-  const std::int64_t capacity = ParseByteCount(m_capacityEdit.GetText());
+  m_capacityText = m_capacityEdit.GetText();
+  const std::int64_t capacity = ParseByteCount(m_capacityText);
+  const std::int64_t pinnedTotal = SetResultAside();
+  const std::string maxCountText = GetItemText(IDC_MAX_COUNT);
+  const SearchPlan plan = PlanSearch(SourceSizes(), capacity, pinnedTotal, ParseMaxFileCount(maxCountText));
+  if (!AcceptPlan(plan, capacity)) return;
+
+  OpenProgress(plan.remaining);
+  g_resultSet.RemoveAll();
+  RefreshResultPanel();
+  TakeInitialSolution(plan);
+  m_settings[kMaxCountSetting] = maxCountText;
+  StartWorker(plan);
+}
+
+std::int64_t CMainDialog::SetResultAside() {
   g_pinnedSet.RemoveAll();
-  std::int64_t pinnedTotal = 0;
+  std::int64_t total = 0;
   for (g_resultSet.ResetCursor(true); const FileEntry* e = g_resultSet.GetCurrent(); g_resultSet.MoveNext()) {
     g_pinnedSet.Add(*e);
-    pinnedTotal = SaturatingAdd(pinnedTotal, e->size);
+    total = SaturatingAdd(total, e->size);
   }
+  return total;
+}
 
+std::vector<std::int64_t> CMainDialog::SourceSizes() {
   std::vector<std::int64_t> sizes;
   sizes.reserve(static_cast<std::size_t>(g_sourceSet.GetCount()));
   for (g_sourceSet.ResetCursor(true); const FileEntry* e = g_sourceSet.GetCurrent(); g_sourceSet.MoveNext())
     sizes.push_back(e->size);
-  const std::string maxCountText = GetItemText(IDC_MAX_COUNT);
-  const SearchPlan plan = PlanSearch(sizes, capacity, pinnedTotal, ParseMaxFileCount(maxCountText));
+  return sizes;
+}
 
+// The capacity of the last GO is shown once the pinned entries fit in it, whatever follows.
+bool CMainDialog::AcceptPlan(const SearchPlan& plan, std::int64_t capacity) {
   if (plan.refusal == PlanRefusal::kPinnedOverCapacity) {
     AppMessageBox(m_hWnd, "既に選択されているファイルが制限容量を超えています", "容量オーバー", MB_OK);
-    return;
+    return false;
   }
   SetItemText(IDC_RESULT_LIMIT, Bytes(capacity));
   if (plan.refusal == PlanRefusal::kNoFiles) {
     AppMessageBox(m_hWnd, "一覧にファイルが一つもありません。", "ファイルなし", MB_OK);
-    return;
+    return false;
   }
   if (plan.refusal == PlanRefusal::kNothingFits) {
     AppMessageBox(m_hWnd, "一覧にあるどのファイルも制限容量を超えています", "容量オーバー", MB_OK);
-    return;
+    return false;
   }
+  return true;
+}
 
-  // The progress dialog, centred on the main window. Without it there would be no way to stop,
-  // so a computation that cannot show it does not start.
+// Without the progress dialog there would be no way to stop, so a computation that cannot show
+// it does not start.
+void CMainDialog::OpenProgress(std::int64_t remaining) {
   RECT main = {};
   GetWindowRect(m_hWnd, &main);
   if (!m_progress.Create(IDD_PROGRESS, m_hWnd)) {
@@ -73,18 +96,17 @@ void CMainDialog::OnCompute() {
     throw std::bad_alloc();
   }
   ShowWindow(m_progress, SW_SHOW);
-  m_progress.SetItemText(IDC_RESULT_LIMIT, Bytes(plan.remaining));
+  m_progress.SetItemText(IDC_RESULT_LIMIT, Bytes(remaining));
   RECT own;
   if (GetWindowRect(m_progress, &own)) {
     const int width = own.right - own.left, height = own.bottom - own.top;
     SetWindowPos(m_progress, nullptr, (main.left + main.right) / 2 - width / 2,
                  (main.top + main.bottom) / 2 - height / 2, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
   }
+}
 
-  g_resultSet.RemoveAll();
-  RefreshResultPanel();
-
-  // The initial solution: the greedy fill, or the first single file that fits.
+// The greedy fill, or the first single file that fits, as the result to beat.
+void CMainDialog::TakeInitialSolution(const SearchPlan& plan) {
   int index = 0;
   auto initial = plan.initial.begin();
   for (g_sourceSet.ResetCursor(true); const FileEntry* e = g_sourceSet.GetCurrent(); g_sourceSet.MoveNext(), ++index) {
@@ -97,8 +119,9 @@ void CMainDialog::OnCompute() {
   g_bestRemainder = plan.bestRemainder;
   SetItemText(IDC_RESULT_TOTAL, Bytes(plan.greedyTotal));
   m_progress.SetItemText(IDC_RESULT_TOTAL, Bytes(plan.greedyTotal));
-  m_settings[kMaxCountSetting] = maxCountText;
+}
 
+void CMainDialog::StartWorker(const SearchPlan& plan) {
   const int n = g_sourceSet.GetCount();
   try {
     m_candidates.reset(new FileEntry[n]);
@@ -107,7 +130,7 @@ void CMainDialog::OnCompute() {
     throw;
   }
   EnableWhenIdle();
-  index = 0;
+  int index = 0;
   for (g_sourceSet.ResetCursor(true); const FileEntry* e = g_sourceSet.GetCurrent(); g_sourceSet.MoveNext())
     m_candidates[index++] = *e;
 
@@ -152,15 +175,24 @@ void CMainDialog::AbandonComputation() {
 }
 
 void CMainDialog::OnSearchDone() {
+  if (!Computing()) return;
   CloseProgress();
-  AppendPinnedEntries();
-  // Every result file leaves the file list. Each path stands once in the file list, so one walk
-  // finds them all, and their rows are deleted instead of rebuilding thousands of others.
-  const std::vector<int> rows = g_sourceSet.RemovePaths(PathsOf(g_resultSet));
+  if (m_capacityEdit.GetText() != m_capacityText) {
+    // Another program changed the capacity text meanwhile, whose change notification a running
+    // computation refuses. A result is never shown beside a capacity it was not computed for: as
+    // every change of the capacity does, this one discards the result set, the entries set aside
+    // at GO with it. The files the search chose were never taken out of the file list.
+    g_resultSet.RemoveAll();
+  } else {
+    AppendPinnedEntries();
+    // Every result file leaves the file list. Each path stands once in the file list, so one walk
+    // finds them all; the list shows what is left at once, as its rows point into the set.
+    g_sourceSet.RemovePaths(PathsOf(g_resultSet));
+    m_fileList.Refill();
+  }
   m_candidates.reset();
   EnableWhenIdle();
   RefreshResultPanel();
-  m_fileList.RemoveRows(rows);
   RefreshFileLabels();
   SetActiveWindow(m_hWnd);
   if (g_searchParams.outOfMemory) ReportOutOfMemory(m_hWnd);

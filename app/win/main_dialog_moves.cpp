@@ -62,7 +62,7 @@ void CMainDialog::OnDeleteAll() {
   if (AppMessageBox(m_hWnd, "すべてのファイルをリストから削除します\nよろしいですか？", "リストから削除", MB_YESNO) ==
       IDNO)
     return;
-  m_fileList.DeleteAllItems();
   g_sourceSet.RemoveAll();
+  m_fileList.ClearRows();
   RefreshFileLabels();
 }

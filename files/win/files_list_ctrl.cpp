@@ -1,5 +1,8 @@
 #include "files/win/files_list_ctrl.h"
 
+#include <algorithm>
+#include <cstring>
+
 #include "files/file_sets.h"
 #include "files/size_text.h"
 #include "framework/app.h"
@@ -7,61 +10,135 @@
 #include "framework/message_table.h"
 #include "res/resource.h"
 
+std::int64_t CFileRowsList::ShowRows(FileSet& set) {
+  std::int64_t total = 0;
+  m_rows.clear();
+  m_rows.reserve(static_cast<std::size_t>(set.GetCount()));
+  for (set.ResetCursor(true); const FileEntry* e = set.GetCurrent(); set.MoveNext()) {
+    m_rows.push_back(e);
+    total += e->size;
+  }
+  SetRedraw(false);
+  DeleteAllItems();  // no row selected or focused, and the list scrolled to its top
+  SetItemCountEx(static_cast<int>(m_rows.size()));
+  FitRows();
+  // The scroll bars follow the new rows only while the list redraws: the last column fills the
+  // room they leave once it does.
+  SetRedraw(true);
+  FillLastColumn();
+  InvalidateRect(m_hWnd, nullptr, TRUE);
+  return total;
+}
+
+void CFileRowsList::ClearRows() {
+  m_rows.clear();
+  DeleteAllItems();
+}
+
+std::string CFileRowsList::CellText(const FileEntry& e, int column) const {
+  switch (column) {
+    case 0:
+      return e.name;
+    case 1:
+      return e.folder;
+    default:
+      return FormatNumber(e.size, true) + m_unit;
+  }
+}
+
+void CFileRowsList::FitRows() const {
+  ColumnCandidates widest(*this, 3);
+  for (const FileEntry* e : m_rows) {
+    for (int c = 0; c < 3; ++c) widest.Add(c, CellText(*e, c));
+  }
+  FitColumns(widest);
+}
+
+const FileEntry* CFileRowsList::EntryAt(int row) const {
+  return row >= 0 && static_cast<std::size_t>(row) < m_rows.size() ? m_rows[static_cast<std::size_t>(row)] : nullptr;
+}
+
+int CFileRowsList::FindRowByName(const std::string& prefix, int start, bool wrap) const {
+  const int count = static_cast<int>(m_rows.size());
+  if (prefix.empty() || count == 0) return -1;
+  if (start < 0 || start >= count) start = 0;
+  for (int i = 0; i < (wrap ? count : count - start); ++i) {
+    const int row = (start + i) % count;
+    const std::string& name = m_rows[static_cast<std::size_t>(row)]->name;
+    if (name.size() >= prefix.size() &&
+        CompareStringA(LOCALE_USER_DEFAULT, NORM_IGNORECASE, name.data(), static_cast<int>(prefix.size()),
+                       prefix.data(), static_cast<int>(prefix.size())) == CSTR_EQUAL)
+      return row;
+  }
+  return -1;
+}
+
 namespace {
 
-// Walks the set with each row's three texts; the size text carries the unit.
-template <typename Visit>
-void ForEachRow(FileSet& set, const char* unit, Visit visit) {
-  for (set.ResetCursor(true); const FileEntry* e = set.GetCurrent(); set.MoveNext())
-    visit(*e, FormatNumber(e->size, true) + unit);
+// Copies as much of the text as fits, with its terminating zero, never half a double-byte character.
+void CopyCellText(const std::string& text, char* to, int room) {
+  if (!to || room <= 0) return;
+  std::size_t n = 0;
+  while (n < text.size()) {
+    const std::size_t step = IsDBCSLeadByte(static_cast<BYTE>(text[n])) && n + 1 < text.size() ? 2 : 1;
+    if (n + step + 1 > static_cast<std::size_t>(room)) break;
+    n += step;
+  }
+  std::memcpy(to, text.data(), n);
+  to[n] = '\0';
+}
+
+void CopyCellText(const std::string& text, wchar_t* to, int room) {
+  if (!to || room <= 0) return;
+  const int n = MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+  std::wstring wide(static_cast<std::size_t>(n), L'\0');
+  if (n > 0) MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), wide.data(), n);
+  const std::size_t copied = std::min(wide.size(), static_cast<std::size_t>(room - 1));
+  std::memcpy(to, wide.data(), copied * sizeof(wchar_t));
+  to[copied] = L'\0';
+}
+
+std::string Narrow(const wchar_t* text) {
+  if (!text) return {};
+  const int n = WideCharToMultiByte(CP_ACP, 0, text, -1, nullptr, 0, nullptr, nullptr);
+  std::string narrow(static_cast<std::size_t>(n > 0 ? n : 1), '\0');
+  if (n > 0) WideCharToMultiByte(CP_ACP, 0, text, -1, narrow.data(), n, nullptr, nullptr);
+  narrow.resize(std::strlen(narrow.c_str()));
+  return narrow;
 }
 
 }  // namespace
 
-void FitRows(const CListCtrl& list, FileSet& set, const char* unit) {
-  ColumnCandidates widest(list, 3);
-  ForEachRow(set, unit, [&](const FileEntry& e, const std::string& size) {
-    widest.Add(0, e.name);
-    widest.Add(1, e.folder);
-    widest.Add(2, size);
-  });
-  list.FitColumns(widest);
-}
-
-std::int64_t FillRows(const CListCtrl& list, FileSet& set, const char* unit) {
-  list.SetRedraw(false);
-  list.DeleteAllItems();
-  list.SetItemCountEx(set.GetCount());
-  ColumnCandidates widest(list, 3);
-  std::int64_t total = 0;
-  int row = 0;
-  ForEachRow(set, unit, [&](const FileEntry& e, const std::string& size) {
-    list.InsertItem(row, e.name);
-    list.SetItemText(row, 1, e.folder);
-    list.SetItemText(row, 2, size);
-    widest.Add(0, e.name);
-    widest.Add(1, e.folder);
-    widest.Add(2, size);
-    total += e.size;
-    ++row;
-  });
-  list.FitColumns(widest);
-  list.SetRedraw(true);
-  InvalidateRect(list, nullptr, TRUE);
-  return total;
-}
-
-void CFilesListCtrl::Refill() const { FillRows(*this, g_sourceSet, "バイト"); }
-
-void CFilesListCtrl::RemoveRows(const std::vector<int>& rows) const {
-  if (GetItemCount() != g_sourceSet.GetCount() + static_cast<int>(rows.size()))
-    return Refill();  // out of step: rebuild
-  SetRedraw(false);
-  for (auto it = rows.rbegin(); it != rows.rend(); ++it) DeleteItem(*it);
-  ResetSelection();
-  FitRows(*this, g_sourceSet, "バイト");
-  SetRedraw(true);
-  InvalidateRect(m_hWnd, nullptr, TRUE);
+// The list asks in the parent's character set (ANSI for our dialogs); Wine asks for a typed name's
+// row in UTF-16 whatever the parent's, so both forms are answered.
+bool CFileRowsList::OnParentNotify(const NMHDR& header, LRESULT& result) const {
+  if (header.hwndFrom != m_hWnd) return false;
+  switch (header.code) {
+    case LVN_GETDISPINFOA:
+    case LVN_GETDISPINFOW: {
+      // Both forms share their layout up to the text pointer's type.
+      auto& item = const_cast<NMLVDISPINFOA&>(reinterpret_cast<const NMLVDISPINFOA&>(header)).item;
+      const FileEntry* e = EntryAt(item.iItem);
+      if (!e || !(item.mask & LVIF_TEXT)) return true;
+      const std::string text = CellText(*e, item.iSubItem);
+      if (header.code == LVN_GETDISPINFOA) CopyCellText(text, item.pszText, item.cchTextMax);
+      else CopyCellText(text, reinterpret_cast<wchar_t*>(item.pszText), item.cchTextMax);
+      return true;
+    }
+    case LVN_ODFINDITEMA:
+    case LVN_ODFINDITEMW: {
+      const auto& find = reinterpret_cast<const NMLVFINDITEMA&>(header);
+      result = -1;
+      if (!(find.lvfi.flags & (LVFI_STRING | LVFI_PARTIAL))) return true;
+      const std::string prefix = header.code == LVN_ODFINDITEMA
+                                     ? std::string(find.lvfi.psz ? find.lvfi.psz : "")
+                                     : Narrow(reinterpret_cast<const wchar_t*>(find.lvfi.psz));
+      result = FindRowByName(prefix, find.iStart, (find.lvfi.flags & LVFI_WRAP) != 0);
+      return true;
+    }
+    default:
+      return false;
+  }
 }
 
 void CFilesListCtrl::SetDpi(UINT dpi) {
@@ -101,20 +178,22 @@ bool CFilesListCtrl::OnPaint() {
   PAINTSTRUCT ps;
   HDC dc = BeginPaint(m_hWnd, &ps);
   RECT client;
-  if (!dc || !GetClientRect(m_hWnd, &client)) {
-    if (dc) EndPaint(m_hWnd, &ps);
-    return true;
+  if (dc && GetClientRect(m_hWnd, &client)) {
+    const auto px = [&](int pixels) { return Scaled(pixels, m_dpi); };
+    const RECT inner = {px(32), px(48), client.right - px(32), client.bottom - px(32)};
+    DrawPanels(dc, {px(16), px(32), client.right - px(16), client.bottom - px(16)}, inner);
+    DrawRequest(dc, inner);
   }
-  const auto px = [&](int pixels) { return Scaled(pixels, m_dpi); };
-  const int w = client.right, h = client.bottom;
-  const RECT outer = {px(16), px(32), w - px(16), h - px(16)};
-  const RECT inner = {px(32), px(48), w - px(32), h - px(32)};
+  if (dc) EndPaint(m_hWnd, &ps);
+  return true;
+}
+
+void CFilesListCtrl::DrawPanels(HDC dc, const RECT& outer, const RECT& inner) const {
   // An edge as wide as one pixel at 96 DPI: as many one-pixel frames, each inside the last.
   const auto drawEdge = [&](const RECT& r, HPEN topLeft, HPEN bottomRight) {
-    for (int i = 0; i < px(1); ++i)
+    for (int i = 0; i < Scaled(1, m_dpi); ++i)
       DrawEdgeLines(dc, {r.left + i, r.top + i, r.right - i, r.bottom - i}, topLeft, bottomRight);
   };
-
   HBRUSH face = CreateSolidBrush(GetSysColor(COLOR_BTNFACE));
   HPEN highlight = CreatePen(PS_SOLID, 1, GetSysColor(COLOR_BTNHIGHLIGHT));
   HPEN shadow = CreatePen(PS_SOLID, 1, GetSysColor(COLOR_BTNSHADOW));
@@ -136,9 +215,11 @@ bool CFilesListCtrl::OnPaint() {
   if (tile) DeleteObject(tile);
   DeleteObject(highlight);
   DeleteObject(shadow);
+}
 
+void CFilesListCtrl::DrawRequest(HDC dc, const RECT& inner) const {
   SetBkMode(dc, TRANSPARENT);
-  HFONT font = CreateFontA(px(20), 0, 0, 0, 1000, FALSE, FALSE, FALSE, SHIFTJIS_CHARSET, OUT_DEFAULT_PRECIS,
+  HFONT font = CreateFontA(Scaled(20, m_dpi), 0, 0, 0, 1000, FALSE, FALSE, FALSE, SHIFTJIS_CHARSET, OUT_DEFAULT_PRECIS,
                            CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH, "MS UI GOTHIC");
   HGDIOBJ oldFont = SelectObject(dc, font);
   RECT text = inner;
@@ -146,6 +227,4 @@ bool CFilesListCtrl::OnPaint() {
             DT_CENTER | DT_VCENTER | DT_SINGLELINE);
   SelectObject(dc, oldFont);
   DeleteObject(font);
-  EndPaint(m_hWnd, &ps);
-  return true;
 }

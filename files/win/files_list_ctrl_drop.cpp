@@ -87,9 +87,10 @@ void CFilesListCtrl::OnDropFiles(HDROP drop) {
       walker.AddPaths(DroppedPaths(drop, leftOut));
       intake.Finish();
     }
+    // The rows point into the source set: they follow it before anything is painted.
+    Refill();
     if (owner) owner->RefreshFileLabels();
     RedrawWindow(m_hWnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
-    Refill();
     wait.Restore();
     DragFinish(drop);
   }

@@ -5,6 +5,8 @@
 #include <cstdlib>
 
 #include "files/file_sets.h"
+#include "files/win/files_list_ctrl.h"
+#include "framework/dialog.h"
 #include "framework/message_table.h"
 #include "handoff/drop_block.h"
 #include "handoff/win/data_source.h"
@@ -89,7 +91,10 @@ bool CStaticTarget::OnSubclassMessage(UINT message, WPARAM w, LPARAM l, LRESULT&
 }
 
 bool CStaticTarget::OnLButtonDown(UINT, POINT) {
-  BeginResultDrag(m_hWnd);
+  // While a computation runs its worker writes the result set, and the target is hidden; a press
+  // that reaches it anyway (another program may post one) reads nothing.
+  auto* owner = dynamic_cast<CFileListOwner*>(CDialog::FromHandle(GetAncestor(m_hWnd, GA_ROOT)));
+  if (!owner || !owner->Computing()) BeginResultDrag(m_hWnd);
   return false;
 }
 

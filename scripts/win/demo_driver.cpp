@@ -36,15 +36,7 @@ bool WaitFor(Done done, DWORD ms) {
   return true;
 }
 
-HWND FindOwnWindow(const char* caption) {
-  HWND found = nullptr;
-  for (HWND w = FindWindowA(nullptr, caption); w; w = FindWindowExA(nullptr, w, nullptr, caption)) {
-    DWORD pid = 0;
-    GetWindowThreadProcessId(w, &pid);
-    if (pid == g_pid && IsWindowVisible(w)) found = w;
-  }
-  return found;
-}
+HWND FindOwnWindow(const char* caption) { return FindProcessWindow(g_pid, caption); }
 
 int Fail(const char* what) {
   std::fprintf(stderr, "zumibo_demo: %s\n", what);
@@ -56,14 +48,9 @@ int Fail(const char* what) {
 int main(int argc, char** argv) {
   if (argc != 4 && argc != 5) return Fail("usage: zumibo_demo.exe ZUMIBO_EXE FOLDER PICTURE.bmp [STAGES_FOLDER]");
   const std::string exe = argv[1], folder = argv[2], picture = argv[3], stages = argc == 5 ? argv[4] : "";
-  const std::string dir = exe.substr(0, exe.rfind('\\'));
 
-  STARTUPINFOA si = {};
-  si.cb = sizeof si;
   PROCESS_INFORMATION pi = {};
-  std::string commandLine = "\"" + exe + "\"";
-  if (!CreateProcessA(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, dir.c_str(), &si, &pi))
-    return Fail("cannot start Zumibo.exe");
+  if (!StartInItsFolder(exe, pi)) return Fail("cannot start Zumibo.exe");
   g_pid = pi.dwProcessId;
   HWND main = nullptr;
   if (!WaitFor([&] { return (main = FindOwnWindow("Zumibo Ver1.00")) != nullptr; }, 30000))

@@ -5,7 +5,6 @@
 
 #include "files/file_sets.h"
 #include "files/size_text.h"
-#include "res/resource.h"
 #include "search/engine.h"
 
 std::atomic<std::uint8_t> g_stopSearch{0};
@@ -52,7 +51,7 @@ DWORD WINAPI SearchThreadProc(LPVOID argument) {
     // initial solution), and the completion tells the user.
     shared->outOfMemory = true;
   }
-  SendMessageA(p.mainDialog, WM_COMMAND, MAKEWPARAM(ID_SEARCH_DONE, 0), 0);
+  SendMessageA(p.mainDialog, kSearchDoneMessage, 0, 0);
   return 0;
 }
 

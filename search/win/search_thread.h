@@ -18,7 +18,7 @@
 //    thread carries out. That thread only writes g_stopSearch (完了, Enter and Esc in the progress
 //    dialog), refuses every command and drop that would change a file set or end the dialog
 //    (CMainDialog::Computing), and frees nothing the worker reads.
-// 3. The worker hands back: it sends ID_SEARCH_DONE to the main dialog and waits inside that send
+// 3. The worker hands back: it sends kSearchDoneMessage to the main dialog and waits inside that send
 //    while the user-interface thread takes everything back (CMainDialog::OnSearchDone): it closes
 //    the progress dialog, adds the pinned entries to the result, takes the result files out of the
 //    source set, frees m_candidates and enables the window. When the send returns, the worker
@@ -35,6 +35,11 @@
 #include <cstdint>
 
 #include "files/file_entry.h"
+#include "res/resource.h"
+
+/// The completion of a computation (ID_SEARCH_DONE): the worker sends it, with no arguments, to
+/// the main dialog once the search has ended, and waits in that send until it has been handled.
+constexpr UINT kSearchDoneMessage = WM_APP + ID_SEARCH_DONE;
 
 /// Set by 完了 (the user-interface thread writes it, the search reads it).
 extern std::atomic<std::uint8_t> g_stopSearch;
@@ -50,13 +55,13 @@ struct SearchParams {
   std::int64_t* bestRemainder;
   const FileEntry* candidates;
   int count;
-  HWND mainDialog;   ///< receives ID_SEARCH_DONE when the search has ended
+  HWND mainDialog;   ///< receives kSearchDoneMessage when the search has ended
   HWND progress;     ///< its label 1013 shows the best total
   bool outOfMemory;  ///< set by the worker when an allocation failed; read at the completion
 };
 extern SearchParams g_searchParams;
 
-/// Runs the search and then sends ID_SEARCH_DONE to the main dialog, waiting until it is handled.
+/// Runs the search and then sends kSearchDoneMessage to the main dialog, waiting until it is handled.
 DWORD WINAPI SearchThreadProc(LPVOID params);
 
 /// Starts SearchThreadProc on a new thread (default stack and security); null on failure.

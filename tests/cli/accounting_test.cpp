@@ -223,3 +223,77 @@ TEST(Accounting, WholeFoldersExcludesTheTargetAndPathsThatMeet) {
   for (const auto& f : listed["files"]) paths.insert(f["on_disc"].get<std::string>());
   EXPECT_EQ(paths, (std::set<std::string>{"a", "a~2", "x/a"}));
 }
+
+// What is written is planned as it is on the disc now: a listed size that is stale is replaced
+// by the file's own, names of one file in a list are one file, and a link whose file no list
+// line can hold is set apart before planning, not dropped from its list afterwards.
+TEST(Accounting, WrittenPlansTakeFilesAsTheyAreNow) {
+  TempDir dir;
+  Sparse(dir / "clip.mp4", 5'000'000);
+  fs::create_hard_link(dir / "clip.mp4", dir / "clip-again.mp4");
+  ToolRun r = Fit({"-c", "3M", "--json", "-q", "--path-lists", "L", "--list", "-"}, dir.path(),
+                  "100\tclip.mp4\n100\tclip-again.mp4\n");
+  EXPECT_EQ(r.exit, 1) << r.out;  // 5,000,000 bytes: larger than the disc
+  EXPECT_NE(r.err.find("2 listed files have another size than the list says"), std::string::npos) << r.err;
+  r = Fit({"-c", "6M", "--json", "-q", "--path-lists", "L", "--list", "-"}, dir.path(),
+          "100\tclip.mp4\n100\tclip-again.mp4\n");
+  ASSERT_EQ(r.exit, 0) << r.err;
+  const auto doc = nlohmann::json::parse(r.out);
+  EXPECT_EQ(doc["raw_total"], 5'000'000);  // once, with both names
+  EXPECT_EQ(OnDisc(doc).size(), 2u);
+
+  fs::create_directory(dir / "real");
+  WriteFileBytes(dir / "real/we\nird", "x");
+  fs::create_directory(dir / "src");
+  fs::create_symlink("../real/we\nird", dir / "src/link");
+  WriteFileBytes(dir / "src/ok", "ok");
+  r = Fit({"-c", "1M", "-q", "-L", "--path-lists", "L2", "src"}, dir.path());
+  EXPECT_EQ(r.exit, 3) << r.err;
+  EXPECT_NE(r.out.find("src/link  (a path list cannot hold"), std::string::npos) << r.out;
+  EXPECT_EQ(r.err.find("left out of the path lists"), std::string::npos) << r.err;
+}
+
+// Names genisoimage could not master or Joliet could not tell apart, and a file too large for
+// genisoimage's ISO 9660: every disc masters with the command printed for it, in a UTF-8 locale,
+// by genisoimage and by xorriso, with every Joliet name of a folder its own.
+TEST(Accounting, OddNamesAndLargeFilesMasterWithThePrintedCommands) {
+  TempDir dir;
+  const std::string n103(103, 'n'), f110(110, 'f');
+  for (const std::string& name :
+       {std::string("t/star*q"), std::string("t/star?q"), std::string("t/colon:a"), std::string("t/colon_a"),
+        std::string("t/inv\xff\xfe"), std::string("t/a\xf0\x9f\x98\x80" "b"), std::string("t/a_b"), "t/" + n103,
+        "t/" + n103 + "longer", "t/" + f110 + "1/x", "t/" + f110 + "2/x", "t/" + n103 + "1.txt",
+        "t/" + n103 + "2.txt", "t/" + std::string(97, 'n') + "~2.txt"})
+    Sparse(dir / name, 1000);
+  Sparse(dir / "big/v.mkv", (std::uintmax_t{4} << 30) - 1);
+  // Each run's one disc with the command printed for it (the last printed: a large file's own).
+  const auto master = [&](const std::vector<std::string>& paths, const std::string& fs, bool xorriso) {
+    fs::remove_all(dir / "lists");
+    std::vector<std::string> args{"-c", "dvd", "--fs", fs, "--path-lists", "lists"};
+    args.insert(args.end(), paths.begin(), paths.end());
+    const ToolRun r = Fit(args, dir.path());
+    EXPECT_EQ(r.exit, 0) << r.err;
+    const std::size_t start = r.err.find(" with ", r.err.rfind("master disc")) + 6;
+    const std::size_t end = r.err.find("discN.list", start) + 10;
+    std::string command = r.err.substr(start, end - start);
+    command.replace(command.find("discN.list"), 10, "disc1.list");
+    if (xorriso) command = "xorriso -as mkisofs" + command.substr(command.find(' '));
+    const long long sectors = Sectors("cd '" + dir.path() + "' && LC_ALL=C.UTF-8 " + command);
+    EXPECT_GT(sectors, 0) << command << "\n" << r.err;
+    EXPECT_LE(sectors, 2'295'104) << command;
+    return command;
+  };
+  for (const bool xorriso : {false, true}) {
+    const std::string command = master({"t"}, "iso", xorriso);
+    ASSERT_EQ(std::system(("cd '" + dir.path() + "' && LC_ALL=C.UTF-8 " + command + " -quiet -o t.iso >/dev/null 2>&1").c_str()), 0);
+    std::FILE* p = popen(("isoinfo -J -f -i '" + dir / "t.iso" + "'").c_str(), "r");
+    std::vector<std::string> names;
+    char line[4096];
+    while (p && std::fgets(line, sizeof line, p)) names.push_back(line);
+    if (p) pclose(p);
+    EXPECT_EQ(std::set<std::string>(names.begin(), names.end()).size(), names.size()) << command;
+    EXPECT_GE(names.size(), 16u) << command;
+  }
+  EXPECT_EQ(master({"big"}, "iso", false).rfind("xorriso -as mkisofs ", 0), 0u);
+  EXPECT_NE(master({"big"}, "udf", false).find("-udf -allow-limited-size"), std::string::npos);
+}

@@ -4,10 +4,13 @@
 #include <linux/fs.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <gtest/gtest.h>
 #include <set>
 #include <string>
@@ -250,4 +253,159 @@ TEST(Deliveries, EveryNameOfAFileAndNoSymbolicLinkInTheStagedTree) {
   ASSERT_EQ(Fit({"-c", "100000", "--raw", "-q", "--list", "-", "--path-lists", "lists"}, dir.path(), list).exit, 0);
   EXPECT_NE(ReadFileBytes(dir / "lists/disc1.list").find("m/link=" + fs::canonical(dir / "real/f").string() + "\n"),
             std::string::npos);
+}
+
+namespace {
+
+// The journal a run keeps in its staging folder while it commits, as a run killed there leaves it.
+void Journal(const std::string& staging, const char* state, const std::vector<std::string>& old,
+             const std::vector<std::string>& placed) {
+  std::string text = std::string("zumibo-fit commit 1\n") + state + "\n";
+  for (const std::string& n : old) text += "o" + n + '\0';
+  for (const std::string& n : placed) text += "n" + n + '\0';
+  WriteFileBytes(staging + "/commit", text);
+}
+
+int RegularFiles(const std::string& folder) {
+  int n = 0;
+  for (const auto& e : fs::recursive_directory_iterator(folder)) n += e.is_regular_file() && e.path().filename().string()[0] != '.';
+  return n;
+}
+
+// zumibo-fit run by a shell, for what a shell sets up around it (limits, redirections); its
+// exit status, and its standard error in `err`.
+int Shell(const std::string& dir, const std::string& setup, const std::string& args, std::string& err) {
+  const std::string command = "cd '" + dir + "' && " + setup + "; " + ZUMIBO_FIT_PATH + " " + args + " 2>err.txt";
+  const int status = std::system(("sh -c \"" + command + "\"").c_str());
+  err = ReadFileBytes(dir + "/err.txt");
+  return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+}  // namespace
+
+// --replace removes only what the tool made, as it made it: never the files it is asked to list,
+// never a user's file at one of its names, never what was written into the plan since; a run
+// killed in its commit is undone or finished by the next run, and nothing is lost either way.
+TEST(Deliveries, ReplaceRemovesOnlyWhatItMadeAsItMadeIt) {
+  TempDir dir;
+  for (int i = 0; i < 6; ++i) Sparse(dir / ("photos/p" + std::to_string(i)), 400'000);
+  ASSERT_EQ(Fit({"-c", "1M", "--raw", "--all", "-q", "--copy", "--link-into", "out", "photos"}, dir.path()).exit, 0);
+  fs::remove_all(dir / "photos");
+  ToolRun r = Fit({"-c", "2M", "--raw", "--all", "-q", "--path-lists", "out", "--replace", "out/disc1", "out/disc2",
+                   "out/disc3"},
+                  dir.path());
+  EXPECT_EQ(r.exit, 1);
+  EXPECT_NE(r.err.find("which --replace would remove"), std::string::npos) << r.err;
+  EXPECT_EQ(RegularFiles(dir / "out"), 6);
+
+  const std::string mine = (fs::directory_iterator(dir / "out/disc1/photos"))->path();
+  fs::remove(mine);
+  WriteFileBytes(mine, "mine");
+  Sparse(dir / "src/a", 10);
+  r = Fit({"-c", "1M", "--raw", "-q", "--link-into", "out", "--replace", "src"}, dir.path());
+  EXPECT_EQ(r.exit, 1);
+  EXPECT_NE(r.err.find("is not what zumibo-fit made there"), std::string::npos) << r.err;
+  EXPECT_EQ(ReadFileBytes(mine), "mine");
+
+  // Killed while the new plan was being put in place: the earlier one is put back.
+  fs::remove_all(dir / "out");
+  ASSERT_EQ(Fit({"-c", "1M", "--raw", "-q", "--link-into", "out", "src"}, dir.path()).exit, 0);
+  const std::string before = Tree(dir / "out");
+  const std::string staging = dir / "out/.zumibo-fit-staging-1";
+  fs::create_directories(staging + "/new");
+  fs::create_directories(staging + "/old");
+  fs::rename(dir / "out/disc1", staging + "/old/disc1");
+  fs::rename(dir / "out/.zumibo-fit-manifest", staging + "/old/.zumibo-fit-manifest");
+  fs::create_directory(dir / "out/disc2");
+  WriteFileBytes(dir / "out/.zumibo-fit-manifest", "zumibo-fit manifest 2\n");
+  Journal(staging, "placing", {"disc1", ".zumibo-fit-manifest"}, {"disc2", ".zumibo-fit-manifest"});
+  r = Fit({"-c", "1M", "--raw", "-q", "--link-into", "out", "src"}, dir.path());
+  EXPECT_NE(r.err.find("put back the plan that an interrupted run was replacing"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("holds an earlier plan"), std::string::npos) << r.err;
+  EXPECT_EQ(Tree(dir / "out"), before);
+
+  // Killed after the new plan was in place, with a file written into the earlier one since: the
+  // earlier plan goes, but for that file.
+  fs::create_directories(staging + "/old");
+  fs::rename(dir / "out/disc1", staging + "/old/disc1");
+  fs::rename(dir / "out/.zumibo-fit-manifest", staging + "/old/.zumibo-fit-manifest");
+  WriteFileBytes(staging + "/old/disc1/src/extra", "mine");
+  WriteFileBytes(dir / "out/.zumibo-fit-manifest", "zumibo-fit manifest 2\n");
+  Journal(staging, "committed", {"disc1", ".zumibo-fit-manifest"}, {".zumibo-fit-manifest"});
+  r = Fit({"-c", "1M", "--raw", "-q", "--link-into", "out", "src"}, dir.path());
+  EXPECT_EQ(r.exit, 0) << r.err;
+  EXPECT_NE(r.err.find("finished replacing the plan"), std::string::npos) << r.err;
+  EXPECT_EQ(ReadFileBytes(dir / "out/zumibo-fit-kept-1/disc1/src/extra"), "mine");
+  EXPECT_TRUE(fs::exists(dir / "src/a"));
+}
+
+// A source that changes between planning and placing is refused, and the run leaves the target
+// as it was (not even made): one that grew, one swapped for a pipe, one for a link to a device.
+TEST(Deliveries, ASourceChangedSincePlanningIsNotPlaced) {
+  TempDir dir;
+  Sparse(dir / "v/a-big", std::uintmax_t{1} << 30);  // copied first, while the others change
+  const std::vector<std::function<void()>> changes = {
+      [&] { WriteFileBytes(dir / "v/b", std::string(3'000'000, 'x')); },
+      [&] {
+        fs::remove(dir / "v/b");
+        mkfifo((dir / "v/b").c_str(), 0644);
+      },
+      [&] {
+        fs::remove(dir / "v/b");
+        fs::create_symlink("/dev/zero", dir / "v/b");
+      }};
+  for (std::size_t i = 0; i < changes.size(); ++i) {
+    fs::remove(dir / "v/b");
+    WriteFileBytes(dir / "v/b", "1234");
+    const ToolRun r =
+        Fit({"-c", "2G", "-q", "--copy", "--link-into", "out", "v"}, dir.path(), "", 150, SIGINT, false, changes[i]);
+    EXPECT_EQ(r.exit, 1) << i << r.err;
+    EXPECT_NE(r.err.find("nothing written"), std::string::npos) << i << r.err;
+    EXPECT_FALSE(fs::exists(dir / "out")) << i;
+  }
+}
+
+// The exit status says what happened: a full standard output is a failure; a file size limit is a
+// failed write, not a silent death; a plan in place is the result whenever a signal comes after.
+TEST(Deliveries, ExitStatusesSayWhatHappened) {
+  TempDir dir;
+  Sparse(dir / "d/f", 2'000'000);
+  std::string err;
+  EXPECT_EQ(Shell(dir.path(), "true", "-c 3M -q d >/dev/full", err), 1);
+  EXPECT_NE(err.find("write error"), std::string::npos) << err;
+  EXPECT_EQ(Shell(dir.path(), "ulimit -f 100", "-c 3M -q --copy --link-into out d", err), 1) << err;
+  EXPECT_NE(err.find("nothing written"), std::string::npos) << err;
+  EXPECT_FALSE(fs::exists(dir / "out"));
+
+  for (int i = 0; i < 3000; ++i) Sparse(dir / ("m/f" + std::to_string(i)), 1);
+  ASSERT_EQ(Fit({"-c", "1G", "--raw", "-q", "--link-into", "out", "m"}, dir.path()).exit, 0);
+  for (int delay : {5, 30, 60, 90, 120, 150}) {
+    const ToolRun r =
+        Fit({"-c", "1G", "--raw", "-q", "--all", "--link-into", "out", "--replace", "m"}, dir.path(), "", delay, SIGTERM);
+    const bool placed = r.exit == 0;
+    EXPECT_TRUE(placed || r.exit == 128 + SIGTERM) << delay << ": " << r.exit << r.err;
+    EXPECT_EQ(placed, r.err.find("interrupted") == std::string::npos) << delay << r.err;
+    EXPECT_EQ(RegularFiles(dir / "out"), 3000) << delay;
+  }
+}
+
+// The folder written into is checked before anything is collected, only the folder itself is
+// made, and a tree deeper than the descriptors a process may open is placed all the same.
+TEST(Deliveries, TargetsCheckedFirstAndDeepTreesPlaced) {
+  TempDir dir;
+  WriteFileBytes(dir / "file", "");
+  std::string deep = "deep";
+  for (int i = 0; i < 40; ++i) deep += "/d";
+  Sparse(dir / (deep + "/leaf"), 1);
+  ToolRun r = Fit({"-c", "1M", "-q", "--link-into", "file", "nowhere"}, dir.path());
+  EXPECT_EQ(r.exit, 1);
+  EXPECT_NE(r.err.find("file is not a folder"), std::string::npos) << r.err;
+  r = Fit({"-c", "1M", "-q", "--link-into", "no/such/dir", "deep"}, dir.path());
+  EXPECT_EQ(r.exit, 1);
+  EXPECT_NE(r.err.find("no/such is not a folder that exists"), std::string::npos) << r.err;
+  EXPECT_FALSE(fs::exists(dir / "no"));
+  std::string err;
+  EXPECT_EQ(Shell(dir.path(), "ulimit -n 30", "-c 1M -q --link-into out deep", err), 0) << err;
+  EXPECT_TRUE(fs::exists(dir / ("out/disc1/" + deep + "/leaf")));
+  EXPECT_EQ(Shell(dir.path(), "ulimit -n 30", "-c 1M -q --link-into out --replace deep", err), 0) << err;
 }

@@ -49,7 +49,7 @@ bool Catches(pid_t pid, int signal) {
 }  // namespace
 
 ToolRun Fit(std::vector<std::string> args, const std::string& cwd, const std::string& input, int interruptAfterMs,
-            int signal, bool holdInput) {
+            int signal, bool holdInput, const std::function<void()>& meanwhile) {
   int in[2], out[2], err[2];
   if (pipe(in) || pipe(out) || pipe(err)) return {};
   const pid_t pid = fork();
@@ -80,7 +80,8 @@ ToolRun Fit(std::vector<std::string> args, const std::string& cwd, const std::st
     const int caught = signal == SIGKILL ? SIGINT : signal;
     for (int i = 0; i < 1000 && !Catches(pid, caught); ++i) usleep(10'000);
     usleep(interruptAfterMs * 1000);
-    kill(pid, signal);
+    if (meanwhile) meanwhile();
+    else kill(pid, signal);
   }
   if (holdInput) close(in[1]);
   ToolRun r;

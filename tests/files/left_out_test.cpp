@@ -19,7 +19,10 @@ TEST(LeftOutPaths, CountsAllNamesFiveAndShortensLongPathsBetweenCharacters) {
   left.Add("C:\\" + wide);
   EXPECT_EQ(left.Count(), 7u);
   EXPECT_EQ(left.Notice(),
-            "7個のファイルまたはフォルダは、名前に使えない文字を含むか、パスが長すぎるか、読めないため、"
-            "一覧に入れていません。\n\nC:\\曲\\caf?.mp3\nC:\\曲\\??.mp3\nC:\\読めない\nD:\\a\nD:\\b\nほか2個\n\n"
-            "名前を変えるか、短いパスの場所に移すと一覧に入れられます。詳しくはヘルプをご覧ください。");
+            "7個のファイルまたはフォルダは、名前に Shift_JIS（コードページ 932）で書けない文字があるか、"
+            "パスが長すぎるか、読めないため、一覧に入れていません。\n\nC:\\曲\\caf?.mp3\nC:\\曲\\??.mp3\nC:"
+            "\\読めない\nD:\\a\nD:\\b\nほか2個\n\n"
+            "このプログラムは Shift_JIS で書ける名前だけを扱います。名前を変えるか、短いパスの場所に移すと"
+            "一覧に入れられます。名前を変えられないファイルは zumibo-fit で計画できます。"
+            "詳しくはヘルプをご覧ください。");
 }

@@ -4,13 +4,16 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstdlib>
 #include <random>
 #include <string>
 #include <thread>
 
 #include "files/file_sets.h"
 #include "framework/app.h"
+#include "framework/dpi.h"
 #include "framework/message_box.h"
+#include "handoff/win/static_target.h"
 #include "res/resource.h"
 #include "search/byte_count.h"
 #include "search/engine.h"
@@ -49,6 +52,58 @@ void PressKey(WORD key, bool alt = false) {
   SendInput(n, keys, sizeof(INPUT));
 }
 
+// What the dialog's thread has taken from its queue, seen by a hook on its GetMessage and
+// PeekMessage: the key-ups of the keys pressed, and markers posted after other messages. A key has
+// been handled once its key-up is taken (the key-down came first); a posted message once a marker
+// posted after it is.
+class QueueWatch {
+ public:
+  QueueWatch() : m_hook(SetWindowsHookExA(WH_GETMESSAGE, Seen, nullptr, GetCurrentThreadId())) {}
+  ~QueueWatch() { UnhookWindowsHookEx(m_hook); }
+  QueueWatch(const QueueWatch&) = delete;
+  QueueWatch& operator=(const QueueWatch&) = delete;
+  /// From another thread: presses the key as PressKey does and waits until it has been handled.
+  static bool Press(WORD key, bool alt = false) {
+    const int before = s_keyUps;
+    PressKey(key, alt);
+    return WaitUntil([&] { return s_keyUps >= before + (alt ? 2 : 1); });
+  }
+  /// From another thread: waits until what was posted to `window` before has been handled.
+  static bool Settle(HWND window) {
+    const int before = s_markers;
+    PostMessageA(window, kMarker, 0, 0);
+    return WaitUntil([&] { return s_markers > before; });
+  }
+  template <typename Done>
+  static bool WaitUntil(Done done, DWORD ms = 5000) {
+    const DWORD start = GetTickCount();
+    while (!done()) {
+      if (GetTickCount() - start > ms) return false;
+      Sleep(1);
+    }
+    return true;
+  }
+
+ private:
+  static constexpr UINT kMarker = WM_APP + 77;
+  static LRESULT CALLBACK Seen(int code, WPARAM w, LPARAM l) {
+    const auto* msg = reinterpret_cast<const MSG*>(l);
+    if (code == HC_ACTION && w == PM_REMOVE) {
+      if (msg->message == WM_KEYUP || msg->message == WM_SYSKEYUP) ++s_keyUps;
+      if (msg->message == kMarker) ++s_markers;
+    }
+    return CallNextHookEx(nullptr, code, w, l);
+  }
+  static inline std::atomic<int> s_keyUps{0}, s_markers{0};
+  HHOOK m_hook;
+};
+
+// Brings a window to the front and waits until it is there.
+bool BringToFront(HWND window) {
+  SetForegroundWindow(window);
+  return QueueWatch::WaitUntil([&] { return GetForegroundWindow() == window; });
+}
+
 class ComputeTest : public MainDialogTest {
  protected:
   void TearDown() override {
@@ -66,6 +121,15 @@ class ComputeTest : public MainDialogTest {
       MakeFile(paths.back(), s);
     }
     Drop(paths);
+  }
+  // Files of 9, 8, 7 and 6 bytes and GO for 15, answered Yes, with the worker held back.
+  void StartHeldSearch() {
+    Open(nullptr);
+    DropSizes({9, 8, 7, 6});
+    SetText(IDC_CAPACITY, "15");
+    SetThreadStarter(StartHeld);
+    Answer({IDYES});
+    Press(IDC_COMPUTE);
   }
   // GO with the capacity and maximum count, answering Yes; waits for the end.
   void Compute(const std::string& capacity, const std::string& maxCount = "") {
@@ -353,6 +417,7 @@ TEST_F(ComputeTest, EscInTheProgressDialogStopsTheSearchThroughTheProgramsOwnLoo
   SetThreadStarter(StartHeld);
   Answer({IDYES});
   m_dialog = std::make_unique<CMainDialog>();
+  QueueWatch watch;
   std::atomic<bool> running{false}, stopped{false}, ended{false};
   std::thread hand([&] {
     for (int i = 0; i < 500 && !IsWindowVisible(m_dialog->GetSafeHwnd()); ++i) Sleep(10);
@@ -361,9 +426,8 @@ TEST_F(ComputeTest, EscInTheProgressDialogStopsTheSearchThroughTheProgramsOwnLoo
     Press(IDC_COMPUTE);
     const HWND progress = Progress();
     running = progress != nullptr && !IsWindowEnabled(Dlg());
-    SetForegroundWindow(progress);
-    Sleep(200);
-    PressKey(VK_ESCAPE);
+    BringToFront(progress);
+    QueueWatch::Press(VK_ESCAPE);
     for (int i = 0; i < 300 && !g_stopSearch.load(); ++i) Sleep(10);
     stopped = g_stopSearch.load() == 1;
     Release();
@@ -393,6 +457,8 @@ TEST_F(ComputeTest, NoKeyDuringASearchClosesAWindowItNeeds) {
   }
   SetThreadStarter(StartHeld);
   m_dialog = std::make_unique<CMainDialog>();
+  QueueWatch watch;
+  const DWORD uiThread = GetCurrentThreadId();
   std::vector<std::string> seen;
   const auto waitFor = [](auto done) {
     for (int i = 0; i < 500 && !done(); ++i) Sleep(10);
@@ -412,14 +478,18 @@ TEST_F(ComputeTest, NoKeyDuringASearchClosesAWindowItNeeds) {
       seen.push_back(state);
     };
     const auto press = [&](const std::string& what, HWND to, WORD key, bool alt = false) {
-      SetForegroundWindow(to);
-      Sleep(50);
-      PressKey(key, alt);
-      if (alt && key == VK_SPACE) {  // the system menu, and its Close item
-        Sleep(200);
-        PressKey('C');
+      BringToFront(to);
+      QueueWatch::Press(key, alt);
+      if (alt && key == VK_SPACE) {  // the system menu (a disabled window opens none), and its Close item
+        QueueWatch::WaitUntil([&] {
+          if (!IsWindowEnabled(to)) return true;
+          GUITHREADINFO gui = {};
+          gui.cbSize = sizeof gui;
+          return GetGUIThreadInfo(uiThread, &gui) && (gui.flags & GUI_INMENUMODE);
+        });
+        QueueWatch::Press('C');
       }
-      Sleep(150);
+      QueueWatch::Settle(Dlg());  // and what the key posted
       look(what);
     };
     waitFor([&] { return IsWindowVisible(m_dialog->GetSafeHwnd()) != FALSE; });
@@ -428,9 +498,8 @@ TEST_F(ComputeTest, NoKeyDuringASearchClosesAWindowItNeeds) {
     PostMessageA(Dlg(), WM_COMMAND, MAKEWPARAM(IDC_COMPUTE, BN_CLICKED), 0);
     if (!waitFor([&] { return find("計算するぞ～") != nullptr; })) return;
     // Yes, and Enter once too often: the progress dialog has it.
-    SetForegroundWindow(find("計算するぞ～"));
-    Sleep(50);
-    PressKey(VK_RETURN);
+    BringToFront(find("計算するぞ～"));
+    QueueWatch::Press(VK_RETURN);
     if (!waitFor([&] { return (progress = Progress()) != nullptr; })) return;
     press("Enter", progress, VK_RETURN);
     press("Space", progress, VK_SPACE);
@@ -449,7 +518,7 @@ TEST_F(ComputeTest, NoKeyDuringASearchClosesAWindowItNeeds) {
     press("box Esc", find(AppTitle()), VK_ESCAPE);
     // Another program asks for the About box meanwhile: it waits, as the commands do.
     PostMessageA(Dlg(), WM_SYSCOMMAND, IDM_ABOUTBOX, 0);
-    Sleep(150);
+    QueueWatch::Settle(Dlg());
     look("About asked for");
     Release();
     waitFor([&] { return Progress() == nullptr && IsWindowEnabled(Dlg()); });
@@ -502,10 +571,12 @@ TEST_F(ComputeTest, NoKeyDuringASearchClosesAWindowItNeeds) {
 
 namespace {
 // Starts the worker as usual and keeps a handle, to see when it has ended.
-HANDLE g_watchedThread = nullptr;
+std::atomic<HANDLE> g_watchedThread{nullptr};
 HANDLE StartWatched(LPTHREAD_START_ROUTINE routine, LPVOID argument) {
   HANDLE thread = CreateThread(nullptr, 0, routine, argument, 0, nullptr);
-  DuplicateHandle(GetCurrentProcess(), thread, GetCurrentProcess(), &g_watchedThread, 0, FALSE, DUPLICATE_SAME_ACCESS);
+  HANDLE duplicate = nullptr;
+  DuplicateHandle(GetCurrentProcess(), thread, GetCurrentProcess(), &duplicate, 0, FALSE, DUPLICATE_SAME_ACCESS);
+  g_watchedThread = duplicate;
   return thread;
 }
 }  // namespace
@@ -522,8 +593,7 @@ TEST_F(ComputeTest, AQuitMessageDuringASearchStopsTheWorkerBeforeItsDataGoes) {
     Drop(paths);
     SetText(IDC_CAPACITY, std::to_string(kEndlessCapacity));
     PostMessageA(Dlg(), WM_COMMAND, MAKEWPARAM(IDC_COMPUTE, BN_CLICKED), 0);
-    for (int i = 0; i < 500 && !Progress(); ++i) Sleep(10);
-    Sleep(300);
+    QueueWatch::WaitUntil([&] { return IsWindowVisible(Progress()) && g_watchedThread.load(); });
     running = Progress() != nullptr && WaitForSingleObject(g_watchedThread, 0) == WAIT_TIMEOUT;
     PostThreadMessageA(self, WM_QUIT, 0, 0);
   });
@@ -580,12 +650,7 @@ TEST_F(ComputeTest, AfterASearchTheMainWindowIsActiveWithNoRowSelected) {
 }
 
 TEST_F(ComputeTest, NothingTouchesTheFileSetsWhileASearchRuns) {
-  Open(nullptr);
-  DropSizes({9, 8, 7, 6});
-  SetText(IDC_CAPACITY, "15");
-  SetThreadStarter(StartHeld);
-  Answer({IDYES});
-  Press(IDC_COMPUTE);
+  StartHeldSearch();
   ASSERT_TRUE(m_dialog->Computing());
   const std::vector<Row> files = Rows(IDC_FILE_LIST);
   const int sources = g_sourceSet.GetCount(), results = g_resultSet.GetCount();
@@ -613,6 +678,41 @@ TEST_F(ComputeTest, NothingTouchesTheFileSetsWhileASearchRuns) {
   ASSERT_TRUE(WaitForCompletion());
   EXPECT_EQ(Names(IDC_RESULT_LIST), (std::vector<std::string>{"s0009", "s0006"}));
   EXPECT_EQ(Names(IDC_FILE_LIST), (std::vector<std::string>{"s0008", "s0007"}));
+}
+
+TEST_F(ComputeTest, NoResultIsShownBesideACapacityItWasNotComputedFor) {
+  StartHeldSearch();
+  ASSERT_TRUE(m_dialog->Computing());
+  // What the last drag handed over, if anything: a press on the hidden target must not read the
+  // result set that the worker writes.
+  const auto dragged = [] {
+    std::string bytes;
+    FORMATETC format = {CF_HDROP, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
+    STGMEDIUM medium = {};
+    if (!ResultDataSource() || FAILED(ResultDataSource()->GetData(&format, &medium))) return bytes;
+    if (const char* data = static_cast<const char*>(GlobalLock(medium.hGlobal))) {
+      bytes.assign(data, GlobalSize(medium.hGlobal));
+      GlobalUnlock(medium.hGlobal);
+    }
+    ReleaseStgMedium(&medium);
+    return bytes;
+  };
+  const std::string before = dragged();
+  PostMessageA(Item(IDC_DRAG_TARGET), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
+  PostMessageA(Item(IDC_DRAG_TARGET), WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
+  // Another program sets the capacity text; its change notification is refused meanwhile.
+  SetText(IDC_CAPACITY, "999");
+  Pump(300);
+  EXPECT_EQ(dragged(), before);
+
+  Release();
+  ASSERT_TRUE(WaitForCompletion());
+  EXPECT_EQ(Text(IDC_CAPACITY), "999");
+  EXPECT_TRUE(Rows(IDC_RESULT_LIST).empty());
+  EXPECT_EQ(g_resultSet.GetCount(), 0);
+  for (int id : {IDC_RESULT_TOTAL, IDC_RESULT_LIMIT, IDC_DRAG_TARGET}) EXPECT_FALSE(Visible(id)) << id;
+  EXPECT_EQ(Names(IDC_FILE_LIST), (std::vector<std::string>{"s0009", "s0008", "s0007", "s0006"}));
+  EXPECT_EQ(Text(IDC_FILE_COUNT), "4個");
 }
 
 TEST_F(ComputeTest, AWorkerOutOfMemoryKeepsTheLastCompleteResult) {
@@ -669,4 +769,89 @@ TEST_F(ComputeTest, AWorkerOutOfMemoryKeepsTheLastCompleteResult) {
     Press(IDC_MOVE_TO_FILES);
   }
   EXPECT_FALSE(failed);
+}
+
+namespace {
+
+// The texts of the window's visible labels that their statics cut: laid out as a static lays out
+// its text (words wrapped at its width), each must fit within its control.
+std::vector<std::string> ClippedLabels(HWND window) {
+  std::vector<std::string> clipped;
+  for (HWND c = GetWindow(window, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
+    char className[16] = "";
+    GetClassNameA(c, className, sizeof className);
+    const LONG_PTR type = GetWindowLongPtrA(c, GWL_STYLE) & SS_TYPEMASK;
+    const std::string text = CWnd::WindowText(c);
+    if (lstrcmpiA(className, "Static") != 0 || !IsWindowVisible(c) || type == SS_BITMAP || type == SS_ICON ||
+        text.empty())
+      continue;
+    RECT client, need;
+    GetClientRect(c, &client);
+    need = {0, 0, client.right, 0};
+    HDC dc = GetDC(c);
+    HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageA(c, WM_GETFONT, 0, 0)));
+    DrawTextA(dc, text.c_str(), -1, &need, DT_CALCRECT | DT_WORDBREAK | DT_EXPANDTABS);
+    SelectObject(dc, old);
+    ReleaseDC(c, dc);
+    if (need.right > client.right || need.bottom > client.bottom)
+      clipped.push_back(text + " (" + std::to_string(need.right) + "x" + std::to_string(need.bottom) + " in " +
+                        std::to_string(client.right) + "x" + std::to_string(client.bottom) + ")");
+  }
+  return clipped;
+}
+
+}  // namespace
+
+TEST_F(ComputeTest, EveryLabelFitsItsControlInEveryState) {
+  Open(nullptr);
+  // Run again at 144 and 192 DPI by the test below, which says which.
+  if (const char* dpi = std::getenv("ZUMIBO_TEST_DPI")) {
+    ASSERT_EQ(DpiOf(Dlg()), static_cast<UINT>(std::atoi(dpi)));
+  }
+  EXPECT_EQ(ClippedLabels(Dlg()), std::vector<std::string>()) << "empty";
+  DropSizes({9'000'000'000, 8'000'000'000, 7'000'000'000, 6'000'000'000});
+  EXPECT_EQ(ClippedLabels(Dlg()), std::vector<std::string>()) << "listed";
+  SetText(IDC_CAPACITY, "15,000,000,000");
+  SetThreadStarter(StartHeld);
+  Answer({IDYES});
+  Press(IDC_COMPUTE);
+  ASSERT_NE(Progress(), nullptr);
+  EXPECT_EQ(ClippedLabels(Progress()), std::vector<std::string>()) << "progress";
+  EXPECT_EQ(ClippedLabels(Dlg()), std::vector<std::string>()) << "computing";
+  Release();
+  ASSERT_TRUE(WaitForCompletion());
+  EXPECT_EQ(ClippedLabels(Dlg()), std::vector<std::string>()) << "result";
+}
+
+TEST(LabelsAtOtherDpis, EveryLabelFitsItsControlAt144And192Dpi) {
+  // The system's DPI is read when a process starts: this test program runs the one above again
+  // with the prefix's DPI set to each, and puts the DPI back.
+  if (std::getenv("ZUMIBO_TEST_DPI")) GTEST_SKIP() << "the child run";
+  HKEY key;
+  ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "Control Panel\\Desktop", 0, KEY_QUERY_VALUE | KEY_SET_VALUE, &key),
+            ERROR_SUCCESS);
+  DWORD previous = 0, size = sizeof previous;
+  const bool hadPrevious =
+      RegQueryValueExA(key, "LogPixels", nullptr, nullptr, reinterpret_cast<BYTE*>(&previous), &size) == ERROR_SUCCESS;
+  for (DWORD dpi : {144u, 192u}) {
+    RegSetValueExA(key, "LogPixels", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&dpi), sizeof dpi);
+    SetEnvironmentVariableA("ZUMIBO_TEST_DPI", std::to_string(dpi).c_str());
+    std::string command =
+        "\"" + ModuleFileName() + "\" --gtest_filter=ComputeTest.EveryLabelFitsItsControlInEveryState";
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION child = {};
+    DWORD code = 1;
+    if (CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &child)) {
+      WaitForSingleObject(child.hProcess, 120000);
+      GetExitCodeProcess(child.hProcess, &code);
+      CloseHandle(child.hThread);
+      CloseHandle(child.hProcess);
+    }
+    EXPECT_EQ(code, 0u) << "at " << dpi << " DPI";
+  }
+  SetEnvironmentVariableA("ZUMIBO_TEST_DPI", nullptr);
+  if (hadPrevious) RegSetValueExA(key, "LogPixels", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&previous), size);
+  else RegDeleteValueA(key, "LogPixels");
+  RegCloseKey(key);
 }

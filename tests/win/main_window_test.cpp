@@ -161,6 +161,9 @@ TEST_F(MainDialogTest, DropsFilesAndFoldersLargestFirst) {
   EXPECT_EQ(Text(IDC_FILE_COUNT), "6個");
   EXPECT_EQ(Text(IDC_FILE_TOTAL), "5,369,944,207バイト");
   for (int c = 0; c < 3; ++c) EXPECT_GT(ColumnWidth(IDC_FILE_LIST, c), 30) << c;
+  // Typing a name's first letter selects its row, as in any list.
+  SendMessageA(Item(IDC_FILE_LIST), WM_CHAR, 'z', 1);  // once, as the keyboard sends it
+  EXPECT_EQ(SendMessageA(Item(IDC_FILE_LIST), LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED), 5);
 
   // An empty folder alone adds nothing but still refreshes.
   Drop({d + "\\empty"});
@@ -243,10 +246,31 @@ TEST_F(MainDialogTest, LayoutFollowsTheWidthOnly) {
     const RECT files = ClientRectOf(Dlg(), Item(IDC_FILE_LIST)), results = ClientRectOf(Dlg(), Item(IDC_RESULT_LIST));
     EXPECT_EQ(files.right - files.left, cx - px(24));
     EXPECT_EQ(results.right - results.left, cx - px(24));
+    for (int id : {IDC_FILE_LIST, IDC_RESULT_LIST}) {  // and their columns still fill them
+      RECT inside;
+      GetClientRect(Item(id), &inside);
+      EXPECT_EQ(ColumnWidth(id, 0) + ColumnWidth(id, 1) + ColumnWidth(id, 2), inside.right) << id;
+    }
     const RECT exit = ClientRectOf(Dlg(), Item(IDOK));
     EXPECT_EQ(client.right - exit.right, px(12));
     EXPECT_EQ(client.bottom - exit.bottom, px(12));
   };
+  // Minimised and restored twice, the window comes back at the size it had: at the template's
+  // size and, below, after it was widened.
+  const auto minimiseAndRestore = [&] {
+    RECT before, after;
+    GetWindowRect(Dlg(), &before);
+    for (int i = 0; i < 2; ++i) {
+      ShowWindow(Dlg(), SW_MINIMIZE);
+      EXPECT_TRUE(PumpUntil([&] { return IsIconic(Dlg()) != FALSE; }, 2000));
+      ShowWindow(Dlg(), SW_RESTORE);
+      EXPECT_TRUE(PumpUntil([&] { return !IsIconic(Dlg()); }, 2000));
+    }
+    GetWindowRect(Dlg(), &after);
+    EXPECT_EQ(after.right - after.left, before.right - before.left);
+    EXPECT_EQ(after.bottom - after.top, before.bottom - before.top);
+  };
+  minimiseAndRestore();
   // The template's own layout holds until the first size change.
   SetWindowPos(Dlg(), nullptr, 0, 0, dx + width + 300, dy + height, SWP_NOMOVE | SWP_NOZORDER);
   Pump();
@@ -259,11 +283,8 @@ TEST_F(MainDialogTest, LayoutFollowsTheWidthOnly) {
   Pump(200);
   if (!ScreenshotDir().empty()) SaveWindowPicture(Dlg(), ScreenshotDir() + "\\main-wide.bmp");
   EXPECT_GT(DarkPixels(Item(IDOK)), 20) << "the exit button is not drawn at its new place";
-  // Minimised and restored: the layout is as it was.
-  ShowWindow(Dlg(), SW_MINIMIZE);
-  Pump(100);
-  ShowWindow(Dlg(), SW_RESTORE);
-  Pump(100);
+  // Minimised and restored: the size and the layout are as they were.
+  minimiseAndRestore();
   check(width + 300);
 }
 
@@ -488,8 +509,8 @@ TEST_F(MainDialogTest, NamesAndPathsTheNarrowFileFunctionsCannotOpenAreNotListed
   ASSERT_EQ(m_boxes.size(), 1u);
   const auto notice = [](std::size_t count) {
     return std::to_string(count) +
-           "個のファイルまたはフォルダは、名前に使えない文字を含むか、パスが長すぎるか、"
-           "読めないため、一覧に入れていません。\n\n";
+           "個のファイルまたはフォルダは、名前に Shift_JIS（コードページ 932）で書けない文字があるか、"
+           "パスが長すぎるか、読めないため、一覧に入れていません。\n\n";
   };
   EXPECT_EQ(m_boxes[0].text.rfind(notice(3), 0), 0u) << m_boxes[0].text;
   EXPECT_NE(m_boxes[0].text.find(std::string(fixture) + "\\caf?.bin\n"), std::string::npos) << m_boxes[0].text;
@@ -561,4 +582,38 @@ TEST_F(MainDialogTest, AnOleMessageFilterRetriesABusyDropTarget) {
   EXPECT_EQ(filter->HandleInComingCall(CALLTYPE_TOPLEVEL, nullptr, 0, nullptr),
             static_cast<DWORD>(SERVERCALL_ISHANDLED));
   CoRegisterMessageFilter(filter, nullptr);
+}
+
+TEST_F(MainDialogTest, ColumnsAddUpToTheListWidthWithAndWithoutAVerticalScrollBar) {
+  Open(kSettings);
+  // One more row at a time, the vertical scroll bar comes in on the way: neither list may then
+  // have a horizontal one, nor a blank strip at its right.
+  bool scrolled[2] = {}, plain[2] = {};
+  const auto fills = [&](int id, int rows) {
+    HWND list = Item(id);
+    RECT client;
+    GetClientRect(list, &client);
+    EXPECT_EQ(ColumnWidth(id, 0) + ColumnWidth(id, 1) + ColumnWidth(id, 2), client.right) << id << ", " << rows;
+    const LONG_PTR style = GetWindowLongPtrA(list, GWL_STYLE);
+    EXPECT_FALSE(style & WS_HSCROLL) << id << ", " << rows << " rows";
+    ((style & WS_VSCROLL) ? scrolled : plain)[id == IDC_RESULT_LIST] = true;
+  };
+  const auto all = [&](int id) {
+    std::vector<int> rows(static_cast<std::size_t>(SendMessageA(Item(id), LVM_GETITEMCOUNT, 0, 0)));
+    for (std::size_t i = 0; i < rows.size(); ++i) rows[i] = static_cast<int>(i);
+    return rows;
+  };
+  for (int n = 1; n <= 12; ++n) {
+    const std::string path = m_dir.path() + "\\IMG_" + std::to_string(1000 + n) + ".jpg";
+    MakeFile(path, 1000 + n);
+    Drop({path});
+    fills(IDC_FILE_LIST, n);
+    Select(IDC_FILE_LIST, all(IDC_FILE_LIST));
+    Press(IDC_MOVE_TO_RESULTS);
+    fills(IDC_RESULT_LIST, n);
+    Select(IDC_RESULT_LIST, all(IDC_RESULT_LIST));
+    Press(IDC_MOVE_TO_FILES);
+    fills(IDC_FILE_LIST, n);
+  }
+  EXPECT_TRUE(scrolled[0] && scrolled[1] && plain[0] && plain[1]);
 }

@@ -68,3 +68,23 @@ std::string ScreenshotDir() {
   const char* dir = std::getenv("ZUMIBO_SCREENSHOT_DIR");
   return dir ? dir : "";
 }
+
+bool StartInItsFolder(const std::string& exe, PROCESS_INFORMATION& started) {
+  const std::string folder = exe.substr(0, exe.rfind('\\'));
+  STARTUPINFOA si = {};
+  si.cb = sizeof si;
+  started = {};
+  std::string commandLine = "\"" + exe + "\"";
+  return CreateProcessA(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(), &si,
+                        &started) != FALSE;
+}
+
+HWND FindProcessWindow(DWORD pid, const char* caption) {
+  HWND found = nullptr;
+  for (HWND w = FindWindowA(nullptr, caption); w; w = FindWindowExA(nullptr, w, nullptr, caption)) {
+    DWORD owner = 0;
+    GetWindowThreadProcessId(w, &owner);
+    if (owner == pid && IsWindowVisible(w)) found = w;
+  }
+  return found;
+}

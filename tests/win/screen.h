@@ -5,6 +5,12 @@
 
 #include <string>
 
+/// Starts a program with its own folder as the working folder; false when it cannot start.
+bool StartInItsFolder(const std::string& exe, PROCESS_INFORMATION& started);
+
+/// A visible top-level window of the process with this caption, or null.
+HWND FindProcessWindow(DWORD pid, const char* caption);
+
 /// Saves the screen area of a window (frame included) as a 24-bit BMP file.
 bool SaveWindowPicture(HWND window, const std::string& path);
 
