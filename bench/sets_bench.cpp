@@ -184,9 +184,10 @@ int main() {
   const double fileSeconds = CpuSeconds() - start;
   double sumCpu = 0, sumWall = 0;
   RunCommand({"/usr/bin/sha256sum", file}, sumCpu, sumWall);
-  std::printf("\nSHA-256 of 1 GiB, GB a CPU second: libcrypto in memory %.2f, libcrypto reading a cached file %.2f, "
-              "sha256sum reading it %.2f\n",
-              kBytes / memorySeconds / 1e9, kBytes / fileSeconds / 1e9, kBytes / sumCpu / 1e9);
+  std::printf(
+      "\nSHA-256 of 1 GiB, GB a CPU second: libcrypto in memory %.2f, libcrypto reading a cached file %.2f, "
+      "sha256sum reading it %.2f\n",
+      kBytes / memorySeconds / 1e9, kBytes / fileSeconds / 1e9, kBytes / sumCpu / 1e9);
   unlink(file.c_str());
   rmdir(dir.c_str());
   return 0;

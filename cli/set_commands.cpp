@@ -57,7 +57,7 @@ ExitStatus RunFind(const Options& o, Catalog& catalog) {
   const auto mayMatchBelow = [&](std::string_view folder) {
     return patterns.MayMatchBelow(folder.empty() ? folder : folder.substr(1));
   };
-  if (!catalog.Find(std::ref(match), found, why, mayMatchBelow) || !catalog.Discs(discs, why)) {
+  if (!catalog.Find(std::ref(match), o.json, found, why, mayMatchBelow) || !catalog.Discs(discs, why)) {
     Complain(why);
     return ExitStatus::kFailed;
   }
@@ -106,8 +106,7 @@ ExitStatus RunVerify(const Options& o, Catalog& catalog) {
   {
     ByteProgress progress(o.quiet, "checking " + dir);
     verified = VerifyDisc(
-        catalog, dir, report, [&](std::uint64_t done, std::uint64_t total) { return progress.Show(done, total); },
-        why);
+        catalog, dir, report, [&](std::uint64_t done, std::uint64_t total) { return progress.Show(done, total); }, why);
   }
   if (!verified) {
     if (g_stop.load(std::memory_order_relaxed)) {
@@ -162,10 +161,10 @@ ExitStatus RunVerify(const Options& o, Catalog& catalog) {
     for (const auto& [path, what] : report.corrupt) std::printf("corrupt\t%s\t%s\n", path.c_str(), what.c_str());
     for (const std::string& path : report.missing) std::printf("missing\t%s\n", path.c_str());
     for (const std::string& path : report.extra) std::printf("extra\t%s\n", path.c_str());
-    if (report.Clean())
-      std::printf("every file as it was written\n");
+    if (report.Clean()) std::printf("every file as it was written\n");
     else
-      std::printf("%s corrupt, %s missing, %s extra\n", Grouped(static_cast<std::int64_t>(report.corrupt.size())).c_str(),
+      std::printf("%s corrupt, %s missing, %s extra\n",
+                  Grouped(static_cast<std::int64_t>(report.corrupt.size())).c_str(),
                   Grouped(static_cast<std::int64_t>(report.missing.size())).c_str(),
                   Grouped(static_cast<std::int64_t>(report.extra.size())).c_str());
   }
@@ -258,8 +257,8 @@ ExitStatus RunCatalog(const Options& o, Catalog& catalog) {
     return ExitStatus::kOk;
   }
   std::printf("set %s (%s): %s, %s, %s bytes\n", catalog.SetName().c_str(), catalog.Path().c_str(),
-              Plural(discs.size(), "disc", "discs").c_str(), Plural(static_cast<std::size_t>(files), "file", "files").c_str(),
-              Grouped(bytes).c_str());
+              Plural(discs.size(), "disc", "discs").c_str(),
+              Plural(static_cast<std::size_t>(files), "file", "files").c_str(), Grouped(bytes).c_str());
   if (!discs.empty()) std::printf("%-8s  %-10s  %11s  %19s\n", "disc", "date", "files", "bytes");
   for (const DiscSummary& d : discs)
     std::printf("%-8s  %-10s  %11s  %19s\n", ("disc" + std::to_string(d.number)).c_str(), d.date.c_str(),
@@ -272,7 +271,8 @@ ExitStatus RunCatalog(const Options& o, Catalog& catalog) {
   if (changes.empty() && files > 0) std::printf("no file changed or gone since it was written\n");
   else if (!changes.empty())
     std::printf("%s changed since written, %s gone from where they were\n",
-                Plural(changes.size() - gone, "file", "files").c_str(), Grouped(static_cast<std::int64_t>(gone)).c_str());
+                Plural(changes.size() - gone, "file", "files").c_str(),
+                Grouped(static_cast<std::int64_t>(gone)).c_str());
   return ExitStatus::kOk;
 }
 

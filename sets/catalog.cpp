@@ -317,8 +317,7 @@ bool Catalog::Fail(const std::string& what, std::string& why) const {
     why = "catalog " + m_path + " is damaged (" + message + "): nothing written";
   else if (rc == SQLITE_BUSY || rc == SQLITE_LOCKED)
     why = "catalog " + m_path + " is in use by another zumibo-fit run that writes to it: try again once it has ended";
-  else
-    why = what + " " + m_path + ": " + message;
+  else why = what + " " + m_path + ": " + message;
   return false;
 }
 
@@ -344,7 +343,8 @@ bool Catalog::Open(const std::string& path, Access access, std::string& why, int
   sqlite3_exec(m_db, "PRAGMA synchronous=FULL", nullptr, nullptr, nullptr);
   // Readers map the file rather than copy its pages: find reads a million names in a blink.
   if (!writer) sqlite3_exec(m_db, "PRAGMA mmap_size=4294967296", nullptr, nullptr, nullptr);
-  if (writer && sqlite3_db_readonly(m_db, "main") == 1) return why = "cannot write catalog " + path + ": read-only", false;
+  if (writer && sqlite3_db_readonly(m_db, "main") == 1)
+    return why = "cannot write catalog " + path + ": read-only", false;
   if (sqlite3_exec(m_db, writer ? "BEGIN IMMEDIATE" : "BEGIN", nullptr, nullptr, nullptr) != SQLITE_OK)
     return Fail("cannot read catalog", why);
   m_writing = writer;
@@ -424,7 +424,8 @@ bool Catalog::LoadFolders(std::string& why) {
   while ((rc = q.Step()) == SQLITE_ROW) {
     // Ids are given in turn from 1: a larger one was not made here.
     const std::int64_t id = q.Int(0);
-    if (id < 1 || id > (std::int64_t{1} << 28)) return ForgetFolders(), why = "catalog " + m_path + " is damaged", false;
+    if (id < 1 || id > (std::int64_t{1} << 28))
+      return ForgetFolders(), why = "catalog " + m_path + " is damaged", false;
     if (static_cast<std::size_t>(id) >= m_folderPaths.size()) m_folderPaths.resize(static_cast<std::size_t>(id) + 1);
     m_folderPaths[static_cast<std::size_t>(id)] = q.Text(1);
   }
@@ -583,7 +584,8 @@ bool Catalog::Forget(int number, std::int64_t& files, std::string& why) {
   if (rc != SQLITE_ROW) return Fail("cannot read catalog", why);
   files = q.Int(0);
   q.Reset();
-  Statement removeFiles(m_db, "DELETE FROM file WHERE disc = ?1"), removeDisc(m_db, "DELETE FROM disc WHERE number = ?1"),
+  Statement removeFiles(m_db, "DELETE FROM file WHERE disc = ?1"),
+      removeDisc(m_db, "DELETE FROM disc WHERE number = ?1"),
       removeFolders(m_db,
                     "DELETE FROM folder WHERE id NOT IN (SELECT folder FROM file)"
                     " AND id NOT IN (SELECT disc_folder FROM file)"),
@@ -630,8 +632,9 @@ bool Catalog::DiscFiles(int number, DiscSummary& disc, std::vector<CatalogFile>&
   return rc == SQLITE_DONE || Fail("cannot read catalog", why);
 }
 
-bool Catalog::Find(const std::function<bool(std::string_view source)>& match, std::vector<CatalogFile>& found,
-                   std::string& why, const std::function<bool(std::string_view folder)>& mayMatchBelow) {
+bool Catalog::Find(const std::function<bool(std::string_view source)>& match, bool whole,
+                   std::vector<CatalogFile>& found, std::string& why,
+                   const std::function<bool(std::string_view folder)>& mayMatchBelow) {
   found.clear();
   if (!m_db) return true;
   ReadScope scope(m_db);
@@ -649,27 +652,42 @@ bool Catalog::Find(const std::function<bool(std::string_view source)>& match, st
     if (wanted[id]) few.push_back(static_cast<std::int64_t>(id));
   }
   const bool lookUp = mayMatchBelow && few.size() * 16 < sources;
-  // Each name is matched inside SQLite's scan, so that only the files found come out of it.
+  // Each name is matched inside SQLite's scan, so that only the files found come out of it, with
+  // what the index holds of them.
   FindScan state{m_folderPaths, wanted, match, -1, {}};
   sqlite3_create_function_v2(m_db, "zumibo_match", 2, SQLITE_UTF8, &state, MatchInScan, nullptr, nullptr, nullptr);
-  Statement scan(m_db, "SELECT rowid FROM file INDEXED BY file_by_path WHERE zumibo_match(folder, name)"),
-      inFolder(m_db, "SELECT rowid FROM file WHERE folder = ?1 AND zumibo_match(folder, name)");
-  std::vector<std::int64_t> rows;
+  Statement scan(m_db,
+                 "SELECT folder, name, size, mtime_ns, disc, rowid FROM file INDEXED BY file_by_path"
+                 " WHERE zumibo_match(folder, name)"),
+      inFolder(m_db,
+               "SELECT folder, name, size, mtime_ns, disc, rowid FROM file WHERE folder = ?1"
+               " AND zumibo_match(folder, name)");
+  std::vector<std::pair<std::int64_t, std::size_t>> rows;  // each file's row
   int rc = SQLITE_DONE;
   for (std::size_t next = 0; !lookUp || next < few.size(); ++next) {
     Statement& q = lookUp ? inFolder.Bind(1, few[next]) : scan;
-    while ((rc = q.Step()) == SQLITE_ROW) rows.push_back(q.Int(0));
+    while ((rc = q.Step()) == SQLITE_ROW) {
+      CatalogFile f;
+      f.source = FolderPath(q.Int(0)) + "/" + std::string(q.Text(1));
+      f.size = q.Int(2);
+      f.mtimeNs = q.Int(3);
+      f.disc = static_cast<int>(q.Int(4));
+      rows.emplace_back(q.Int(5), found.size());
+      found.push_back(std::move(f));
+    }
     q.Reset();
     if (rc != SQLITE_DONE || !lookUp) break;
   }
   sqlite3_create_function_v2(m_db, "zumibo_match", 2, SQLITE_UTF8, nullptr, nullptr, nullptr, nullptr, nullptr);
-  std::sort(rows.begin(), rows.end());  // the table read in its order
   if (rc != SQLITE_DONE) return Fail("cannot read catalog", why);
-  Statement row(m_db, (std::string("SELECT ") + kFileColumns + " FROM file WHERE rowid = ?1").c_str());
-  for (std::int64_t id : rows) {
-    if ((rc = row.Bind(1, id).Step()) != SQLITE_ROW) return Fail("cannot read catalog", why);
-    found.push_back(FileOfRow(row, m_folderPaths));
-    row.Reset();
+  if (whole) {
+    std::sort(rows.begin(), rows.end());  // the table read in its order
+    Statement row(m_db, (std::string("SELECT ") + kFileColumns + " FROM file WHERE rowid = ?1").c_str());
+    for (const auto& [id, at] : rows) {
+      if ((rc = row.Bind(1, id).Step()) != SQLITE_ROW) return Fail("cannot read catalog", why);
+      found[at] = FileOfRow(row, m_folderPaths);
+      row.Reset();
+    }
   }
   std::sort(found.begin(), found.end(), [](const CatalogFile& a, const CatalogFile& b) {
     return a.source != b.source ? a.source < b.source : a.disc < b.disc;

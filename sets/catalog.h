@@ -79,12 +79,12 @@ std::string SourcePath(std::string_view source);
 
 /// One version of a file on a disc.
 struct CatalogFile {
-  std::string source;        ///< where it was read (kept as SourcePath makes it)
-  std::string onDisc;        ///< relative, with '/'
+  std::string source;  ///< where it was read (kept as SourcePath makes it)
+  std::string onDisc;  ///< relative, with '/'
   std::int64_t size = 0;
   std::int64_t mtimeNs = 0;  ///< modification time, nanoseconds since 1970
   Sha256Digest sha256{};
-  int disc = 0;              ///< the disc it is on (when read back)
+  int disc = 0;  ///< the disc it is on (when read back)
 };
 
 /// A disc to record: its label (NewLabel) and files.
@@ -150,8 +150,8 @@ class Catalog {
   /// For each digest, a disc holding a file with that content, or 0.
   bool HeldContent(const std::vector<Sha256Digest>& digests, std::vector<int>& discs, std::string& why);
   /// Records the discs in one transaction (kDeliver): numbers not yet in the catalog, paths on
-  /// each disc relative and distinct, none at the root named SHA256SUMS or ZUMIBO-SET.TXT. The write lock is let go after, whether
-  /// they were recorded or refused.
+  /// each disc relative and distinct, none at the root named SHA256SUMS or ZUMIBO-SET.TXT. The
+  /// write lock is let go after, whether they were recorded or refused.
   bool Record(const std::vector<CatalogDisc>& discs, std::string& why);
   /// Removes a disc and its files (kChange), in one transaction; `files` tells how many.
   bool Forget(int number, std::int64_t& files, std::string& why);
@@ -159,9 +159,10 @@ class Catalog {
   bool Discs(std::vector<DiscSummary>& discs, std::string& why);
   /// The disc's files, in order of their paths on the disc; false when there is no such disc.
   bool DiscFiles(int number, DiscSummary& disc, std::vector<CatalogFile>& files, std::string& why);
-  /// Every version of every file whose source `match` takes, by source, then disc. The files of a
-  /// source folder (absolute, "" for the root) that `mayMatchBelow` refuses are passed by unread.
-  bool Find(const std::function<bool(std::string_view source)>& match, std::vector<CatalogFile>& found,
+  /// Every version of every file whose source `match` takes, by source, then disc; its path on
+  /// the disc and SHA-256 only when `whole`. The files of a source folder (absolute, "" for the
+  /// root) that `mayMatchBelow` refuses are passed by unread.
+  bool Find(const std::function<bool(std::string_view source)>& match, bool whole, std::vector<CatalogFile>& found,
             std::string& why, const std::function<bool(std::string_view folder)>& mayMatchBelow = nullptr);
   /// The files whose source now holds a version no disc has, or is gone; `progress` is told how
   /// many sources have been looked at, of how many versions (and may stop the look).

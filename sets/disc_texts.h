@@ -32,7 +32,7 @@ struct DiscLabel {
   std::string setName;
   std::string setId;  ///< 32 hex digits
   int number = 0;
-  std::string date;   ///< YYYY-MM-DD
+  std::string date;    ///< YYYY-MM-DD
   std::string discId;  ///< 16 hex digits
   bool operator==(const DiscLabel& o) const {
     return setName == o.setName && setId == o.setId && number == o.number && date == o.date && discId == o.discId;

@@ -37,8 +37,8 @@ void Entries(const std::string& dir, const std::string& prefix, std::vector<std:
     if (name == "." || name == "..") continue;
     const std::string path = prefix + name;
     struct stat st {};
-    const bool isFolder = e->d_type == DT_DIR || (e->d_type == DT_UNKNOWN && lstat((dir + "/" + path).c_str(), &st) == 0 &&
-                                                  S_ISDIR(st.st_mode));
+    const bool isFolder = e->d_type == DT_DIR || (e->d_type == DT_UNKNOWN &&
+                                                  lstat((dir + "/" + path).c_str(), &st) == 0 && S_ISDIR(st.st_mode));
     if (isFolder) Entries(dir, path + "/", paths);
     else paths.push_back(path);
   }
@@ -58,8 +58,8 @@ bool VerifyDisc(Catalog& catalog, const std::string& dir, VerifyReport& report, 
   DiscLabel label;
   if (!ParseSetFile(text, label, why)) return why = setFile + " is not a set file: " + why, false;
   if (label.setId != catalog.SetId())
-    return why = dir + " is disc " + std::to_string(label.number) + " of set \"" + label.setName +
-                 "\", not of set \"" + catalog.SetName() + "\" that " + catalog.Path() + " holds",
+    return why = dir + " is disc " + std::to_string(label.number) + " of set \"" + label.setName + "\", not of set \"" +
+                 catalog.SetName() + "\" that " + catalog.Path() + " holds",
            false;
   DiscSummary disc;
   std::vector<CatalogFile> files;
@@ -69,8 +69,8 @@ bool VerifyDisc(Catalog& catalog, const std::string& dir, VerifyReport& report, 
            false;
   if (disc.discId != label.discId)
     return why = dir + " is a disc " + std::to_string(label.number) + " written on " + label.date + ", not the disc " +
-                 std::to_string(label.number) + " of " + disc.date + " that " + catalog.Path() +
-                 " holds (disc-id " + label.discId + ", not " + disc.discId + ")",
+                 std::to_string(label.number) + " of " + disc.date + " that " + catalog.Path() + " holds (disc-id " +
+                 label.discId + ", not " + disc.discId + ")",
            false;
   report.label = label;
   report.label.setName = catalog.SetName();

@@ -13,10 +13,10 @@
 #include "sets/sha256.h"
 
 struct VerifyReport {
-  DiscLabel label;                 ///< as the catalog records the disc
-  std::uint64_t files = 0, bytes = 0;  ///< what the catalog lists on it
+  DiscLabel label;                                           ///< as the catalog records the disc
+  std::uint64_t files = 0, bytes = 0;                        ///< what the catalog lists on it
   std::vector<std::pair<std::string, std::string>> corrupt;  ///< a path on the disc, and what is wrong
-  std::vector<std::string> missing, extra;                    ///< paths on the disc, in order
+  std::vector<std::string> missing, extra;                   ///< paths on the disc, in order
   bool Clean() const { return corrupt.empty() && missing.empty() && extra.empty(); }
 };
 

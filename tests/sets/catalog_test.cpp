@@ -79,8 +79,12 @@ TEST(Catalog, HoldsEveryVersionByPathSizeTimeOrContent) {
   EXPECT_EQ(next.LastDisc(), 1);
   EXPECT_TRUE(next.Recorded(one.label, why));
   std::vector<int> discs;
-  ASSERT_TRUE(next.Held({{"/home/me/a.jpg", 10, 100}, {"/home/me/a.jpg", 10, 101}, {"/home/me/a.jpg", 11, 100},
-                         {"/home//me/./x/../sub/b.jpg", 20, 200}, {"/home/me/c.jpg", 10, 100}, {"a.jpg", 10, 100}},
+  ASSERT_TRUE(next.Held({{"/home/me/a.jpg", 10, 100},
+                         {"/home/me/a.jpg", 10, 101},
+                         {"/home/me/a.jpg", 11, 100},
+                         {"/home//me/./x/../sub/b.jpg", 20, 200},
+                         {"/home/me/c.jpg", 10, 100},
+                         {"a.jpg", 10, 100}},
                         discs, why));
   EXPECT_EQ(discs, (std::vector<int>{1, 0, 0, 1, 0, 0}));
   EXPECT_EQ(SourcePath("/a/./b//../c/"), "/a/c");
@@ -108,7 +112,7 @@ TEST(Catalog, HoldsEveryVersionByPathSizeTimeOrContent) {
   ASSERT_TRUE(third.Open(path, Catalog::Access::kDeliver, why)) << why;
   ASSERT_TRUE(third.Record({two}, why)) << why;
   std::vector<CatalogFile> found;
-  ASSERT_TRUE(third.Find([](std::string_view s) { return s == "/home/me/a.jpg"; }, found, why));
+  ASSERT_TRUE(third.Find([](std::string_view s) { return s == "/home/me/a.jpg"; }, true, found, why));
   ASSERT_EQ(found.size(), 2u);
   EXPECT_EQ(found[0].disc, 1);
   EXPECT_EQ(found[1].disc, 2);
@@ -149,16 +153,19 @@ TEST(Catalog, RefusesWhatIsNotOneOfOursAndWritesNothing) {
   for (std::size_t at = 4096; at < damaged.size(); at += 4096) damaged[at + 100] ^= 0x5a;  // every page but the first
   WriteFileBytes(dir / "damaged.db", damaged);
 
-  const std::pair<const char*, const char*> cases[] = {
-      {"other.db", "an SQLite database of another program"}, {"text.db", "not an SQLite database"},
-      {"empty.db", "is empty"}, {"cut.db", "is cut short"}, {"newer.db", "written by a newer zumibo-fit"},
-      {"damaged.db", "is damaged"}, {"missing.db", "no catalog at"}};
+  const std::pair<const char*, const char*> cases[] = {{"other.db", "an SQLite database of another program"},
+                                                       {"text.db", "not an SQLite database"},
+                                                       {"empty.db", "is empty"},
+                                                       {"cut.db", "is cut short"},
+                                                       {"newer.db", "written by a newer zumibo-fit"},
+                                                       {"damaged.db", "is damaged"},
+                                                       {"missing.db", "no catalog at"}};
   for (const auto& [name, said] : cases) {
     const std::string path = dir / name;
     const std::string before = ReadFileBytes(path);
     Catalog c;
-    EXPECT_FALSE(c.Open(path, std::string(name) == "missing.db" ? Catalog::Access::kChange : Catalog::Access::kDeliver,
-                        why))
+    EXPECT_FALSE(
+        c.Open(path, std::string(name) == "missing.db" ? Catalog::Access::kChange : Catalog::Access::kDeliver, why))
         << name;
     EXPECT_NE(why.find(said), std::string::npos) << name << ": " << why;
     EXPECT_EQ(ReadFileBytes(path), before) << name;
@@ -217,15 +224,16 @@ TEST(Catalog, AKillDuringAWriteLeavesItWholeAndConsistent) {
       files += d.files;
     }
     std::vector<CatalogFile> all;
-    ASSERT_TRUE(c.Find([](std::string_view) { return true; }, all, why)) << why;
+    ASSERT_TRUE(c.Find([](std::string_view) { return true; }, false, all, why)) << why;
     EXPECT_EQ(static_cast<std::int64_t>(all.size()), files) << "round " << round;
   }
   // A search of a few folders reads each of their files.
   Catalog c;
   std::vector<CatalogFile> scanned, looked;
   const auto inD5 = [](std::string_view s) { return s.rfind("/src/d5/", 0) == 0; };
-  ASSERT_TRUE(c.Open(path, Catalog::Access::kRead, why) && c.Find(inD5, scanned, why)) << why;
-  ASSERT_TRUE(c.Find([](std::string_view) { return true; }, looked, why, [](std::string_view f) { return f == "/src/d5"; }));
+  ASSERT_TRUE(c.Open(path, Catalog::Access::kRead, why) && c.Find(inD5, true, scanned, why)) << why;
+  ASSERT_TRUE(c.Find([](std::string_view) { return true; }, true, looked, why,
+                     [](std::string_view f) { return f == "/src/d5"; }));
   EXPECT_GE(looked.size(), 20u);
   EXPECT_EQ(looked.size(), scanned.size());
 }

@@ -9,8 +9,8 @@
 
 TEST(DiscTexts, Sha256sumChecksEveryNameWeWrite) {
   TempDir dir;
-  const std::vector<std::string> names = {"plain.jpg",   "a\nb",      "back\\slash", "car\rriage", "tail\r",
-                                          " lead space", "*star",     "写真/2025/猫.jpg", "x/y/z.bin"};
+  const std::vector<std::string> names = {"plain.jpg",   "a\nb",  "back\\slash",      "car\rriage", "tail\r",
+                                          " lead space", "*star", "写真/2025/猫.jpg", "x/y/z.bin"};
   std::vector<SumsEntry> entries;
   std::vector<std::string_view> paths;
   for (std::size_t i = 0; i < names.size(); ++i) {

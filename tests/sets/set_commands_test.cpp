@@ -16,7 +16,8 @@ namespace {
 
 // The next disc of the catalog: each file (its path below src/, its bytes) written as a source
 // when it has bytes, copied into `folder` with SHA256SUMS and the set file, and recorded.
-void WriteDisc(const TempDir& dir, const std::string& folder, const std::vector<std::pair<std::string, std::string>>& files) {
+void WriteDisc(const TempDir& dir, const std::string& folder,
+               const std::vector<std::pair<std::string, std::string>>& files) {
   Catalog c;
   std::string why;
   ASSERT_TRUE(c.Open(dir / "photos.db", Catalog::Access::kDeliver, why)) << why;
@@ -112,8 +113,9 @@ TEST(SetCommands, FindNamesEveryVersionAndCatalogWhatChanged) {
   EXPECT_EQ(r.exit, 0) << r.err;
   EXPECT_NE(r.out.find("set photos (photos.db): 2 discs, 4 files, 9 bytes\n"), std::string::npos) << r.out;
   EXPECT_NE(r.out.find("disc2     " + date + "            1                    4\n"), std::string::npos) << r.out;
-  EXPECT_NE(r.out.find("changed\tdisc1\t" + dir / "src/photos/2025/img004.jpg\ngone\tdisc1\t" + dir / "src/raw/x.nef\n"),
-            std::string::npos)
+  EXPECT_NE(
+      r.out.find("changed\tdisc1\t" + dir / "src/photos/2025/img004.jpg\ngone\tdisc1\t" + dir / "src/raw/x.nef\n"),
+      std::string::npos)
       << r.out;
 
   // A disc never burned, forgotten: the newer version is on no disc any more.
