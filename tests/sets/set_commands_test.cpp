@@ -74,16 +74,23 @@ TEST(SetCommands, VerifyNamesAFlippedBitAMissingAndAnExtraFile) {
   EXPECT_EQ(j["missing"][0]["path"], "photos/2025/b.jpg");
   EXPECT_EQ(j["corrupt"].size(), 2u);
 
-  // A folder that is not a disc of the set is refused, not checked.
-  fs::create_directories(dir / "other");
-  WriteFileBytes(dir / "other/ZUMIBO-SET.TXT",
-                 SetFileText({"holidays", std::string(32, 'b'), 1, "2025-01-01", std::string(16, 'c')}));
-  for (const char* folder : {"src", "other"}) {
+  // A folder that is not a disc of the set is refused, not checked: no set file, another set,
+  // another disc written under the same number.
+  DiscLabel label;
+  std::string why;
+  ASSERT_TRUE(ParseSetFile(ReadFileBytes(dir / "disc1/ZUMIBO-SET.TXT"), label, why)) << why;
+  const DiscLabel holidays{"holidays", std::string(32, 'b'), 1, "2025-01-01", std::string(16, 'c')};
+  label.discId = std::string(16, 'd');
+  for (const auto& [folder, other] : {std::pair{"other", holidays}, std::pair{"again", label}}) {
+    fs::create_directories(dir / folder);
+    WriteFileBytes(dir / (std::string(folder) + "/ZUMIBO-SET.TXT"), SetFileText(other));
+  }
+  const std::pair<const char*, const char*> refusals[] = {
+      {"src", "not a disc of a set"}, {"other", "of set \"holidays\", not of set"}, {"again", "not the disc 1 of"}};
+  for (const auto& [folder, said] : refusals) {
     r = Fit({"verify", "photos.db", folder}, dir.path());
     EXPECT_EQ(r.exit, 1) << folder;
-    EXPECT_NE(r.err.find(folder == std::string("src") ? "not a disc of a set" : "of set \"holidays\", not of set"),
-              std::string::npos)
-        << r.err;
+    EXPECT_NE(r.err.find(said), std::string::npos) << r.err;
   }
 }
 
