@@ -1,5 +1,6 @@
 #include "cli/exclude.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fstream>
@@ -75,7 +76,15 @@ Wild Match(std::string_view glob, std::string_view text) {
 
 }  // namespace
 
-bool GlobMatch(std::string_view glob, std::string_view text) { return Match(glob, text) == Wild::kYes; }
+bool GlobMatch(std::string_view glob, std::string_view text) {
+  // A text without the glob's literal end ("*.nef") is settled at once: most are, in a search.
+  std::size_t literal = glob.size();
+  for (char c; literal > 0 && (c = glob[literal - 1]) != '*' && c != '?' && c != '[' && c != ']' && c != '\\';)
+    --literal;
+  const std::string_view end = glob.substr(literal);
+  if (end.size() > text.size() || text.substr(text.size() - end.size()) != end) return false;
+  return Match(glob, text) == Wild::kYes;
+}
 
 bool Excludes::Add(std::string_view pattern) {
   Pattern p;
@@ -144,6 +153,21 @@ bool Excludes::Excluded(std::string_view path, bool folder) const {
       if (next == std::string_view::npos) break;
       start = next + 1;
     }
+  }
+  return false;
+}
+
+bool Excludes::MayMatchBelow(std::string_view folder) const {
+  for (const Pattern& p : m_patterns) {
+    if (!p.anchored) return true;  // it may match the end of any path
+    // An anchored pattern matches a folder above the file, or a path that begins with the folder.
+    for (std::size_t end = 0; end < folder.size(); ++end) {
+      end = std::min(folder.find('/', end), folder.size());
+      if (GlobMatch(p.glob, folder.substr(0, end))) return true;
+    }
+    // A text that ran out before the glob did may go on as a path below the folder does.
+    const Wild start = Match(p.glob, std::string(folder) + (folder.empty() ? "" : "/"));
+    if (start == Wild::kYes || start == Wild::kTextEnded) return true;
   }
   return false;
 }

@@ -25,6 +25,9 @@ class Excludes {
   bool Empty() const { return m_patterns.empty(); }
   /// Whether the path (relative to the disc's root, with '/') is left out.
   bool Excluded(std::string_view path, bool folder) const;
+  /// Whether anything below the folder (relative to the root, "" for the root) may be left out;
+  /// false when no path below it can be: a look-up may pass such a folder by.
+  bool MayMatchBelow(std::string_view folder) const;
 
  private:
   struct Pattern {

@@ -10,10 +10,11 @@
 #include "search/disc_fit.h"
 
 enum class ExitStatus : int {
-  kOk = 0,           ///< every file planned (and written)
-  kFailed = 1,       ///< nothing can be planned, or the lists or folders could not be written
-  kUsage = 2,        ///< a usage error or an unreadable list
-  kLeftOut = 3,      ///< planned, but some files are on no disc
+  kOk = 0,          ///< every file planned (and written)
+  kFailed = 1,      ///< nothing can be planned, or the lists or folders could not be written
+  kUsage = 2,       ///< a usage error or an unreadable list
+  kLeftOut = 3,     ///< planned, but some files are on no disc
+  kDiffers = 4,     ///< verify: a file of the disc is corrupt, missing or extra
   kSignalBase = 128  ///< 128 + the signal that stopped the run
 };
 
@@ -26,7 +27,7 @@ struct ExitStatusDoc {
   const char* meaning;
 };
 /// Every status with its meaning, in order, for --help and the manual page.
-extern const ExitStatusDoc kExitStatusDocs[5];
+extern const ExitStatusDoc kExitStatusDocs[6];
 
 /// Tells why no disc can be planned, and names what the user asked for that no disc holds.
 ExitStatus Refuse(PlanRefusal refusal, std::int64_t capacity, const std::vector<LeftOut>& left);

@@ -1,6 +1,7 @@
 // zumibo-fit: the exact-fit search from the command line, with the window's rules for collecting
 // files, ordering them, planning and searching; with a disc preset, sizes count as the files
-// will take on the disc, and --all spreads the files over as few discs as it can.
+// will take on the disc, and --all spreads the files over as few discs as it can. The first words
+// find, verify and catalog read and keep the catalog of a disc set.
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -16,6 +17,7 @@
 #include "cli/messages.h"
 #include "cli/one_disc.h"
 #include "cli/options.h"
+#include "cli/set_commands.h"
 #include "cli/stopping.h"
 
 namespace {
@@ -50,6 +52,7 @@ int main(int argc, char** argv) {
   Job job;
   if (const std::optional<int> status = ParseCommandLine(argc, argv, o, job)) return Closed(*status);
   InstallSignalHandlers();
+  if (!o.command.empty()) return Code(RunSetCommand(o));
 
   Delivery delivery(o);
   if (!delivery.Prepare()) return Code(ExitStatus::kFailed);

@@ -134,11 +134,15 @@ std::string RoffParagraphs(const std::string& text) {
   return out;
 }
 
-// A brief as a sentence of the manual page: capitalised, with its details after it.
+// A brief or summary as a sentence: capitalised, with a full stop.
+std::string Sentence(std::string text) {
+  if (!text.empty()) text[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(text[0])));
+  return text + ".";
+}
+
+// A brief as a sentence of the manual page, with its details after it.
 std::string Described(const OptionDef& d) {
-  std::string text = d.brief;
-  text[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(text[0])));
-  text += ".";
+  std::string text = Sentence(d.brief);
   if (d.details) text += std::string(" ") + d.details + ".";
   return Roff(text);
 }
@@ -212,21 +216,15 @@ std::string ZshSpecs(const CommandDef& command) {
   std::string out;
   for (const OptionDef& d : command.options) {
     if (d.hidden) continue;
+    // ":MESSAGE:ACTION", whose colons separate: only the message is quoted.
     std::string action;
     if (d.value) {
+      action = ":" + ZshQuoted(d.value) + ":";
       switch (d.completion) {
-        case ValueCompletion::kFile:
-          action = ":" + std::string(d.value) + ":_files";
-          break;
-        case ValueCompletion::kFolder:
-          action = ":" + std::string(d.value) + ":_files -/";
-          break;
-        case ValueCompletion::kWords:
-          action = ":" + std::string(d.value) + ":(" + d.words + ")";
-          break;
-        case ValueCompletion::kNothing:
-          action = ":" + std::string(d.value) + ": ";
-          break;
+        case ValueCompletion::kFile: action += "_files"; break;
+        case ValueCompletion::kFolder: action += "_files -/"; break;
+        case ValueCompletion::kWords: action += std::string("(") + d.words + ")"; break;
+        case ValueCompletion::kNothing: action += " "; break;
       }
     }
     std::string brief = d.brief;
@@ -234,9 +232,10 @@ std::string ZshSpecs(const CommandDef& command) {
     const std::string description = "[" + ZshQuoted(brief) + "]";
     const std::string repeat = d.repeatable ? "*" : "";
     if (d.shortName)
-      out += "    '" + repeat + "(-" + d.shortName + " " + Spelled(d) + ")'{-" + d.shortName + "," + Spelled(d) + "}'" +
-             description + ZshQuoted(action) + "' \\\n";
-    else out += "    '" + repeat + Spelled(d) + description + ZshQuoted(action) + "' \\\n";
+      out += "    '" + repeat + "(-" + d.shortName + " " + Spelled(d) + ")'{-" + d.shortName + "," + Spelled(d) +
+             "}'" + description + action + "' \\\n";
+    else
+      out += "    '" + repeat + Spelled(d) + description + action + "' \\\n";
   }
   return out;
 }
@@ -311,9 +310,7 @@ std::string HelpText(const ToolDoc& doc, const CommandDef& command) {
       for (const char* usage : c.usage) out += std::string("  or:  zumibo-fit ") + c.name + " " + usage + "\n";
     }
   }
-  std::string summary = command.summary;
-  summary[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(summary[0])));
-  out += Wrapped(summary + ".", kWidth, 0) + "\n\n" + Paragraphs(command.description);
+  out += Wrapped(Sentence(command.summary), kWidth, 0) + "\n\n" + Paragraphs(command.description);
   for (const std::string& section : Sections(command)) {
     out += "\n" + section + ":\n";
     for (const OptionDef& d : command.options) {
@@ -351,7 +348,7 @@ std::string ManualPage(const ToolDoc& doc, const char* date) {
     for (const CommandDef& c : doc.commands) {
       out += ".SS " + std::string(c.name) + "\n.nf\n";
       for (const char* usage : c.usage) out += std::string("\\fBzumibo-fit ") + c.name + "\\fR " + Roff(usage) + "\n";
-      out += ".fi\n" + RoffParagraphs(std::string(c.summary) + ".\n\n" + c.description) + RoffOptionList(c, false);
+      out += ".fi\n" + RoffParagraphs(Sentence(c.summary) + "\n\n" + c.description) + RoffOptionList(c, false);
     }
   }
   out += ".SH PRESETS\nSectors of 2,048 bytes, as blank discs report them.\n";

@@ -139,9 +139,85 @@ const CommandDef kTool{
     "files",
 };
 
+constexpr const char* kChanging = "Changing the catalog";
+
+// The options of find, verify and catalog; --quiet and --help as the tool's own.
+const OptionDef kCommandQuiet{'q', "quiet", nullptr, "no progress (progress is shown only on a terminal)", nullptr,
+                              kOutput, ValueCompletion::kNothing, nullptr, false, false, nullptr, &Options::quiet};
+const OptionDef kCommandHelp{'h', "help", nullptr, "print this help and exit", nullptr, kOther,
+                             ValueCompletion::kNothing, nullptr, false, false, nullptr, &Options::help};
+
+const OptionDef kFindOptions[] = {
+    {0, "json", nullptr, "print the files found as one JSON object",
+     "Each version with its \"disc\", \"date\", \"path\", \"on_disc\", \"size\", \"mtime_ns\" and \"sha256\" "
+     "(and \"path_bytes\" in base64 beside a path that is not UTF-8)",
+     kOutput, ValueCompletion::kNothing, nullptr, false, false, nullptr, &Options::json},
+    kCommandHelp,
+};
+
+const OptionDef kVerifyOptions[] = {
+    {0, "json", nullptr, "print the result as one JSON object",
+     "The disc (\"disc\", \"date\", \"set\"), its \"files\" and \"bytes\", and \"corrupt\", \"missing\" and "
+     "\"extra\", each file with its \"path\" (and for a corrupt one \"why\")",
+     kOutput, ValueCompletion::kNothing, nullptr, false, false, nullptr, &Options::json},
+    kCommandQuiet,
+    kCommandHelp,
+};
+
+const OptionDef kCatalogOptions[] = {
+    {0, "forget", "N",
+     "remove disc N, one that was never burned, from the catalog: its files are planned again by the next run",
+     nullptr, kChanging, ValueCompletion::kNothing, nullptr, false, false, &Options::forgetText},
+    {0, "json", nullptr, "print the set as one JSON object",
+     "Its \"discs\" (\"number\", \"date\", \"disc_id\", \"files\", \"bytes\"), and \"changed\" and \"gone\" (each "
+     "with \"path\" and \"disc\")",
+     kOutput, ValueCompletion::kNothing, nullptr, false, false, nullptr, &Options::json},
+    kCommandQuiet,
+    kCommandHelp,
+};
+
+template <typename T, std::size_t N>
+Span<const T> Table(const T (&items)[N]) {
+  return Span<const T>(items, N);
+}
+
+const CommandDef kCommands[] = {
+    {"find",
+     {"[OPTION]... CATALOG PATTERN..."},
+     "name the disc or discs of a set that hold each file matching a PATTERN",
+     "Prints, for every file of the catalog whose path matches a PATTERN, each disc that holds a version of it, "
+     "one line a version: \"discN<TAB>DATE<TAB>PATH\", by path and then by disc, so that a file changed since it was "
+     "first written shows every disc it is on.\n\n"
+     "PATTERNs are read as --exclude reads them and matched against each file's absolute path where it was "
+     "collected: 'img003.jpg' or '*.nef' at any depth, '2025/*.jpg' at the end of a path, '/home/me/photos/2025' "
+     "from the root, 'raw/' the files below every folder named raw, '**' across folders. Quote them, so that the "
+     "shell leaves them as they are. Exit status 1 when no file matches.",
+     Table(kFindOptions), &Options::operands, "files"},
+    {"verify",
+     {"[OPTION]... CATALOG DIR"},
+     "check a disc of a set, file by file, against the catalog",
+     "DIR is the mounted disc or a disc folder. The disc is identified by its ZUMIBO-SET.TXT; every file the "
+     "catalog lists on it is read once and its size and SHA-256 compared with the catalog's, and each file that is "
+     "corrupt (another size, unreadable, another SHA-256), missing, or extra (on the disc, not in the catalog) is "
+     "named, one line each: \"corrupt<TAB>PATH<TAB>WHAT\", \"missing<TAB>PATH\", \"extra<TAB>PATH\".\n\n"
+     "Exit status 0 when every file is as it was written, 4 when any is not, 1 when DIR is not a disc of the "
+     "catalog's set. With no zumibo-fit at hand, sha256sum -c SHA256SUMS in the disc's root checks the same files.",
+     Table(kVerifyOptions), &Options::operands, "files"},
+    {"catalog",
+     {"[OPTION]... CATALOG"},
+     "show a disc set: its discs, and the files changed or gone since they were written",
+     "Prints each disc of the set with its number, date, files and bytes, then every file whose source has "
+     "changed since it was written (\"changed<TAB>discN<TAB>PATH\": a run that collects it plans it again) or is "
+     "gone from where it was (\"gone<TAB>discN<TAB>PATH\"), with the last disc that holds it.\n\n"
+     "--forget N removes disc N from the catalog, for a disc that was never burned: its files are planned again "
+     "by the next run, and the next disc takes its number when it was the last.",
+     Table(kCatalogOptions), &Options::operands, "files"},
+};
+
 ToolDoc MakeDoc() {
   ToolDoc doc;
   doc.tool = &kTool;
+  doc.commands = Table(kCommands);
   doc.version = ZUMIBO_VERSION;
   doc.examples = {
       {"zumibo-fit -c dvd ~/photos", "one DVD: the chosen files, their total, the total on the disc, what is left"},
@@ -152,6 +228,9 @@ ToolDoc MakeDoc() {
       {"zumibo-fit -c dvd --all --link-into /srv/discs ~/photos ~/music",
        "/srv/discs/disc1/photos/..., hard links laid out as the discs"},
       {"find . -type f -printf '%s\\t%p\\0' | zumibo-fit -c bd50 --list0 -", "candidates from a list"},
+      {"zumibo-fit find photos.db img003.jpg '/home/me/photos/2025/*'", "the discs that hold those files"},
+      {"zumibo-fit verify photos.db /media/cdrom", "check the mounted disc against the catalog"},
+      {"zumibo-fit catalog photos.db", "the set's discs, and the files changed or gone since they were written"},
   };
   for (const ExitStatusDoc& s : kExitStatusDocs) doc.exitStatuses.emplace_back(s.status, s.meaning);
   for (const DiscPreset& p : kDiscPresets) doc.presets.emplace_back(p.name, Grouped(p.sectors) + " sectors, " + p.what);
@@ -230,20 +309,46 @@ int Generate(const ToolDoc& doc, const std::string& what) {
   return 0;
 }
 
-int UsageError(const std::string& why) {
-  std::fprintf(stderr, "zumibo-fit: %s\nTry 'zumibo-fit --help' for more information.\n", why.c_str());
+int UsageError(const std::string& why, const char* command = nullptr) {
+  const std::string name = command ? std::string("zumibo-fit ") + command : "zumibo-fit";
+  std::fprintf(stderr, "zumibo-fit: %s\nTry '%s --help' for more information.\n", why.c_str(), name.c_str());
   return Code(ExitStatus::kUsage);
+}
+
+// A command's words, checked; false after telling what is wrong.
+bool ReadCommand(const Options& o, std::string& why) {
+  const std::string& c = o.command;
+  const std::size_t words = o.operands.size();
+  if (words == 0) return why = "give the CATALOG", false;
+  if (c == "find" && words < 2) return why = "give a PATTERN to look for after the CATALOG", false;
+  if (c == "verify" && words != 2) return why = "give the CATALOG and the DIR of one disc", false;
+  if (c == "catalog" && words != 1) return why = "give one CATALOG", false;
+  if (c == "find") {
+    for (std::size_t i = 1; i < words; ++i) {
+      if (o.operands[i].empty() || o.operands[i] == "/") return why = "an empty PATTERN", false;
+    }
+  }
+  std::int64_t n = 0;
+  if (!o.forgetText.empty() && (!ParseCount(o.forgetText, 1'000'000'000, n, why) || n == 0))
+    return why = "--forget: give the number of a disc (1, 2, ...)", false;
+  return true;
 }
 
 }  // namespace
 
 std::optional<int> ParseCommandLine(int argc, char** argv, Options& o, Job& job) {
   const ToolDoc doc = MakeDoc();
+  // The first word may choose a command; a PATH of that name is given as ./find.
+  const CommandDef* command = &kTool;
+  for (const CommandDef& c : kCommands) {
+    if (argc > 1 && std::strcmp(argv[1], c.name) == 0) command = &c;
+  }
+  const int skip = command == &kTool ? 1 : 2;
   std::string why;
-  const bool read = ParseArguments(kTool, argc - 1, argv + 1, o, why);
+  const bool read = ParseArguments(*command, argc - skip, argv + skip, o, why);
   // --help and --version win over whatever else is wrong, as they do in other tools.
   if (o.help) {
-    const std::string help = HelpText(doc, kTool);
+    const std::string help = HelpText(doc, *command);
     std::fwrite(help.data(), 1, help.size(), stdout);
     return 0;
   }
@@ -251,7 +356,12 @@ std::optional<int> ParseCommandLine(int argc, char** argv, Options& o, Job& job)
     std::printf("zumibo-fit %s\n", ZUMIBO_VERSION);
     return 0;
   }
-  if (!read) return UsageError(why);
+  if (!read) return UsageError(why, command->name);
+  if (command != &kTool) {
+    o.command = command->name;
+    if (!ReadCommand(o, why)) return UsageError(why, command->name);
+    return std::nullopt;
+  }
   if (!o.generate.empty()) {
     const int status = Generate(doc, o.generate);
     return status == 0 ? status : UsageError("--generate: give man, bash or zsh");

@@ -19,6 +19,11 @@ struct Options {
   bool raw = false, onDisc = false, followLinks = false, copy = false, hidden = false, keepEmptyDirs = false;
   bool replace = false;       ///< a delivery may replace what an earlier run delivered to the same folder
   bool firstFitOnly = false;  ///< --all plans first fit decreasing alone, for comparison
+  // A command selected by the first word (find, verify, catalog): its name, the words that are
+  // not options (the catalog first), and catalog --forget's disc.
+  std::string command;
+  std::vector<std::string> operands;
+  std::string forgetText;
 };
 
 /// The settings read from the options.
@@ -33,6 +38,7 @@ struct Job {
   Excludes excludes;
 };
 
-/// Reads argv into `o` and `job`. Returns the exit status when the program ends here: 0 after
-/// --help, --version or --generate, 2 after telling what is wrong.
+/// Reads argv into `o` and `job` (only `o` for a command chosen by the first word, whose name it
+/// sets in o.command). Returns the exit status when the program ends here: 0 after --help,
+/// --version or --generate, 2 after telling what is wrong.
 std::optional<int> ParseCommandLine(int argc, char** argv, Options& o, Job& job);

@@ -3,11 +3,21 @@ find_package(GTest REQUIRED)
 find_package(nlohmann_json REQUIRED)
 include(GoogleTest)
 
+# Disc sets: the catalog of the discs written (SQLite) and SHA-256 (OpenSSL's libcrypto), portable
+# POSIX code built natively only.
+find_package(SQLite3 REQUIRED)
+find_package(OpenSSL REQUIRED COMPONENTS Crypto)
+file(GLOB sets_sources CONFIGURE_DEPENDS sets/*.cpp)
+add_library(zumibo_sets STATIC ${sets_sources})
+target_link_libraries(zumibo_sets PUBLIC SQLite::SQLite3 OpenSSL::Crypto)
+target_include_directories(zumibo_sets PUBLIC ${PROJECT_SOURCE_DIR})
+zumibo_defaults(zumibo_sets)
+
 # zumibo-fit: its jobs in a library the tests reach too, and main.
 file(GLOB cli_sources CONFIGURE_DEPENDS cli/*.cpp)
 list(REMOVE_ITEM cli_sources ${PROJECT_SOURCE_DIR}/cli/main.cpp)
 add_library(zumibo_cli STATIC ${cli_sources})
-target_link_libraries(zumibo_cli PUBLIC zumibo_core pthread)
+target_link_libraries(zumibo_cli PUBLIC zumibo_core zumibo_sets pthread)
 target_precompile_headers(zumibo_cli PRIVATE <algorithm> <string> <string_view> <vector> <cstdint> <cstdio>)
 target_compile_definitions(zumibo_cli PRIVATE ZUMIBO_VERSION="${PROJECT_VERSION}")
 zumibo_defaults(zumibo_cli)
@@ -37,7 +47,7 @@ install(FILES ${CMAKE_BINARY_DIR}/docs/zumibo-fit.bash
 install(FILES ${CMAKE_BINARY_DIR}/docs/_zumibo-fit DESTINATION ${CMAKE_INSTALL_DATADIR}/zsh/site-functions)
 
 set(test_sources tests/temp_dir.cpp)
-foreach(folder IN LISTS ZUMIBO_SUBSYSTEMS ITEMS cli)
+foreach(folder IN LISTS ZUMIBO_SUBSYSTEMS ITEMS cli sets)
   file(GLOB found CONFIGURE_DEPENDS tests/${folder}/*.cpp)
   list(APPEND test_sources ${found})
 endforeach()
@@ -70,6 +80,12 @@ zumibo_defaults(zumibo-disc-bench)
 add_executable(zumibo-files-bench bench/files_bench.cpp)
 target_link_libraries(zumibo-files-bench PRIVATE zumibo_core)
 zumibo_defaults(zumibo-files-bench)
+
+add_executable(zumibo-sets-bench bench/sets_bench.cpp)
+target_link_libraries(zumibo-sets-bench PRIVATE zumibo_sets)
+target_compile_definitions(zumibo-sets-bench PRIVATE ZUMIBO_FIT_PATH="$<TARGET_FILE:zumibo-fit>")
+add_dependencies(zumibo-sets-bench zumibo-fit)
+zumibo_defaults(zumibo-sets-bench)
 
 # libFuzzer builds of the parsers' fuzz targets (clang only): cmake -DZUMIBO_FUZZ=ON
 # -DCMAKE_CXX_COMPILER=clang++; then e.g. zumibo-fuzz-list tests/cli/fuzz_corpus/list.
