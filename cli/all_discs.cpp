@@ -53,7 +53,7 @@ std::vector<std::string_view> ItemPaths(const Items& items, const Collection& c)
 }
 
 void PrintAllJson(const std::vector<Disc>& discs, const Collection& c, const Job& job, int lower, bool minimum,
-                  bool complete) {
+                  bool complete, int firstNumber) {
   // Disc by disc, file by file, so that a plan of a million files never stands in memory as one
   // document.
   JsonWriter w(stdout);
@@ -66,7 +66,8 @@ void PrintAllJson(const std::vector<Disc>& discs, const Collection& c, const Job
   w.Int(static_cast<std::int64_t>(discs.size()));
   w.Key("discs");
   w.BeginArray();
-  for (const Disc& d : discs) WriteDiscJson(w, d, c, c.Count());
+  for (std::size_t i = 0; i < discs.size(); ++i)
+    WriteDiscJson(w, discs[i], c, c.Count(), nullptr, firstNumber ? firstNumber + static_cast<int>(i) : 0);
   w.EndArray();
   w.Key("interrupted");
   w.Bool(Interrupted());
@@ -81,10 +82,12 @@ void PrintAllJson(const std::vector<Disc>& discs, const Collection& c, const Job
 }
 
 void PrintAllText(const std::vector<Disc>& discs, const Collection& c, const Job& job, int lower, bool minimum,
-                  bool complete) {
+                  bool complete, int firstNumber) {
   for (std::size_t i = 0; i < discs.size(); ++i) {
+    const std::string of = std::to_string(i + 1) + " of " + std::to_string(discs.size());
     const std::string heading =
-        (i ? "\ndisc " : "disc ") + std::to_string(i + 1) + " of " + std::to_string(discs.size());
+        std::string(i ? "\ndisc " : "disc ") +
+        (firstNumber ? std::to_string(firstNumber + static_cast<int>(i)) + " (" + of + ")" : of);
     PrintDisc(discs[i], c, job, heading.c_str());
   }
   const std::string count =
@@ -99,7 +102,7 @@ void PrintAllText(const std::vector<Disc>& discs, const Collection& c, const Job
 
 }  // namespace
 
-ExitStatus RunAll(Collection& c, const Job& job, const Options& o, Delivery& delivery) {
+ExitStatus RunAll(Collection& c, const Job& job, const Options& o, Delivery& delivery, int firstNumber) {
   const DiscRules rules = RulesOf(job);
   if (c.Count() == 0) return Refuse(PlanRefusal::kNoFiles, job.capacity, c.leftOut);
   if (DataRoom(rules, 0) < 0) return Refuse(PlanRefusal::kPinnedOverCapacity, job.capacity, c.leftOut);
@@ -130,8 +133,8 @@ ExitStatus RunAll(Collection& c, const Job& job, const Options& o, Delivery& del
     d.elapsedMs = elapsed;
   }
   WarnLargeFiles(discs, c, job);
-  if (o.json) PrintAllJson(discs, c, job, plan.lowerBound, minimum, plan.complete);
-  else PrintAllText(discs, c, job, plan.lowerBound, minimum, plan.complete);
+  if (o.json) PrintAllJson(discs, c, job, plan.lowerBound, minimum, plan.complete, firstNumber);
+  else PrintAllText(discs, c, job, plan.lowerBound, minimum, plan.complete, firstNumber);
   std::fflush(stdout);
   return Finished(delivery.Deliver(discs, c, job), !c.leftOut.empty());
 }

@@ -8,4 +8,5 @@
 
 /// Plans the discs, prints them with the files no disc holds apart (text or JSON), and delivers
 /// them. Returns the exit status.
-ExitStatus RunAll(Collection& c, const Job& job, const Options& o, Delivery& delivery);
+/// `firstNumber`, when not 0: the number of the first disc in its set.
+ExitStatus RunAll(Collection& c, const Job& job, const Options& o, Delivery& delivery, int firstNumber = 0);

@@ -193,7 +193,7 @@ void GroupFolders(const Options& o, const Job& job, Collection& files) {
 
 }  // namespace
 
-bool Collect(const Options& o, const Job& job, Collection& files) {
+bool Collect(const Options& o, const Job& job, RunSet& set, Collection& files) {
   if (!(o.paths.empty() ? ReadListed(o, job, files) : WalkPaths(o, job, files))) return false;
   // PATHs have names of their own on the disc; a list's paths may come to the same one.
   const auto interrupted = [] {
@@ -238,6 +238,7 @@ bool Collect(const Options& o, const Job& job, Collection& files) {
     }
     if (count) files.SetApart(apart, "a path list cannot hold its name (use --link-into)");
   }
-  files.Measure(job.model, job.onDisc);
+  if (!set.TakeOutHeld(files, o.byContent, o.quiet)) return false;
+  files.Measure(job.model, job.onDisc, set.Active());
   return !interrupted();
 }

@@ -5,8 +5,11 @@
 // its reason, to be told.
 
 #include "cli/collection.h"
+#include "cli/disc_set.h"
 #include "cli/options.h"
 
 /// False when a signal cut the collection short or the list cannot be read; the reason is told
 /// already.
-bool Collect(const Options& o, const Job& job, Collection& files);
+/// With an active `set`, the files its discs hold are taken out, and each file's line in a disc's
+/// SHA256SUMS counts with it.
+bool Collect(const Options& o, const Job& job, RunSet& set, Collection& files);

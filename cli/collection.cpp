@@ -6,6 +6,7 @@
 #include <unordered_map>
 
 #include "files/standard_order.h"
+#include "sets/disc_texts.h"
 
 namespace {
 
@@ -190,12 +191,21 @@ std::size_t Collection::NumberPathsMetAgain() {
 }
 
 void Collection::SetApart(const std::vector<bool>& apart, const std::string& why) {
-  std::size_t kept = 0;
   for (std::size_t i = 0; i < m_files.size(); ++i) {
     if (apart[i]) leftOut.push_back({std::string(Source(m_files[i])), m_files[i].size, why});
-    else m_files[kept++] = m_files[i];
+  }
+  Drop(apart);
+}
+
+void Collection::Drop(const std::vector<bool>& held) {
+  std::size_t kept = 0;
+  for (std::size_t i = 0; i < m_files.size(); ++i) {
+    if (held[i]) continue;
+    if (!digests.empty()) digests[kept] = digests[i];
+    m_files[kept++] = m_files[i];
   }
   m_files.resize(kept);
+  if (!digests.empty()) digests.resize(kept);
 }
 
 void Collection::AddEmptyFolder(std::string_view source, std::string_view onDisc, const FileStat& stat) {
@@ -203,7 +213,7 @@ void Collection::AddEmptyFolder(std::string_view source, std::string_view onDisc
   m_files.back().folder = true;
 }
 
-void Collection::Measure(const DiscModel& model, bool onDisc) {
+void Collection::Measure(const DiscModel& model, bool onDisc, bool sums) {
   sizes = PlanFiles();
   sizes.size.reserve(m_files.size());
   sizes.data.reserve(m_files.size());
@@ -218,6 +228,7 @@ void Collection::Measure(const DiscModel& model, bool onDisc) {
       const std::string_view path = OnDisc(c, k);
       const std::size_t slash = path.rfind('/');
       if (onDisc) records += c.folder ? FolderRecordBytes(model, path) : FileRecordBytes(model, path, c.size);
+      if (onDisc && sums && !c.folder) records += SumsSize({path});
       sizes.folderOfName.push_back(
           onDisc
               ? sizes.folders.Add(slash == std::string_view::npos ? std::string_view() : path.substr(0, slash), model)

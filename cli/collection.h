@@ -11,6 +11,7 @@
 
 #include "discs/disc_tally.h"
 #include "discs/model.h"
+#include "sets/sha256.h"
 
 /// Text kept in a TextArena: where it starts and how long it is.
 struct Text {
@@ -110,13 +111,17 @@ class Collection {
   NameMending MendForMastering();
   /// Takes the marked files out, each into leftOut (under its first name) with `why`.
   void SetApart(const std::vector<bool>& apart, const std::string& why);
+  /// Takes the marked files out of the plan without a word: discs of the set hold them already.
+  void Drop(const std::vector<bool>& held);
   /// What each file takes on the disc by the model (with `onDisc`; else its bytes as they are),
-  /// in `sizes`, once the names are final: the planner's view of the files.
-  void Measure(const DiscModel& model, bool onDisc);
+  /// in `sizes`, once the names are final: the planner's view of the files. With `sums`, each
+  /// name of a file also takes its line in the disc's SHA256SUMS.
+  void Measure(const DiscModel& model, bool onDisc, bool sums = false);
 
   std::vector<LeftOut> leftOut;
-  std::vector<std::string> groups;  ///< the folders kept whole, by Candidate::group
-  PlanFiles sizes;                  ///< by Measure, file by file as the candidates stand
+  std::vector<std::string> groups;    ///< the folders kept whole, by Candidate::group
+  PlanFiles sizes;                    ///< by Measure, file by file as the candidates stand
+  std::vector<Sha256Digest> digests;  ///< where known (read for --by-content), file by file; else empty
 
  private:
   struct Slot {

@@ -3,16 +3,19 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <climits>
 #include <cstdlib>
 #include <unordered_map>
 
+#include "cli/byte_progress.h"
 #include "cli/link_tree.h"
 #include "cli/mastering.h"
 #include "cli/messages.h"
 #include "cli/stopping.h"
+#include "sets/disc_texts.h"
 
 namespace {
 
@@ -70,7 +73,7 @@ void ReleaseSignals() {
 
 }  // namespace
 
-Delivery::Delivery(const Options& o) : m_o(o) {
+Delivery::Delivery(const Options& o, RunSet& set) : m_o(o), m_set(set) {
   if (!o.pathLists.empty()) m_lists = m_targets.emplace_back(std::make_unique<DeliveryFolder>(o.pathLists)).get();
   if (m_lists && !o.linkInto.empty() && WithoutDotsAndSlashes(o.linkInto) == WithoutDotsAndSlashes(o.pathLists))
     m_tree = m_lists;
@@ -124,8 +127,22 @@ bool Delivery::SourcesOutsideReplaced(const DiscFiles& files, std::string& why) 
 bool Delivery::Check(const DiscFiles& files, std::vector<std::string>& texts, std::vector<const DiscFile*>& left,
                      std::string& why) {
   if (!OnePathEach(files, why) || !SourcesOutsideReplaced(files, why)) return false;
+  std::string folder;
+  if (m_lists && m_set.Recording()) {
+    // The set's two files of each disc stand beside its list, at their final, absolute paths.
+    folder = RealPath(m_lists->Path());
+    if (folder.empty()) {
+      const std::size_t slash = m_lists->Path().rfind('/');
+      folder = RealPath(slash == std::string::npos ? "." : m_lists->Path().substr(0, slash + 1)) + "/" +
+               m_lists->Path().substr(slash == std::string::npos ? 0 : slash + 1);
+    }
+  }
   for (std::size_t d = 0; m_lists && d < files.size(); ++d) {
     if (!ListText(files[d], texts[d], left, why)) return false;
+    for (const char* name : {kSumsName, kSetFileName}) {
+      std::string line;
+      if (!folder.empty() && GraftLine({folder + "/" + DiscName(d) + "." + name, name}, line)) texts[d] += line + "\n";
+    }
   }
   if (!m_tree) return true;
   std::uint64_t bytes = 0;
@@ -136,22 +153,84 @@ bool Delivery::Check(const DiscFiles& files, std::vector<std::string>& texts, st
   return false;
 }
 
+bool Delivery::WriteList(const std::string& name, const std::string& text, std::string& why) {
+  struct stat st;
+  if (!WriteNewFile(m_lists->Staging(), name, text, why) ||
+      fstatat(m_lists->Staging(), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
+    why = "cannot write " + m_lists->Path() + "/" + name + ": " + why;
+    return false;
+  }
+  m_lists->Record(EntryOf(name, EntryKind::kWritten, st));
+  return !g_stop.load(std::memory_order_relaxed);
+}
+
 bool Delivery::Write(const DiscFiles& files, const std::vector<std::string>& texts, std::string& why) {
   for (const auto& t : m_targets) {
     if (!t->Begin(why)) return false;
   }
+  // Copies are hashed as they are made; what is linked or listed is read once after.
+  if (m_tree && !PlaceFiles(*m_tree, files, m_o.copy, m_first, m_set.Recording() ? &m_digests : nullptr, why))
+    return false;
+  if (m_set.Recording() && !(Hash(files, why) && WriteSetFiles(files, why))) return false;
   for (std::size_t d = 0; m_lists && d < files.size(); ++d) {
-    const std::string name = "disc" + std::to_string(d + 1) + ".list";
-    struct stat st;
-    if (!WriteNewFile(m_lists->Staging(), name, texts[d], why) ||
-        fstatat(m_lists->Staging(), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
-      why = "cannot write " + m_lists->Path() + "/" + name + ": " + why;
-      return false;
-    }
-    m_lists->Record(EntryOf(name, EntryKind::kWritten, st));
-    if (g_stop.load(std::memory_order_relaxed)) return false;
+    if (!WriteList(DiscName(d) + ".list", texts[d], why)) return false;
   }
-  return !m_tree || PlaceFiles(*m_tree, files, m_o.copy, why);
+  return true;
+}
+
+bool Delivery::Hash(const DiscFiles& files, std::string& why) {
+  // A linked file is read through its link in the staged tree, which is the very file checked.
+  const auto readFrom = [&](std::size_t d, const DiscFile& f) {
+    return m_tree ? m_tree->Path() + "/" + m_tree->StagingName() + "/new/" + DiscName(d) + "/" + f.onDisc : f.source;
+  };
+  std::uint64_t total = 0, done = 0;
+  for (const std::vector<DiscFile>& disc : files) {
+    for (const DiscFile& f : disc)
+      total += f.folder || m_digests.known[f.file] ? 0 : static_cast<std::uint64_t>(f.size);
+  }
+  ByteProgress progress(m_o.quiet, "hashing for SHA256SUMS");
+  for (std::size_t d = 0; d < files.size(); ++d) {
+    for (const DiscFile& f : files[d]) {
+      if (f.folder || m_digests.known[f.file]) continue;
+      std::uint64_t read = 0;
+      const std::uint64_t before = done;
+      if (!HashFile(
+              readFrom(d, f), m_digests.digest[f.file], read,
+              [&](std::uint64_t now, std::uint64_t) { return progress.Show(before + now, total); }, why))
+        return false;
+      if (static_cast<std::int64_t>(read) != f.size) return why = f.source + " changed since it was planned", false;
+      m_digests.known[f.file] = true;
+      done += read;
+    }
+  }
+  return true;
+}
+
+bool Delivery::WriteSetFiles(const DiscFiles& files, std::string& why) {
+  for (std::size_t d = 0; d < files.size(); ++d) {
+    std::vector<SumsEntry> entries;
+    for (const DiscFile& f : files[d]) {
+      if (!f.folder) entries.push_back({f.onDisc, m_digests.digest[f.file]});
+    }
+    const std::string sums = SumsText(std::move(entries)), set = SetFileText(m_labels[d]);
+    if (m_tree) {
+      // At the disc folder's root, in the staging folder, as the tool's own files.
+      const int disc = openat(m_tree->Staging(), DiscName(d).c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+      bool ok = disc >= 0;
+      for (const auto& [name, text] :
+           {std::pair<const char*, const std::string*>{kSumsName, &sums}, {kSetFileName, &set}}) {
+        struct stat st;
+        ok = ok && WriteNewFile(disc, name, *text, why) && fstatat(disc, name, &st, AT_SYMLINK_NOFOLLOW) == 0;
+        if (ok) m_tree->Record(EntryOf(DiscName(d) + "/" + name, EntryKind::kWritten, st));
+      }
+      if (disc >= 0) close(disc);
+      if (!ok) return why = "cannot write " + m_tree->Path() + "/" + DiscName(d) + ": " + why, false;
+    }
+    if (m_lists &&
+        !(WriteList(DiscName(d) + "." + kSumsName, sums, why) && WriteList(DiscName(d) + "." + kSetFileName, set, why)))
+      return false;
+  }
+  return true;
 }
 
 bool Delivery::Commit(std::string& why) {
@@ -178,13 +257,23 @@ ExitStatus Delivery::Deliver(const std::vector<Disc>& discs, const Collection& c
     for (std::uint32_t i : d.files) {
       for (std::uint32_t k = 0; k < c[i].nameCount; ++k)
         files.back().push_back({std::string(c.Source(c[i], k)), std::string(c.OnDisc(c[i], k)), c[i].stat.id.device,
-                                c[i].stat.id.inode, c[i].size, c[i].folder});
+                                c[i].stat.id.inode, c[i].size, c[i].folder, i});
     }
   }
   // A signal from here on stops the delivery; one that came during the search has ended the search.
   g_stop.store(0, std::memory_order_relaxed);
 
   std::string why;
+  if (m_set.Recording()) {
+    m_first = m_set.FirstNumber();
+    for (std::size_t d = 0; d < discs.size(); ++d) m_labels.push_back(m_set.Label(m_first + static_cast<int>(d)));
+    m_digests.digest.assign(c.Count(), Sha256Digest{});
+    m_digests.known.assign(c.Count(), false);
+    for (std::size_t i = 0; i < c.digests.size(); ++i) {
+      m_digests.digest[i] = c.digests[i];
+      m_digests.known[i] = !c[i].folder;
+    }
+  }
   std::vector<std::string> texts(files.size());
   std::vector<const DiscFile*> left;
   const bool ok = Check(files, texts, left, why) && Write(files, texts, why) &&
@@ -199,6 +288,7 @@ ExitStatus Delivery::Deliver(const std::vector<Disc>& discs, const Collection& c
     Complain("nothing written: " + why);
     return ExitStatus::kFailed;
   }
+  const bool recorded = !m_set.Recording() || Record(files, c);
   for (const auto& t : m_targets) {
     const std::string kept = t->Finish();
     if (!kept.empty())
@@ -222,5 +312,21 @@ ExitStatus Delivery::Deliver(const std::vector<Disc>& discs, const Collection& c
       Complain("master disc " + large + " (a file of 4 GiB - 1 bytes or more) with " +
                MasteringCommand(job, true, m_o.pathLists + "/discN.list", "discN.iso"));
   }
-  return left.empty() ? ExitStatus::kOk : ExitStatus::kFailed;
+  return left.empty() && recorded ? ExitStatus::kOk : ExitStatus::kFailed;
+}
+
+bool Delivery::Record(const DiscFiles& files, const Collection& c) {
+  std::vector<CatalogDisc> discs;
+  for (std::size_t d = 0; d < files.size(); ++d) {
+    discs.push_back({m_labels[d], {}});
+    for (const DiscFile& f : files[d]) {
+      if (!f.folder)
+        discs.back().files.push_back({f.source, f.onDisc, f.size, c[f.file].stat.mtimeNs, m_digests.digest[f.file]});
+    }
+  }
+  std::string why;
+  if (m_set.Discs().Record(discs, why)) return true;
+  Complain("the discs are written but not recorded in " + m_set.Discs().Path() + ": " + why +
+           "; the next run plans their files again");
+  return false;
 }

@@ -10,11 +10,11 @@
 #include "search/disc_fit.h"
 
 enum class ExitStatus : int {
-  kOk = 0,          ///< every file planned (and written)
-  kFailed = 1,      ///< nothing can be planned, or the lists or folders could not be written
-  kUsage = 2,       ///< a usage error or an unreadable list
-  kLeftOut = 3,     ///< planned, but some files are on no disc
-  kDiffers = 4,     ///< verify: a file of the disc is corrupt, missing or extra
+  kOk = 0,           ///< every file planned (and written)
+  kFailed = 1,       ///< nothing can be planned, or the lists or folders could not be written
+  kUsage = 2,        ///< a usage error or an unreadable list
+  kLeftOut = 3,      ///< planned, but some files are on no disc
+  kDiffers = 4,      ///< verify: a file of the disc is corrupt, missing or extra
   kSignalBase = 128  ///< 128 + the signal that stopped the run
 };
 

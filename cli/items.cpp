@@ -10,6 +10,7 @@ DiscRules RulesOf(const Job& job) {
   rules.onDisc = job.onDisc;
   rules.model = job.model;
   rules.maxFiles = job.maxFiles;
+  rules.carried = job.carried;
   return rules;
 }
 

@@ -110,7 +110,8 @@ bool WriteAll(int out, const char* data, std::size_t size) {
 
 // Exactly the bytes planned, from `in` to `out`: a source that grows, shrinks or changes while it
 // is copied is not copied.
-bool CopyBytes(int in, int out, const struct stat& st, const DiscFile& f, std::vector<char>& buffer, std::string& why) {
+bool CopyBytes(int in, int out, const struct stat& st, const DiscFile& f, std::vector<char>& buffer, Sha256* hash,
+               std::string& why) {
   std::int64_t left = st.st_size;
   while (left > 0 && !g_stop.load(std::memory_order_relaxed)) {
     const ssize_t n = read(in, buffer.data(), static_cast<std::size_t>(std::min<std::int64_t>(left, buffer.size())));
@@ -119,6 +120,7 @@ bool CopyBytes(int in, int out, const struct stat& st, const DiscFile& f, std::v
     if (n == 0) return why = f.source + " shrank while it was copied", false;
     if (!WriteAll(out, buffer.data(), static_cast<std::size_t>(n)))
       return why = std::strerror(errno ? errno : EIO), false;
+    if (hash) hash->Update(buffer.data(), static_cast<std::size_t>(n));
     left -= n;
   }
   if (g_stop.load(std::memory_order_relaxed)) return why = "interrupted", false;
@@ -136,8 +138,8 @@ bool CopyBytes(int in, int out, const struct stat& st, const DiscFile& f, std::v
 // A copy of `f` in the new file `name` in `folder`, with the source's owner (where allowed), mode
 // and times, as cp -p keeps them. The source is opened without waiting (a pipe put in its place
 // does not hang the run) and must be the file planned; a copy that fails is removed.
-bool CopyFile(const DiscFile& f, int folder, const std::string& name, std::vector<char>& buffer, struct stat& made,
-              std::string& why) {
+bool CopyFile(const DiscFile& f, int folder, const std::string& name, std::vector<char>& buffer, Sha256* hash,
+              struct stat& made, std::string& why) {
   const int in = open(f.source.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
   struct stat st;
   if (in < 0 || fstat(in, &st) != 0) {
@@ -156,7 +158,7 @@ bool CopyFile(const DiscFile& f, int folder, const std::string& name, std::vecto
     close(in);
     return false;
   }
-  bool ok = CopyBytes(in, out, st, f, buffer, why);
+  bool ok = CopyBytes(in, out, st, f, buffer, hash, why);
   close(in);
   if (ok) {
     // Without the owner, set-user-ID and set-group-ID are dropped, as cp -p drops them.
@@ -214,11 +216,13 @@ bool CheckSources(const std::vector<std::vector<DiscFile>>& discs, bool copy, de
   return true;
 }
 
-bool PlaceFiles(DeliveryFolder& target, const std::vector<std::vector<DiscFile>>& discs, bool copy, std::string& why) {
+bool PlaceFiles(DeliveryFolder& target, const std::vector<std::vector<DiscFile>>& discs, bool copy, int firstNumber,
+                FileDigests* digests, std::string& why) {
+  Sha256 hash;
   std::vector<char> buffer(copy ? kCopyChunk : 0);
   std::map<std::pair<std::uint64_t, std::uint64_t>, std::string> copies;  // each file's first copy, below staging
   for (std::size_t d = 0; d < discs.size(); ++d) {
-    const std::string name = "disc" + std::to_string(d + 1);
+    const std::string name = "disc" + std::to_string(firstNumber + static_cast<int>(d));
     const int disc =
         mkdirat(target.Staging(), name.c_str(), 0777) == 0 ? openat(target.Staging(), name.c_str(), kFolderFlags) : -1;
     struct stat st;
@@ -254,8 +258,12 @@ bool PlaceFiles(DeliveryFolder& target, const std::vector<std::vector<DiscFile>>
         ok = linkat(target.Staging(), first->second.c_str(), folder, leaf.c_str(), 0) == 0 &&
              fstatat(folder, leaf.c_str(), &made, AT_SYMLINK_NOFOLLOW) == 0;
         if (!ok) error = std::strerror(errno);
-      } else if ((ok = CopyFile(f, folder, leaf, buffer, made, error)) && f.inode != 0) {
-        copies.emplace(std::make_pair(f.device, f.inode), placed);
+      } else if ((ok = CopyFile(f, folder, leaf, buffer, digests ? &hash : nullptr, made, error))) {
+        if (f.inode != 0) copies.emplace(std::make_pair(f.device, f.inode), placed);
+        if (digests) {
+          digests->digest[f.file] = hash.Finish();
+          digests->known[f.file] = true;
+        }
       }
       if (!ok) {
         why = "cannot place " + f.source + " at " + target.Path() + "/" + placed + ": " + error;

@@ -10,6 +10,13 @@
 
 #include "cli/path_lists.h"
 #include "cli/staging.h"
+#include "sets/sha256.h"
+
+/// The SHA-256 of the collection's files, where known.
+struct FileDigests {
+  std::vector<Sha256Digest> digest;
+  std::vector<bool> known;
+};
 
 /// Before anything is written: every source is still the regular file planned, of its size (a
 /// symbolic link counts as the file it leads to); for links, on the `device` of the target; for
@@ -24,4 +31,7 @@ bool CheckSources(const std::vector<std::vector<DiscFile>>& discs, bool copy, de
 /// is no longer the one planned, or changes size while it is copied, is refused (and nothing is
 /// kept). The names of one file stay hard links of one copy, as on the disc, which stores its data
 /// once. Stops when g_stop is set; false with the reason.
-bool PlaceFiles(DeliveryFolder& target, const std::vector<std::vector<DiscFile>>& discs, bool copy, std::string& why);
+/// With `digests`, each file copied is hashed on the way (its SHA-256 at DiscFile::file, marked
+/// known). The disc folders are named from `firstNumber` on.
+bool PlaceFiles(DeliveryFolder& target, const std::vector<std::vector<DiscFile>>& discs, bool copy, int firstNumber,
+                FileDigests* digests, std::string& why);

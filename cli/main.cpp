@@ -14,6 +14,7 @@
 #include "cli/all_discs.h"
 #include "cli/collect.h"
 #include "cli/deliver.h"
+#include "cli/disc_set.h"
 #include "cli/messages.h"
 #include "cli/one_disc.h"
 #include "cli/options.h"
@@ -54,9 +55,18 @@ int main(int argc, char** argv) {
   InstallSignalHandlers();
   if (!o.command.empty()) return Code(RunSetCommand(o));
 
-  Delivery delivery(o);
+  // The catalog and the folders written into are checked, and locked, before anything is collected.
+  RunSet set;
+  if (!set.Open(o, job)) return Code(ExitStatus::kFailed);
+  job.carried = job.onDisc ? set.CarriedBytes(job.model) : 0;
+  Delivery delivery(o, set);
   if (!delivery.Prepare()) return Code(ExitStatus::kFailed);
   Collection files;
-  if (!Collect(o, job, files)) return Code(g_signal ? Signalled(g_signal) : ExitStatus::kUsage);
-  return Closed(Code(o.all ? RunAll(files, job, o, delivery) : RunOne(files, job, o, delivery)));
+  if (!Collect(o, job, set, files)) return Code(g_signal ? Signalled(g_signal) : ExitStatus::kUsage);
+  if (files.Count() == 0 && set.Held() > 0 && files.leftOut.empty()) {
+    Complain("nothing new to plan: every file is on a disc of " + set.Discs().Path());
+    return Closed(Code(ExitStatus::kOk));
+  }
+  const int number = set.Active() ? set.FirstNumber() : 0;
+  return Closed(Code(o.all ? RunAll(files, job, o, delivery, number) : RunOne(files, job, o, delivery, number)));
 }

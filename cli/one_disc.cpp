@@ -64,7 +64,7 @@ PlanRefusal FitOne(const Collection& c, const Job& job, const Options& o, Disc& 
 
 }  // namespace
 
-ExitStatus RunOne(Collection& c, const Job& job, const Options& o, Delivery& delivery) {
+ExitStatus RunOne(Collection& c, const Job& job, const Options& o, Delivery& delivery, int number) {
   Disc disc;
   const PlanRefusal refusal = FitOne(c, job, o, disc);
   if (refusal != PlanRefusal::kNone) return Refuse(refusal, job.capacity, c.leftOut);
@@ -72,7 +72,7 @@ ExitStatus RunOne(Collection& c, const Job& job, const Options& o, Delivery& del
   if (o.json) {
     JsonWriter w(stdout);
     const OneDiscJson one{Accounting(job, true), Interrupted(), &c.leftOut};
-    WriteDiscJson(w, disc, c, c.Count(), &one);
+    WriteDiscJson(w, disc, c, c.Count(), &one, number);
     std::fputc('\n', stdout);
   } else if (o.null) {
     for (std::uint32_t i : disc.files) {
@@ -83,7 +83,8 @@ ExitStatus RunOne(Collection& c, const Job& job, const Options& o, Delivery& del
       }
     }
   } else {
-    PrintDisc(disc, c, job, nullptr);
+    const std::string heading = "disc " + std::to_string(number);
+    PrintDisc(disc, c, job, number ? heading.c_str() : nullptr);
     if (job.onDisc) std::printf("counted %s\n", Accounting(job, false).c_str());
     PrintLeftOut(c.leftOut);
   }

@@ -8,4 +8,5 @@
 
 /// Searches, prints the chosen files (text, JSON or NUL-separated paths) and delivers them.
 /// Returns the exit status.
-ExitStatus RunOne(Collection& c, const Job& job, const Options& o, Delivery& delivery);
+/// `number`, when not 0: the disc's number in its set.
+ExitStatus RunOne(Collection& c, const Job& job, const Options& o, Delivery& delivery, int number = 0);

@@ -221,10 +221,18 @@ std::string ZshSpecs(const CommandDef& command) {
     if (d.value) {
       action = ":" + ZshQuoted(d.value) + ":";
       switch (d.completion) {
-        case ValueCompletion::kFile: action += "_files"; break;
-        case ValueCompletion::kFolder: action += "_files -/"; break;
-        case ValueCompletion::kWords: action += std::string("(") + d.words + ")"; break;
-        case ValueCompletion::kNothing: action += " "; break;
+        case ValueCompletion::kFile:
+          action += "_files";
+          break;
+        case ValueCompletion::kFolder:
+          action += "_files -/";
+          break;
+        case ValueCompletion::kWords:
+          action += std::string("(") + d.words + ")";
+          break;
+        case ValueCompletion::kNothing:
+          action += " ";
+          break;
       }
     }
     std::string brief = d.brief;
@@ -232,10 +240,9 @@ std::string ZshSpecs(const CommandDef& command) {
     const std::string description = "[" + ZshQuoted(brief) + "]";
     const std::string repeat = d.repeatable ? "*" : "";
     if (d.shortName)
-      out += "    '" + repeat + "(-" + d.shortName + " " + Spelled(d) + ")'{-" + d.shortName + "," + Spelled(d) +
-             "}'" + description + action + "' \\\n";
-    else
-      out += "    '" + repeat + Spelled(d) + description + action + "' \\\n";
+      out += "    '" + repeat + "(-" + d.shortName + " " + Spelled(d) + ")'{-" + d.shortName + "," + Spelled(d) + "}'" +
+             description + action + "' \\\n";
+    else out += "    '" + repeat + Spelled(d) + description + action + "' \\\n";
   }
   return out;
 }

@@ -110,6 +110,18 @@ const OptionDef kOptions[] = {
      "own)",
      "Without it such a DIR is refused", kWriting, ValueCompletion::kNothing, nullptr, false, false, nullptr,
      &Options::replace},
+    {0, "catalog", "FILE",
+     "a disc set's catalog: plan only what no disc of the set holds, number the discs after its last, give each "
+     "disc SHA256SUMS and ZUMIBO-SET.TXT, and record the discs once written",
+     "A file is held when a disc has it at the same absolute path with the same size and modification time. The "
+     "catalog is made when there is none; without path lists or folders nothing is recorded. See the commands find, "
+     "verify and catalog",
+     kWriting, ValueCompletion::kFile, nullptr, false, false, &Options::catalog},
+    {0, "by-content", nullptr,
+     "with --catalog: a file whose SHA-256 some disc holds is held too, wherever it is now (a renamed photo is not "
+     "written twice)",
+     "Only the files the catalog does not hold by path are read for it", kWriting, ValueCompletion::kNothing, nullptr,
+     false, false, nullptr, &Options::byContent},
 
     {'h', "help", nullptr, "print this help and exit", nullptr, kOther, ValueCompletion::kNothing, nullptr, false,
      false, nullptr, &Options::help},
@@ -142,10 +154,30 @@ const CommandDef kTool{
 constexpr const char* kChanging = "Changing the catalog";
 
 // The options of find, verify and catalog; --quiet and --help as the tool's own.
-const OptionDef kCommandQuiet{'q', "quiet", nullptr, "no progress (progress is shown only on a terminal)", nullptr,
-                              kOutput, ValueCompletion::kNothing, nullptr, false, false, nullptr, &Options::quiet};
-const OptionDef kCommandHelp{'h', "help", nullptr, "print this help and exit", nullptr, kOther,
-                             ValueCompletion::kNothing, nullptr, false, false, nullptr, &Options::help};
+const OptionDef kCommandQuiet{'q',
+                              "quiet",
+                              nullptr,
+                              "no progress (progress is shown only on a terminal)",
+                              nullptr,
+                              kOutput,
+                              ValueCompletion::kNothing,
+                              nullptr,
+                              false,
+                              false,
+                              nullptr,
+                              &Options::quiet};
+const OptionDef kCommandHelp{'h',
+                             "help",
+                             nullptr,
+                             "print this help and exit",
+                             nullptr,
+                             kOther,
+                             ValueCompletion::kNothing,
+                             nullptr,
+                             false,
+                             false,
+                             nullptr,
+                             &Options::help};
 
 const OptionDef kFindOptions[] = {
     {0, "json", nullptr, "print the files found as one JSON object",
@@ -166,8 +198,8 @@ const OptionDef kVerifyOptions[] = {
 
 const OptionDef kCatalogOptions[] = {
     {0, "forget", "N",
-     "remove disc N, one that was never burned, from the catalog: its files are planned again by the next run",
-     nullptr, kChanging, ValueCompletion::kNothing, nullptr, false, false, &Options::forgetText},
+     "remove disc N, one that was never burned, from the catalog: its files are planned again by the next run", nullptr,
+     kChanging, ValueCompletion::kNothing, nullptr, false, false, &Options::forgetText},
     {0, "json", nullptr, "print the set as one JSON object",
      "Its \"discs\" (\"number\", \"date\", \"disc_id\", \"files\", \"bytes\"), and \"changed\" and \"gone\" (each "
      "with \"path\" and \"disc\")",
@@ -192,7 +224,9 @@ const CommandDef kCommands[] = {
      "collected: 'img003.jpg' or '*.nef' at any depth, '2025/*.jpg' at the end of a path, '/home/me/photos/2025' "
      "from the root, 'raw/' the files below every folder named raw, '**' across folders. Quote them, so that the "
      "shell leaves them as they are. Exit status 1 when no file matches.",
-     Table(kFindOptions), &Options::operands, "files"},
+     Table(kFindOptions),
+     &Options::operands,
+     "files"},
     {"verify",
      {"[OPTION]... CATALOG DIR"},
      "check a disc of a set, file by file, against the catalog",
@@ -202,7 +236,9 @@ const CommandDef kCommands[] = {
      "named, one line each: \"corrupt<TAB>PATH<TAB>WHAT\", \"missing<TAB>PATH\", \"extra<TAB>PATH\".\n\n"
      "Exit status 0 when every file is as it was written, 4 when any is not, 1 when DIR is not a disc of the "
      "catalog's set. With no zumibo-fit at hand, sha256sum -c SHA256SUMS in the disc's root checks the same files.",
-     Table(kVerifyOptions), &Options::operands, "files"},
+     Table(kVerifyOptions),
+     &Options::operands,
+     "files"},
     {"catalog",
      {"[OPTION]... CATALOG"},
      "show a disc set: its discs, and the files changed or gone since they were written",
@@ -211,7 +247,9 @@ const CommandDef kCommands[] = {
      "gone from where it was (\"gone<TAB>discN<TAB>PATH\"), with the last disc that holds it.\n\n"
      "--forget N removes disc N from the catalog, for a disc that was never burned: its files are planned again "
      "by the next run, and the next disc takes its number when it was the last.",
-     Table(kCatalogOptions), &Options::operands, "files"},
+     Table(kCatalogOptions),
+     &Options::operands,
+     "files"},
 };
 
 ToolDoc MakeDoc() {
@@ -293,6 +331,7 @@ bool ReadJob(const Options& o, Job& job, std::string& why) {
   if (!o.paths.empty() + !o.listFile.empty() + !o.list0File.empty() > 1)
     return why = "give PATHs, --list FILE or --list0 FILE: one of them", false;
   if (o.copy && o.linkInto.empty()) return why = "--copy goes with --link-into", false;
+  if (o.byContent && o.catalog.empty()) return why = "--by-content goes with --catalog", false;
   if (o.replace && o.linkInto.empty() && o.pathLists.empty())
     return why = "--replace goes with --link-into or --path-lists", false;
   return true;

@@ -19,6 +19,8 @@ struct Options {
   bool raw = false, onDisc = false, followLinks = false, copy = false, hidden = false, keepEmptyDirs = false;
   bool replace = false;       ///< a delivery may replace what an earlier run delivered to the same folder
   bool firstFitOnly = false;  ///< --all plans first fit decreasing alone, for comparison
+  std::string catalog;        ///< --catalog FILE: the disc set's catalog
+  bool byContent = false;     ///< with --catalog: a file held by its SHA-256 is held too
   // A command selected by the first word (find, verify, catalog): its name, the words that are
   // not options (the catalog first), and catalog --forget's disc.
   std::string command;
@@ -35,6 +37,7 @@ struct Job {
   bool delivering = false;  ///< path lists or folders are written: every name must be one they can hold
   int wholeDepth = -1;      ///< folders this deep below a PATH go on one disc each; -1: none
   DiscModel model;
+  std::int64_t carried = 0;  ///< on the disc: what each disc holds besides its files (a set's own files)
   Excludes excludes;
 };
 

@@ -13,7 +13,8 @@ struct DiscFile {
   std::string onDisc;
   std::uint64_t device = 0, inode = 0;  ///< 0, 0: not known
   std::int64_t size = -1;
-  bool folder = false;  ///< an empty folder, kept on the disc as one
+  bool folder = false;     ///< an empty folder, kept on the disc as one
+  std::uint32_t file = 0;  ///< the collection's file it is a name of
 };
 
 /// The longest line xorriso reads whole from a path list (genisoimage reads up to 8,192 bytes).

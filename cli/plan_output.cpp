@@ -99,7 +99,8 @@ void PrintLeftOut(const std::vector<LeftOut>& left) {
     std::printf("%s  %s  (%s)\n", l.size < 0 ? "?" : Grouped(l.size).c_str(), Shown(l.path).c_str(), l.why.c_str());
 }
 
-void WriteDiscJson(JsonWriter& w, const Disc& d, const Collection& c, std::size_t candidates, const OneDiscJson* one) {
+void WriteDiscJson(JsonWriter& w, const Disc& d, const Collection& c, std::size_t candidates, const OneDiscJson* one,
+                   int number) {
   w.BeginObject();
   if (one) {
     w.Key("accounting");
@@ -122,6 +123,10 @@ void WriteDiscJson(JsonWriter& w, const Disc& d, const Collection& c, std::size_
     w.Bool(one->interrupted);
     w.Key("not_on_any_disc");
     WriteLeftOutJson(w, *one->leftOut);
+  }
+  if (number) {
+    w.Key("number");
+    w.Int(number);
   }
   w.Key("raw_total");
   w.Int(d.raw);

@@ -32,7 +32,8 @@ struct OneDiscJson {
 };
 /// A disc as a JSON object, its files streamed one by one; with `one`, the members of a
 /// one-disc result too.
+/// `number`, when not 0: the disc's number in its set.
 void WriteDiscJson(JsonWriter& w, const Disc& d, const Collection& c, std::size_t candidates,
-                   const OneDiscJson* one = nullptr);
+                   const OneDiscJson* one = nullptr, int number = 0);
 /// The files no disc holds, as a JSON array.
 void WriteLeftOutJson(JsonWriter& w, const std::vector<LeftOut>& left);

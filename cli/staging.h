@@ -43,8 +43,10 @@ class DeliveryFolder {
 
   /// Makes the folder if needed, and the staging folder where the new entries go.
   bool Begin(std::string& why);
-  /// The folder the new entries are made in, under their final names.
+  /// The folder the new entries are made in, under their final names, and the name of the
+  /// staging folder that holds it (as "new") inside the folder.
   int Staging() const { return m_new; }
+  const std::string& StagingName() const { return m_stagingName; }
   /// Notes an entry made in the staging folder, for the manifest.
   void Record(MadeEntry entry);
 

@@ -52,7 +52,7 @@ void Tally(Disc& d, const PlanFiles& files, const DiscRules& rules) {
   }
   d.records = records.Bytes();
   d.folders = records.Folders();
-  if (rules.onDisc) d.total = SaturatingAdd(d.total, FixedBytes(rules.model) + d.records);
+  if (rules.onDisc) d.total = SaturatingAdd(d.total, FixedBytes(rules.model) + rules.carried + d.records);
   d.capacity = rules.capacity;
 }
 
@@ -88,5 +88,5 @@ std::int64_t AllRecords(const PlanFiles& files, const DiscRules& rules) {
 }
 
 std::int64_t DataRoom(const DiscRules& rules, std::int64_t records) {
-  return rules.onDisc ? rules.capacity - FixedBytes(rules.model) - records : rules.capacity;
+  return rules.onDisc ? rules.capacity - FixedBytes(rules.model) - rules.carried - records : rules.capacity;
 }

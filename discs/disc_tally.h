@@ -17,6 +17,7 @@ struct DiscRules {
   bool onDisc = false;  ///< sizes as on the disc (blocks, records, the fixed part), else raw
   DiscModel model;
   int maxFiles = kNoFileLimit;
+  std::int64_t carried = 0;  ///< on the disc: what every disc holds besides its files (a set's own files)
 };
 
 /// The folders on a disc, numbered, each with the one above it and what its own records take.
