@@ -28,6 +28,8 @@ class Progress {
   /// times a second.
   bool Due();
   void Show(const std::string& text);
+  /// Whether anything is shown at all (a terminal, and not --quiet).
+  bool On() const { return m_on; }
 
  private:
   bool m_on;

@@ -1,6 +1,10 @@
 #include "cli/one_disc.h"
 
 #include <chrono>
+#include <condition_variable>
+#include <functional>
+#include <mutex>
+#include <thread>
 #include <cstdint>
 #include <cstdio>
 
@@ -15,6 +19,57 @@
 #include "search/disc_fit.h"
 
 namespace {
+
+// The best so far as the result would show it, shown ten times a second by a thread of its own:
+// the search reports its finds in bursts, and the last of a burst must not wait for the next.
+class ShownBest {
+ public:
+  ShownBest(bool quiet, std::function<std::string(const std::vector<int>&)> describe)
+      : m_progress(quiet), m_describe(std::move(describe)) {
+    if (m_progress.On()) m_thread = std::thread([this] { Show(); });
+  }
+  ~ShownBest() {
+    if (!m_thread.joinable()) return;
+    {
+      std::lock_guard<std::mutex> lock(m_mutex);
+      m_done = true;
+    }
+    m_wake.notify_all();
+    m_thread.join();
+  }
+  ShownBest(const ShownBest&) = delete;
+  ShownBest& operator=(const ShownBest&) = delete;
+
+  // From the search's thread: the latest find, to be shown.
+  void Found(Span<const int> chosen) {
+    if (!m_thread.joinable()) return;
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_latest.assign(chosen.begin(), chosen.end());
+    m_fresh = true;
+  }
+
+ private:
+  void Show() {
+    std::unique_lock<std::mutex> lock(m_mutex);
+    while (!m_done) {
+      m_wake.wait_for(lock, std::chrono::milliseconds(100), [this] { return m_done; });
+      if (m_done || !m_fresh) continue;
+      const std::vector<int> latest = m_latest;
+      m_fresh = false;
+      lock.unlock();
+      m_progress.Show(m_describe(latest));
+      lock.lock();
+    }
+  }
+
+  Progress m_progress;
+  std::function<std::string(const std::vector<int>&)> m_describe;
+  std::mutex m_mutex;
+  std::condition_variable m_wake;
+  std::vector<int> m_latest;
+  bool m_fresh = false, m_done = false;
+  std::thread m_thread;
+};
 
 PlanRefusal FitOne(const Collection& c, const Job& job, const Options& o, Disc& disc) {
   const Items items = MakeItems(c, job);
@@ -34,17 +89,16 @@ PlanRefusal FitOne(const Collection& c, const Job& job, const Options& o, Disc& 
       return false;
     }
     // The best so far as the result would show it: its total on the disc and what is left.
-    Progress progress(o.quiet);
     if (!g_signal) g_stop.store(0, std::memory_order_relaxed);
     DiscFit fit;
     {
-      StopAfter limit(g_stop, job.timeLimit);
-      fit = FitDisc(weights, room, job.maxFiles, g_stop, [&](std::int64_t, Span<const int> chosen) {
-        if (!progress.Due()) return;
+      ShownBest shown(o.quiet, [&](const std::vector<int>& chosen) {
         const Disc best = MakeDisc(filesOf(chosen), c.sizes, rules);
-        progress.Show("best so far " + Grouped(best.total) + " bytes, " + Grouped(best.capacity - best.total) +
-                      " to spare");
+        return "best so far " + Grouped(best.total) + " bytes, " + Grouped(best.capacity - best.total) + " to spare";
       });
+      StopAfter limit(g_stop, job.timeLimit);
+      fit = FitDisc(weights, room, job.maxFiles, g_stop,
+                    [&](std::int64_t, Span<const int> chosen) { shown.Found(chosen); });
     }
     refusal = fit.refusal;
     if (refusal != PlanRefusal::kNone) return false;
