@@ -24,6 +24,7 @@
 #include "res/resource.h"
 #include "search/byte_count.h"
 #include "search/plan.h"
+#include "search/win/search_thread.h"
 #include "tests/win/win_temp_dir.h"
 
 namespace {
@@ -271,7 +272,12 @@ int main(int argc, char** argv) {
   if (wanted("stop")) {
     // 20,000 files of about 3 MB, each one more than a multiple of 3. Exactly twenty fit, so
     // twenty is the only combination size searched, and twenty such sizes never add up to the
-    // capacity (a multiple of 3). Nothing tells the search that: it would run practically forever.
+    // capacity (a multiple of 3). The engine may learn that and end early, so the search is held
+    // at its first find until 完了: what is timed is the window's answer (the engine's own is in
+    // the search benchmark).
+    SetImprovementHook([] {
+      while (!g_stopSearch.load()) Sleep(1);
+    });
     CMainDialog dialog;
     dialog.Create(IDD_MAIN, nullptr);
     std::mt19937_64 rng(7);

@@ -14,6 +14,7 @@ SearchParams g_searchParams = {};
 namespace {
 
 ThreadStarter g_threadStarter = nullptr;
+ImprovementHook g_improvementHook = nullptr;
 
 // Each better combination replaces the result set and the progress label at once. Everything
 // that allocates is done before the result set changes, so an allocation failure leaves the last
@@ -30,6 +31,7 @@ class ResultWriter final : public SearchListener {
     SetDlgItemTextA(m_p.progress, IDC_RESULT_TOTAL, label.c_str());
     g_resultSet.Swap(chosen);
     *m_p.bestRemainder = m_p.capacity - total;
+    if (g_improvementHook) g_improvementHook();
   }
 
  private:
@@ -61,3 +63,5 @@ HANDLE StartSearchThread(SearchParams* params) {
 }
 
 void SetThreadStarter(ThreadStarter starter) { g_threadStarter = starter; }
+
+void SetImprovementHook(ImprovementHook hook) { g_improvementHook = hook; }

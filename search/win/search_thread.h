@@ -70,3 +70,8 @@ HANDLE StartSearchThread(SearchParams* params);
 /// Replaces the thread start (tests make it fail); null puts CreateThread back.
 using ThreadStarter = HANDLE (*)(LPTHREAD_START_ROUTINE routine, LPVOID argument);
 void SetThreadStarter(ThreadStarter starter);
+
+/// Called on the worker after each better combination is written (tests hold a search there, so
+/// that it runs until it is stopped however fast the engine is); null for none.
+using ImprovementHook = void (*)();
+void SetImprovementHook(ImprovementHook hook);
