@@ -9,7 +9,8 @@ ASAN   := $(BUILD)/asan
 WIN    := $(BUILD)/win
 JOBS   := $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: all deps native asan win test test-native test-asan test-win run bench package install clean
+.PHONY: all deps native native-tests asan win win-tests test test-native test-asan test-win run bench package \
+	install clean
 
 # $(call timed,STAGE,COMMAND): runs COMMAND and notes how long it took in $(STAGES), which
 # `make test` prints at its end.
@@ -24,26 +25,37 @@ deps:
 	@scripts/install-deps
 
 native: deps
-	@test -f $(NATIVE)/CMakeCache.txt || cmake -S . -B $(NATIVE) -DCMAKE_BUILD_TYPE=Release >/dev/null
+	@cmake -S . -B $(NATIVE) -DCMAKE_BUILD_TYPE=Release >/dev/null
 	@$(call timed,native build,cmake --build $(NATIVE) -j $(JOBS))
+
+# The tests build only what they run: the tool, its manual page and completions, and the tests.
+native-tests: deps
+	@cmake -S . -B $(NATIVE) -DCMAKE_BUILD_TYPE=Release >/dev/null
+	@$(call timed,native build,cmake --build $(NATIVE) -j $(JOBS) --target zumibo_core_tests zumibo-fit-docs)
 
 # The sanitizers build only what their tests run: the tool and the tests.
 asan: deps
 	@cmake -S . -B $(ASAN) -DCMAKE_BUILD_TYPE=Debug -DZUMIBO_SANITIZE=ON >/dev/null
 	@$(call timed,sanitizer build,cmake --build $(ASAN) -j $(JOBS) --target zumibo_core_tests zumibo-fit-docs)
 
+WIN_CONFIGURE = cmake -S . -B $(WIN) -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake
+
 win: deps
-	@test -f $(WIN)/CMakeCache.txt || cmake -S . -B $(WIN) -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake >/dev/null
+	@$(WIN_CONFIGURE) >/dev/null
 	@$(call timed,windows build,cmake --build $(WIN) -j $(JOBS))
 
-test-native: native
+win-tests: deps
+	@$(WIN_CONFIGURE) >/dev/null
+	@$(call timed,windows build,cmake --build $(WIN) -j $(JOBS) --target zumibo_win_tests)
+
+test-native: native-tests
 	@$(call timed,native tests,ctest --test-dir $(NATIVE) --output-on-failure -j $(JOBS))
 
 test-asan: asan
 	@$(call timed,sanitizer tests,ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
 	  ctest --test-dir $(ASAN) --output-on-failure -j $(JOBS))
 
-test-win: win
+test-win: win-tests
 	@$(call timed,windows tests,ZUMIBO_SCREENSHOTS=$(BUILD)/screenshots scripts/wine-test $(WIN)/zumibo_win_tests.exe)
 
 test:
