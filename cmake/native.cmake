@@ -46,7 +46,7 @@ install(FILES ${CMAKE_BINARY_DIR}/docs/zumibo-fit.bash
         DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions RENAME zumibo-fit)
 install(FILES ${CMAKE_BINARY_DIR}/docs/_zumibo-fit DESTINATION ${CMAKE_INSTALL_DATADIR}/zsh/site-functions)
 
-set(test_sources tests/temp_dir.cpp)
+set(test_sources tests/temp_dir.cpp tests/json.cpp)
 foreach(folder IN LISTS ZUMIBO_SUBSYSTEMS ITEMS cli sets)
   file(GLOB found CONFIGURE_DEPENDS tests/${folder}/*.cpp)
   list(APPEND test_sources ${found})

@@ -4,11 +4,11 @@
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
-#include <nlohmann/json.hpp>
 #include <random>
 #include <set>
 #include <string>
 #include <vector>
+#include "tests/json.h"
 
 #include "tests/cli/tool_run.h"
 #include "tests/temp_dir.h"
@@ -60,7 +60,7 @@ TEST(Accounting, DotFilesHardLinksAndLinkedFoldersAreAllOnTheDisc) {
   ToolRun r = Fit({"-c", "cd700", "--json", "-q", "--path-lists", "lists", "m"}, dir.path());
   ASSERT_EQ(r.exit, 0) << r.err;
   EXPECT_NE(r.err.find("1 symbolic link skipped"), std::string::npos) << r.err;
-  auto doc = nlohmann::json::parse(r.out);
+  auto doc = ParseJson(r.out);
   EXPECT_EQ(doc["raw_total"], 81'000);  // the hard-linked data once, the dot-files taken
   std::vector<std::string> names = OnDisc(doc);
   EXPECT_TRUE(Holds(names, "m/sub/b.mp3") && Holds(names, "m/b-again.mp3")) << r.out;
@@ -74,13 +74,13 @@ TEST(Accounting, DotFilesHardLinksAndLinkedFoldersAreAllOnTheDisc) {
   fs::create_directory_symlink("..", dir / "m/.cache/up");
   r = Fit({"-c", "cd700", "--json", "-q", "-L", "--exclude", ".*", "m"}, dir.path());
   ASSERT_EQ(r.exit, 0) << r.err;
-  EXPECT_EQ(nlohmann::json::parse(r.out)["raw_total"], 80'000);
+  EXPECT_EQ(ParseJson(r.out)["raw_total"], 80'000);
   EXPECT_NE(r.err.find("2 files and folders left out by --exclude"), std::string::npos) << r.err;
   EXPECT_EQ(r.err.find("not followed"), std::string::npos) << r.err;  // .cache/up never met
 
   r = Fit({"-c", "cd700", "--json", "-q", "--hidden", "-L", "m"}, dir.path());
   ASSERT_EQ(r.exit, 0) << r.err;
-  doc = nlohmann::json::parse(r.out);
+  doc = ParseJson(r.out);
   names = OnDisc(doc);
   for (const char* name : {"m/.hidden", "m/.cache/x", "m/sub/b.mp3", "m/linked/b.mp3", "m/b-again.mp3"})
     EXPECT_TRUE(Holds(names, name)) << name << "\n" << r.out;
@@ -107,7 +107,7 @@ TEST(Accounting, FilesNoDiscHoldsAreNamedAndGiveExitStatus3) {
     EXPECT_NE(r.out.find(name), std::string::npos) << name << "\n" << r.out;
   r = Fit({"-c", "dvd", "--json", "-q", "--path-lists", "lists", "--replace", "f"}, dir.path());
   EXPECT_EQ(r.exit, 3) << r.err;
-  const auto doc = nlohmann::json::parse(r.out);
+  const auto doc = ParseJson(r.out);
   ASSERT_EQ(doc["not_on_any_disc"].size(), 1u) << r.out;
   EXPECT_EQ(doc["not_on_any_disc"][0]["path"], "f/line\nbreak.bin");
   EXPECT_EQ(doc["files"].size(), 1u);
@@ -116,13 +116,13 @@ TEST(Accounting, FilesNoDiscHoldsAreNamedAndGiveExitStatus3) {
   // 3,000 small files in 300 folders, whose folders the other discs make room for.
   r = Fit({"-c", "2427588", "--on-disc", "--json", "-q", "--list", "-"}, dir.path(), "2048000\ta/big\n");
   EXPECT_EQ(r.exit, 0) << r.err;
-  EXPECT_EQ(nlohmann::json::parse(r.out)["remainder"], 0);
+  EXPECT_EQ(ParseJson(r.out)["remainder"], 0);
   std::string many = "4699500000\tvideo/movie.mkv\n";
   for (int i = 0; i < 3000; ++i)
     many += "3000000\tfolder" + std::to_string(i % 300) + "/file" + std::to_string(i) + ".jpg\n";
   r = Fit({"-c", "dvd", "--all", "--json", "-q", "--list", "-"}, dir.path(), many);
   EXPECT_EQ(r.exit, 0) << r.err;
-  const auto all = nlohmann::json::parse(r.out);
+  const auto all = ParseJson(r.out);
   EXPECT_EQ(all["not_on_any_disc"].size(), 0u);
   EXPECT_GE(all["disc_count"].get<int>(), all["lower_bound"].get<int>());
   EXPECT_EQ(all["disc_count"], 3);
@@ -147,7 +147,7 @@ TEST(Accounting, EveryWrittenListMastersWithThePrintedCommand) {
     fs::remove_all(dir / "lists");
     const ToolRun r = Fit({"-c", capacity, "--fs", fs, "--all", "--json", "--path-lists", "lists", "tree"}, dir.path());
     ASSERT_EQ(r.exit, 0) << r.err;
-    const auto doc = nlohmann::json::parse(r.out);
+    const auto doc = ParseJson(r.out);
     EXPECT_EQ(doc["accounting"], std::string(fs) == "iso" ? "iso" : "iso+udf");
     const std::string printed = r.err.substr(r.err.find("master disc N with ") + 19);
     const std::string command = printed.substr(0, printed.find("discN.list") + 10);
@@ -166,7 +166,7 @@ TEST(Accounting, EveryWrittenListMastersWithThePrintedCommand) {
   }
   const ToolRun raw =
       Fit({"-c", capacity, "--raw", "--all", "--json", "-q", "--path-lists", "lists", "--replace", "tree"}, dir.path());
-  EXPECT_EQ(nlohmann::json::parse(raw.out)["accounting"], "raw");
+  EXPECT_EQ(ParseJson(raw.out)["accounting"], "raw");
 }
 
 // Folders kept whole go on one disc each (one larger than a disc is split, and told); patterns
@@ -188,7 +188,7 @@ TEST(Accounting, WholeFoldersExcludesTheTargetAndPathsThatMeet) {
                   dir.path());
   ASSERT_EQ(r.exit, 0) << r.err;
   EXPECT_NE(r.err.find("the folder music/huge (12 files"), std::string::npos) << r.err;
-  const auto doc = nlohmann::json::parse(r.out);
+  const auto doc = ParseJson(r.out);
   int files = 0;
   for (const auto& disc : doc["discs"]) {
     std::set<std::string> albums;
@@ -219,7 +219,7 @@ TEST(Accounting, WholeFoldersExcludesTheTargetAndPathsThatMeet) {
   r = Fit({"-c", "1000", "--json", "-q", "--raw", "--list", "-"}, dir.path(), "10\t../a\n20\ta\n30\t./x/../a\n");
   ASSERT_EQ(r.exit, 0) << r.err;
   std::set<std::string> paths;
-  const auto listed = nlohmann::json::parse(r.out);
+  const auto listed = ParseJson(r.out);
   for (const auto& f : listed["files"]) paths.insert(f["on_disc"].get<std::string>());
   EXPECT_EQ(paths, (std::set<std::string>{"a", "a~2", "x/a"}));
 }
@@ -238,7 +238,7 @@ TEST(Accounting, WrittenPlansTakeFilesAsTheyAreNow) {
   r = Fit({"-c", "6M", "--json", "-q", "--path-lists", "L", "--list", "-"}, dir.path(),
           "100\tclip.mp4\n100\tclip-again.mp4\n");
   ASSERT_EQ(r.exit, 0) << r.err;
-  const auto doc = nlohmann::json::parse(r.out);
+  const auto doc = ParseJson(r.out);
   EXPECT_EQ(doc["raw_total"], 5'000'000);  // once, with both names
   EXPECT_EQ(OnDisc(doc).size(), 2u);
 
@@ -311,11 +311,11 @@ TEST(Accounting, EmptyFoldersKeptWhenAsked) {
   fs::create_directories(dir / "p/empty/deeper");
   fs::create_directories(dir / "p/none");
   ToolRun r = Fit({"-c", "cd700", "--json", "-q", "p"}, dir.path());
-  EXPECT_EQ(OnDisc(nlohmann::json::parse(r.out)).size(), 1u);
+  EXPECT_EQ(OnDisc(ParseJson(r.out)).size(), 1u);
   r = Fit({"-c", "cd700", "--json", "-q", "--keep-empty-dirs", "--path-lists", "L", "--link-into", "out", "p"},
           dir.path());
   ASSERT_EQ(r.exit, 0) << r.err;
-  const std::vector<std::string> names = OnDisc(nlohmann::json::parse(r.out));
+  const std::vector<std::string> names = OnDisc(ParseJson(r.out));
   EXPECT_TRUE(Holds(names, "p/empty/deeper") && Holds(names, "p/none") && !Holds(names, "p/empty")) << r.out;
   EXPECT_TRUE(fs::is_directory(dir / "out/disc1/p/empty/deeper") && fs::is_directory(dir / "out/disc1/p/none"));
   ASSERT_EQ(std::system(("cd '" + dir.path() +

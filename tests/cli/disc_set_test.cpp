@@ -3,8 +3,8 @@
 // it was recorded is planned again.
 #include <filesystem>
 #include <gtest/gtest.h>
-#include <nlohmann/json.hpp>
 #include <string>
+#include "tests/json.h"
 
 #include "tests/cli/tool_run.h"
 #include "tests/temp_dir.h"
@@ -37,7 +37,7 @@ TEST(DiscSet, MonthByMonthOnlyWhatIsNewWithSumsOnEveryDisc) {
   };
   ToolRun r = deliver("jan");
   ASSERT_EQ(r.exit, 0) << r.err;
-  const int discs = nlohmann::json::parse(r.out)["disc_count"];
+  const int discs = ParseJson(r.out)["disc_count"];
   for (int d = 1; d <= discs; ++d) EXPECT_EQ(Checked(dir / ("jan/disc" + std::to_string(d))), 0) << d;
   r = deliver("jan2");
   EXPECT_EQ(r.exit, 0) << r.err;
@@ -50,7 +50,7 @@ TEST(DiscSet, MonthByMonthOnlyWhatIsNewWithSumsOnEveryDisc) {
   WriteFileBytes(dir / "p/img0", Files(0, 100'000, "changed"));
   r = deliver("feb");
   ASSERT_EQ(r.exit, 0) << r.err;
-  const auto feb = nlohmann::json::parse(r.out);
+  const auto feb = ParseJson(r.out);
   int files = 0;
   for (const auto& disc : feb["discs"]) {
     EXPECT_GT(disc["number"].get<int>(), discs);
@@ -72,9 +72,7 @@ TEST(DiscSet, MonthByMonthOnlyWhatIsNewWithSumsOnEveryDisc) {
   r = Fit(args, dir.path(), "", 150, SIGKILL);
   EXPECT_EQ(r.exit, 128 + SIGKILL);
   r = Fit({"catalog", "--json", "set.db"}, dir.path());
-  EXPECT_EQ(nlohmann::json::parse(r.out)["discs"].size(),
-            static_cast<std::size_t>(discs + feb["disc_count"].get<int>()))
-      << r.out;
+  EXPECT_EQ(ParseJson(r.out)["discs"].size(), static_cast<std::size_t>(discs + feb["disc_count"].get<int>())) << r.out;
   args[8] = "apr";
   r = Fit(args, dir.path());
   EXPECT_EQ(r.exit, 0) << r.err;

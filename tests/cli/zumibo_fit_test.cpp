@@ -7,11 +7,11 @@
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
-#include <nlohmann/json.hpp>
 #include <random>
 #include <sstream>
 #include <string>
 #include <vector>
+#include "tests/json.h"
 
 #include "tests/cli/tool_run.h"
 #include "tests/temp_dir.h"
@@ -53,7 +53,7 @@ TEST(ZumiboFit, JsonNullAndPresets) {
   Sparse(dir / u8"iso/ソ表.iso", 6'970'752);  // a Linux name: UTF-8, not the code page 932 of our literals
   const ToolRun j = Fit({"--capacity", "cd700", "--raw", "--json", "iso"}, dir.path());
   ASSERT_EQ(j.exit, 0) << j.err;
-  const auto doc = nlohmann::json::parse(j.out);
+  const auto doc = ParseJson(j.out);
   EXPECT_EQ(doc["capacity"], 736'970'752);  // 359,849 sectors, as 80-minute blanks report them
   EXPECT_EQ(doc["total"], 736'970'752);
   EXPECT_EQ(doc["remainder"], 0);
@@ -70,8 +70,8 @@ TEST(ZumiboFit, JsonNullAndPresets) {
 
   // The file limit bounds the result, the greedy start of the window included.
   const ToolRun limited = Fit({"-c", "737280000", "-m", "1", "--json", "-q", "iso"}, dir.path());
-  ASSERT_EQ(nlohmann::json::parse(limited.out)["files"].size(), 1u);
-  EXPECT_EQ(nlohmann::json::parse(limited.out)["files"][0]["path"], "iso/big.iso");
+  ASSERT_EQ(ParseJson(limited.out)["files"].size(), 1u);
+  EXPECT_EQ(ParseJson(limited.out)["files"][0]["path"], "iso/big.iso");
 }
 
 TEST(ZumiboFit, ListInputOrdersAndMergesLikeADrop) {
@@ -88,7 +88,7 @@ TEST(ZumiboFit, AllPlansDiscAfterDisc) {
   const std::string list = "6\t/a\n5\t/b\n4\t/c\n3\t/d\n2\t/e\n99\t/too-big\n";
   const ToolRun r = Fit({"-c", "10", "--all", "--json", "-q", "--list", "-"}, dir.path(), list);
   ASSERT_EQ(r.exit, 3) << r.err;  // planned, with a file on no disc
-  const auto doc = nlohmann::json::parse(r.out);
+  const auto doc = ParseJson(r.out);
   ASSERT_EQ(doc["discs"].size(), 2u);
   EXPECT_EQ(doc["discs"][0]["total"], 10);
   EXPECT_EQ(doc["discs"][1]["total"], 10);
@@ -165,7 +165,7 @@ TEST(ZumiboFit, TimeLimitAndInterruptKeepTheBestSoFar) {
   const std::string capacity = std::to_string(total / 2 + 1);
   const ToolRun limited = Fit({"-c", capacity, "--json", "--time-limit", "0.3", "--list", "-"}, dir.path(), list);
   ASSERT_EQ(limited.exit, 0);
-  const auto doc = nlohmann::json::parse(limited.out);
+  const auto doc = ParseJson(limited.out);
   if (doc["remainder"] != 0) {
     EXPECT_EQ(doc["complete"], false);
   }
@@ -209,7 +209,7 @@ TEST(ZumiboFit, CapacitiesCountsAndTimesMeanWhatTheySay) {
   const std::string list = "700000000\t/a\n4700000000\t/b\n681574400\t/c\n";
   const auto capacity = [&](const std::string& text) {
     const ToolRun r = Fit({"-c", text, "--json", "-q", "--list", "-"}, dir.path(), list);
-    return r.exit == 0 ? nlohmann::json::parse(r.out)["capacity"].get<std::int64_t>() : -r.exit;
+    return r.exit == 0 ? ParseJson(r.out)["capacity"].get<std::int64_t>() : -r.exit;
   };
   EXPECT_EQ(capacity("700M"), 700'000'000);
   EXPECT_EQ(capacity("4.7G"), 4'700'000'000);
@@ -256,7 +256,7 @@ TEST(ZumiboFit, ChosenFilesMasterWithinTheDisc) {
   }
   const ToolRun r = Fit({"-c", "24,000,000", "--on-disc", "--json", "-q", "--path-lists", "lists", "tree"}, dir.path());
   ASSERT_EQ(r.exit, 0) << r.err;
-  const auto doc = nlohmann::json::parse(r.out);
+  const auto doc = ParseJson(r.out);
   EXPECT_GT(doc["files"].size(), 150u);
   EXPECT_LT(doc["raw_total"].get<std::int64_t>(), doc["total"].get<std::int64_t>());
   for (const std::string tool : {"genisoimage -quiet", "xorriso -as mkisofs"}) {
@@ -280,7 +280,7 @@ TEST(ZumiboFit, EachFileCountedOnceAndLinkedIntoDiscFolders) {
   std::filesystem::create_symlink(dir / "b/same.txt", dir / "a/soft.txt");
   ToolRun r = Fit({"-c", "100000", "--raw", "--json", "-q", "--link-into", "out", "a", "b"}, dir.path());
   ASSERT_EQ(r.exit, 0) << r.err;
-  EXPECT_EQ(nlohmann::json::parse(r.out)["total"], 7000);
+  EXPECT_EQ(ParseJson(r.out)["total"], 7000);
   EXPECT_NE(r.err.find("1 symbolic link skipped"), std::string::npos) << r.err;
   EXPECT_NE(r.err.find("1 file has several names"), std::string::npos) << r.err;
   // Each same.txt under its own folder; a/ holds both names of the hard-linked file, as the disc will.
@@ -298,7 +298,7 @@ TEST(ZumiboFit, AllUsesTheFewestDiscs) {
   const ToolRun r = Fit({"-c", "100", "--all", "--json", "-q", "--list", "-"}, dir.path(),
                         "47\t/a\n69\t/b\n60\t/c\n47\t/d\n21\t/e\n32\t/f\n101\t/g\n");
   ASSERT_EQ(r.exit, 3) << r.err;
-  const auto doc = nlohmann::json::parse(r.out);
+  const auto doc = ParseJson(r.out);
   EXPECT_EQ(doc["disc_count"], 3);
   EXPECT_EQ(doc["minimum"], true);
   EXPECT_EQ(doc["not_on_any_disc"].size(), 1u);
@@ -340,7 +340,7 @@ TEST(ZumiboFit, SignalsStopTheSearchOrSayTheListWasCutShort) {
   for (int signal : {SIGTERM, SIGHUP}) {
     const ToolRun r = Fit({"-c", capacity, "--json", "-q", "--list", "-"}, dir.path(), list, 300, signal);
     ASSERT_EQ(r.exit, 128 + signal);
-    const auto doc = nlohmann::json::parse(r.out);
+    const auto doc = ParseJson(r.out);
     EXPECT_TRUE(doc["complete"] == false || doc["remainder"] == 0) << signal;
     EXPECT_EQ(doc["interrupted"], true);
   }
@@ -354,7 +354,7 @@ TEST(ZumiboFit, SignalsStopTheSearchOrSayTheListWasCutShort) {
   r = Fit({"-c", "1000000", "--raw", "--all", "--time-limit", "600", "--json", "-q", "--list", "-"}, dir.path(),
           unsettled, 300);
   ASSERT_EQ(r.exit, 130) << r.err;
-  const auto doc = nlohmann::json::parse(r.out);
+  const auto doc = ParseJson(r.out);
   EXPECT_EQ(doc["interrupted"], true);
   std::int64_t placed = 0;
   for (const auto& d : doc["discs"]) placed += d["total"].get<std::int64_t>();

@@ -4,7 +4,7 @@
 
 #include <filesystem>
 #include <gtest/gtest.h>
-#include <nlohmann/json.hpp>
+#include "tests/json.h"
 
 #include "sets/catalog.h"
 #include "tests/cli/tool_run.h"
@@ -70,7 +70,7 @@ TEST(SetCommands, VerifyNamesAFlippedBitAMissingAndAnExtraFile) {
       << r.out;
   r = Fit({"verify", "--json", "photos.db", "disc1"}, dir.path());
   EXPECT_EQ(r.exit, 4);
-  const nlohmann::json j = nlohmann::json::parse(r.out);
+  const nlohmann::json j = ParseJson(r.out);
   EXPECT_EQ(j["missing"][0]["path"], "photos/2025/b.jpg");
   EXPECT_EQ(j["corrupt"].size(), 2u);
 
@@ -105,7 +105,7 @@ TEST(SetCommands, FindNamesEveryVersionAndCatalogWhatChanged) {
   EXPECT_EQ(r.out, "disc1\t" + date + "\t" + dir / "src/photos/2025/img003.jpg\n" + "disc2\t" + date + "\t" +
                        dir / "src/photos/2025/img003.jpg\n" + "disc1\t" + date + "\t" + dir / "src/raw/x.nef\n");
   r = Fit({"find", "--json", "photos.db", "/" + dir.path().substr(1) + "/src/photos/*/img00[4]*"}, dir.path());
-  const nlohmann::json j = nlohmann::json::parse(r.out);
+  const nlohmann::json j = ParseJson(r.out);
   ASSERT_EQ(j["files"].size(), 1u) << r.out;
   EXPECT_EQ(j["files"][0]["on_disc"], "photos/2025/img004.jpg");
   EXPECT_EQ(j["files"][0]["size"], 1);

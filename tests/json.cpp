@@ -1,0 +1,3 @@
+#include "tests/json.h"
+
+nlohmann::json ParseJson(const std::string& text) { return nlohmann::json::parse(text); }
