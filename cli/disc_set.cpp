@@ -78,6 +78,11 @@ bool RunSet::TakeOutHeld(Collection& c, bool byContent, bool quiet) {
     }
   }
   m_held = byPath + byDigest;
+  // Empty folders are not in the catalog: they go on the discs of new files, not on discs of
+  // their own every month.
+  bool newFiles = false;
+  for (std::size_t i = 0; i < c.Count(); ++i) newFiles = newFiles || (!c[i].folder && !held[i]);
+  if (!newFiles) held.assign(c.Count(), true);
   if (byPath + byDigest > 0) {
     Complain(Plural(byPath + byDigest, "file is", "files are") + " on discs of " + m_catalog.Path() +
              " already: not planned again" +
