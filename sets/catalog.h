@@ -73,7 +73,7 @@ struct sqlite3;
 constexpr int kCatalogVersion = 1;
 
 /// A source as the catalog keeps and looks it up: absolute (a relative one below the current
-/// folder), without empty or "." parts, ".." taking the part before it away, so that "./a",
+/// folder), without empty or "." parts, ".." taking away the name before it, so that "./a",
 /// "x/../a" and "/home/me/a" run from /home/me are one file. Held and Record apply it.
 std::string SourcePath(std::string_view source);
 
