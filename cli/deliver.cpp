@@ -11,6 +11,7 @@
 #include <unordered_map>
 
 #include "cli/byte_progress.h"
+#include "cli/folder_walk.h"
 #include "cli/link_tree.h"
 #include "cli/mastering.h"
 #include "cli/messages.h"
@@ -55,20 +56,14 @@ std::string RealPath(const std::string& path) {
   return text;
 }
 
-// Signals that would stop a delivery are held from the commit on: once the new plan is in place
-// it is the run's result, and a signal then changes nothing.
-void HoldSignals() {
+// Signals that would stop a delivery are held (SIG_BLOCK) from the commit on: once the new plan
+// is in place it is the run's result, and a signal then changes nothing. SIG_UNBLOCK lets them
+// through again after a commit that failed.
+void HoldSignals(int how) {
   sigset_t held;
   sigemptyset(&held);
   for (int s : {SIGINT, SIGTERM, SIGHUP}) sigaddset(&held, s);
-  pthread_sigmask(SIG_BLOCK, &held, nullptr);
-}
-
-void ReleaseSignals() {
-  sigset_t held;
-  sigemptyset(&held);
-  for (int s : {SIGINT, SIGTERM, SIGHUP}) sigaddset(&held, s);
-  pthread_sigmask(SIG_UNBLOCK, &held, nullptr);
+  pthread_sigmask(how, &held, nullptr);
 }
 
 }  // namespace
@@ -215,7 +210,7 @@ bool Delivery::WriteSetFiles(const DiscFiles& files, std::string& why) {
     const std::string sums = SumsText(std::move(entries)), set = SetFileText(m_labels[d]);
     if (m_tree) {
       // At the disc folder's root, in the staging folder, as the tool's own files.
-      const int disc = openat(m_tree->Staging(), DiscName(d).c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+      const int disc = openat(m_tree->Staging(), DiscName(d).c_str(), kFolderFlags);
       bool ok = disc >= 0;
       for (const auto& [name, text] :
            {std::pair<const char*, const std::string*>{kSumsName, &sums}, {kSetFileName, &set}}) {
@@ -234,12 +229,12 @@ bool Delivery::WriteSetFiles(const DiscFiles& files, std::string& why) {
 }
 
 bool Delivery::Commit(std::string& why) {
-  HoldSignals();
+  HoldSignals(SIG_BLOCK);
   std::size_t done = 0;
   while (done < m_targets.size() && m_targets[done]->Commit(why)) ++done;
   if (done == m_targets.size()) return true;
   while (done > 0) m_targets[--done]->Undo();
-  ReleaseSignals();
+  HoldSignals(SIG_UNBLOCK);
   return false;
 }
 

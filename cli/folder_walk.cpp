@@ -11,8 +11,6 @@
 
 namespace {
 
-constexpr int kFolderFlags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
-
 struct Level {
   std::string name;
   bool filesDone = false;

@@ -3,11 +3,15 @@
 // at most three descriptors open whatever its depth, so that a tree a thousand folders deep is
 // removed as well as a flat one, even under a low limit of open files.
 
+#include <fcntl.h>
 #include <sys/types.h>
 
 #include <functional>
 #include <string>
 #include <vector>
+
+/// How every folder inside a delivery's folder is opened: read-only, never through a link.
+constexpr int kFolderFlags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
 
 /// The names in a folder, without "." and ".."; false when it cannot be listed.
 bool Entries(int folder, std::vector<std::string>& names);

@@ -12,13 +12,13 @@
 #include <set>
 #include <utility>
 
+#include "cli/folder_walk.h"
 #include "cli/stopping.h"
 
 namespace {
 
 constexpr std::size_t kCopyChunk = 1 << 20;
 constexpr std::uint64_t kBlock = 4096;
-constexpr int kFolderFlags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
 
 std::string Reason(const std::string& what, int error) { return what + ": " + std::strerror(error); }
 

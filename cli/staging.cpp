@@ -22,7 +22,6 @@ constexpr char kStagingPrefix[] = ".zumibo-fit-staging-";
 constexpr char kKeptPrefix[] = "zumibo-fit-kept-";
 constexpr char kJournalName[] = "commit";
 constexpr char kJournalHeader[] = "zumibo-fit commit 1\n";
-constexpr int kFolderFlags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
 
 // The steps of a commit, as its journal records them.
 constexpr const char* kAside = "aside";          // the earlier plan is being moved into old/
