@@ -95,16 +95,18 @@ int ExactPlan::FirstFit(int item, int besides) const {
 
 void ExactPlan::Put(int item, int disc) {
   const std::size_t d = static_cast<std::size_t>(disc);
-  m_load[d] += Weight(item) + FolderBytesAdded(item, disc);
+  m_load[d] += Weight(item);
   m_fileCount[d] += m_fileCountOf[static_cast<std::size_t>(item)];
   m_items[d].push_back(item);
   m_discOf[static_cast<std::size_t>(item)] = disc;
   if (m_rules.onDisc) {
+    // A folder the disc did not hold yet adds its records, once.
     m_units.ForEachFile(static_cast<std::size_t>(item), [&](std::uint32_t f) {
       for (std::uint32_t n = m_files.nameStart[f]; n < m_files.nameStart[f + 1]; ++n) {
         for (std::uint32_t folder = m_files.folderOfName[n]; folder != FolderTree::kRoot;
-             folder = m_files.folders.Above(folder))
-          ++m_folderUses[Key(disc, folder)];
+             folder = m_files.folders.Above(folder)) {
+          if (m_folderUses[Key(disc, folder)]++ == 0) m_load[d] += m_files.folders.Bytes(folder);
+        }
       }
     });
   }
@@ -253,11 +255,8 @@ std::vector<Disc> Emptied(const std::vector<Disc>& start, const Items& items, co
   ExactPlan plan(items, files, rules);
   for (const Disc& d : start) {
     const int disc = plan.NewDisc();
-    int last = -1;
     for (std::uint32_t f : d.files) {
-      const int item = itemOf[f];
-      if (item != last && plan.DiscOf(item) < 0) plan.Put(item, disc);
-      last = item;
+      if (plan.DiscOf(itemOf[f]) < 0) plan.Put(itemOf[f], disc);
     }
   }
   // The least filled disc first; a disc that cannot be emptied is not tried again until another was.
