@@ -10,7 +10,6 @@
 #include <cstdlib>
 #include <unordered_map>
 
-#include "cli/byte_progress.h"
 #include "cli/folder_walk.h"
 #include "cli/link_tree.h"
 #include "cli/mastering.h"
@@ -178,27 +177,16 @@ bool Delivery::Hash(const DiscFiles& files, std::string& why) {
   const auto readFrom = [&](std::size_t d, const DiscFile& f) {
     return m_tree ? m_tree->Path() + "/" + m_tree->StagingName() + "/new/" + DiscName(d) + "/" + f.onDisc : f.source;
   };
-  std::uint64_t total = 0, done = 0;
-  for (const std::vector<DiscFile>& disc : files) {
-    for (const DiscFile& f : disc)
-      total += f.folder || m_digests.known[f.file] ? 0 : static_cast<std::uint64_t>(f.size);
-  }
-  ByteProgress progress(m_o.quiet, "hashing for SHA256SUMS");
+  // Each file once, whatever names it has.
+  std::vector<ToHash> read;
   for (std::size_t d = 0; d < files.size(); ++d) {
     for (const DiscFile& f : files[d]) {
       if (f.folder || m_digests.known[f.file]) continue;
-      std::uint64_t read = 0;
-      const std::uint64_t before = done;
-      if (!HashFile(
-              readFrom(d, f), m_digests.digest[f.file], read,
-              [&](std::uint64_t now, std::uint64_t) { return progress.Show(before + now, total); }, why))
-        return false;
-      if (static_cast<std::int64_t>(read) != f.size) return why = f.source + " changed since it was planned", false;
+      read.push_back({readFrom(d, f), f.size, &m_digests.digest[f.file], f.source});
       m_digests.known[f.file] = true;
-      done += read;
     }
   }
-  return true;
+  return HashAll(read, m_o.quiet, "hashing for SHA256SUMS", why);
 }
 
 bool Delivery::WriteSetFiles(const DiscFiles& files, std::string& why) {

@@ -5,6 +5,24 @@
 #include "cli/stopping.h"
 #include "sets/disc_texts.h"
 
+bool HashAll(const std::vector<ToHash>& files, bool quiet, const std::string& what, std::string& why) {
+  std::uint64_t total = 0, done = 0;
+  for (const ToHash& f : files) total += f.size > 0 ? static_cast<std::uint64_t>(f.size) : 0;
+  ByteProgress progress(quiet, what);
+  for (const ToHash& f : files) {
+    std::uint64_t read = 0;
+    const std::uint64_t before = done;
+    if (!HashFile(
+            f.path, *f.digest, read,
+            [&](std::uint64_t now, std::uint64_t) { return progress.Show(before + now, total); }, why))
+      return false;
+    if (f.size >= 0 && static_cast<std::int64_t>(read) != f.size)
+      return why = (f.source.empty() ? f.path : f.source) + " changed since it was planned", false;
+    done += read;
+  }
+  return true;
+}
+
 bool RunSet::Open(const Options& o, const Job& job) {
   if (o.catalog.empty()) return true;
   m_recording = job.delivering;
@@ -45,27 +63,20 @@ bool RunSet::TakeOutHeld(Collection& c, bool byContent, bool quiet) {
   std::size_t byDigest = 0;
   if (byContent) {
     // Only the files not held by path are read; their digests serve the discs' SHA256SUMS.
-    std::uint64_t total = 0, done = 0;
-    for (std::size_t i = 0; i < c.Count(); ++i)
-      total += held[i] || c[i].folder ? 0 : static_cast<std::uint64_t>(c[i].size);
-    ByteProgress progress(quiet, "reading for --by-content");
     c.digests.assign(c.Count(), Sha256Digest{});
-    std::vector<Sha256Digest> asked;
+    std::vector<ToHash> read;
     std::vector<std::size_t> fileOfDigest;
     for (std::size_t i = 0; i < c.Count(); ++i) {
       if (held[i] || c[i].folder) continue;
-      std::uint64_t read = 0;
-      const std::uint64_t before = done;
-      if (!HashFile(
-              std::string(c.Source(c[i])), c.digests[i], read,
-              [&](std::uint64_t now, std::uint64_t) { return progress.Show(before + now, total); }, why)) {
-        Complain(g_signal ? "interrupted while reading files for --by-content: nothing planned" : why);
-        return false;
-      }
-      done += read;
-      asked.push_back(c.digests[i]);
+      read.push_back({std::string(c.Source(c[i])), -1, &c.digests[i], ""});
       fileOfDigest.push_back(i);
     }
+    if (!HashAll(read, quiet, "reading for --by-content", why)) {
+      Complain(g_signal ? "interrupted while reading files for --by-content: nothing planned" : why);
+      return false;
+    }
+    std::vector<Sha256Digest> asked;
+    for (std::size_t i : fileOfDigest) asked.push_back(c.digests[i]);
     std::vector<int> contentDiscs;
     if (!m_catalog.HeldContent(asked, contentDiscs, why)) {
       Complain(why);

@@ -12,6 +12,20 @@
 #include "cli/options.h"
 #include "discs/model.h"
 #include "sets/catalog.h"
+#include "sets/sha256.h"
+
+/// A file to read for its SHA-256: where, how many bytes it must have (-1: any), where the digest
+/// goes, and the source it is named by in messages (empty: its path).
+struct ToHash {
+  std::string path;
+  std::int64_t size = -1;
+  Sha256Digest* digest = nullptr;
+  std::string source;
+};
+/// Reads each file once for its SHA-256, telling the bytes read, the speed and the time left on a
+/// terminal (`what` is being done). False with `why` when a file cannot be read, has another size
+/// than planned, or a signal came.
+bool HashAll(const std::vector<ToHash>& files, bool quiet, const std::string& what, std::string& why);
 
 class RunSet {
  public:
