@@ -23,9 +23,9 @@ class Planner {
     m_plan.lowerBound = DiscLowerBound(m_weights, DataRoom(rules, 0), rules.maxFiles);
   }
 
-  FewestDiscs Plan(const std::vector<std::string_view>& paths) {
+  FewestDiscs Plan(const std::vector<std::string_view>& paths, bool firstFitOnly) {
     Keep(FirstFitDecreasing(m_items, m_files, m_rules));
-    if (m_firstFitOnly) return Done();
+    if (firstFitOnly) return Done();
     Keep(InPathOrder(m_items, paths, m_files, m_rules));
     // Without records, nothing needs mending: the search has the time to itself. With them, half
     // of it, and the rest once the discs that can be emptied are.
@@ -39,8 +39,6 @@ class Planner {
     }
     return Done();
   }
-
-  bool m_firstFitOnly = false;
 
  private:
   FewestDiscs Done() {
@@ -116,7 +114,5 @@ FewestDiscs PlanFewestDiscs(const Items& items, const PlanFiles& files, const Di
                             const std::vector<std::string_view>& paths, double seconds, std::atomic<std::uint8_t>& stop,
                             const std::function<bool()>& interrupted,
                             const std::function<void(int lower, std::size_t discs)>& progress, bool firstFitOnly) {
-  Planner planner(items, files, rules, seconds, stop, interrupted, progress);
-  planner.m_firstFitOnly = firstFitOnly;
-  return planner.Plan(paths);
+  return Planner(items, files, rules, seconds, stop, interrupted, progress).Plan(paths, firstFitOnly);
 }
