@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "discs/bin_completion.h"
+#include "discs/branching.h"
 #include "discs/diving.h"
 #include "discs/relaxation.h"
 #include "discs/repacking.h"
@@ -133,7 +134,7 @@ class FewerDiscsSearch {
             std::find_if(m_rest.begin(), m_rest.end(), [&](std::int64_t v) { return v < capacity / 10; }) -
             m_rest.begin())),
         m_repacker(m_rest, capacity, maxPerDisc, stop), m_packer(m_rest, capacity, maxPerDisc, stop),
-        m_diver(m_rest, capacity, maxPerDisc, stop),
+        m_diver(m_rest, capacity, maxPerDisc, stop), m_brancher(m_rest, capacity, maxPerDisc, stop),
         m_largePacker(Span<const std::int64_t>(m_rest.data(), m_large), capacity, maxPerDisc, stop) {
     m_plan.lowerBound = m_reduced.bound;
   }
@@ -164,7 +165,7 @@ class FewerDiscsSearch {
         m_plan.complete = false;
         return;
       }
-      if (!Relaxed(budget) || !Dived(budget)) return;
+      if (!Relaxed(budget) || !Dived(budget) || !Branched(budget)) return;
       DiscList fewer = m_left;
       if (!Repacked(budget, fewer)) return;
       Searched(budget, fewer);
@@ -218,6 +219,20 @@ class FewerDiscsSearch {
     return !Settled();
   }
 
+  // Branch and price where the relaxation covers all, from scratch with each turn's budget: the
+  // dive misses a plan at the bound now and then, and where there is none this proves it.
+  bool Branched(long long budget) {
+    if (!m_relaxed || m_large != m_rest.size()) return true;
+    DiscList found;
+    const Brancher::Result r = m_brancher.Search(Target(), found, budget * kRelaxNodesPerMove);
+    if (r == Brancher::kFound) {
+      m_left = std::move(found);
+      Improved();
+    }
+    if (r == Brancher::kImpossible) m_plan.lowerBound = std::max(m_plan.lowerBound, Fixed() + Target() + 1);
+    return !Settled();
+  }
+
   bool Repacked(long long budget, DiscList& fewer) {
     while (static_cast<int>(fewer.size()) > Target() && m_repacker.Fewer(fewer, budget)) m_left = fewer;
     Improved();
@@ -254,6 +269,7 @@ class FewerDiscsSearch {
   Repacker m_repacker;
   Packer m_packer;
   Diver m_diver;
+  Brancher m_brancher;
   Packer m_largePacker;
   int m_largeFits = 0;  // a number of discs the large items are known to fit
   bool m_relaxed = false;

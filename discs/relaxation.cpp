@@ -22,17 +22,20 @@ constexpr double kEnough = 1.3;
 // still fit (the smallest ones decide how many), and the room times the best value per byte
 // left. Both only fall further down the list, so the first cut ends the level; where one item is
 // left to take, the first that fits is the best. Of items of one size and value, only the first
-// is tried at a level.
+// is tried at a level. Under ties (values in any order, pairs kept apart, items of several
+// files) the same search bounds a level by the most valuable item left instead, skips the items
+// a taken one keeps out, and tries every item.
 class Pricer {
  public:
   Pricer(Span<const std::int64_t> sizes, std::int64_t capacity, int maxPerDisc, long long& nodes,
-         const std::atomic<std::uint8_t>& stop)
-      : m_sizes(sizes), m_capacity(capacity), m_maxPerDisc(maxPerDisc), m_nodes(nodes), m_stop(stop) {
+         const std::atomic<std::uint8_t>& stop, const Ties* ties)
+      : m_sizes(sizes), m_capacity(capacity), m_maxPerDisc(maxPerDisc), m_nodes(nodes), m_stop(stop), m_ties(ties) {
     const std::size_t n = sizes.size();
     m_smallest.assign(n + 1, 0);  // wide: the sum of many sizes near INT64_MAX
     for (std::size_t c = 1; c <= n; ++c) m_smallest[c] = m_smallest[c - 1] + sizes[n - c];
     m_prefix.resize(n + 1);
     m_perByte.resize(n + 1);
+    m_blocked.assign(n, 0);
   }
 
   // The sets that passed the most valuable one found before them, in the order found (so the
@@ -48,12 +51,21 @@ class Pricer {
     for (std::size_t i = n; i-- > 0;) {
       m_perByte[i] = std::max(m_perByte[i + 1], m_sizes[i] > 0 ? value[i] / static_cast<double>(m_sizes[i]) : HUGE_VAL);
     }
+    if (m_ties) {
+      // The prefix sums serve as the most valuable item from each one on.
+      m_prefix[n] = 0;
+      for (std::size_t i = n; i-- > 0;) m_prefix[i] = std::max(m_prefix[i + 1], value[i]);
+    }
     m_taken.clear();
     m_found = &found;
     found.clear();
     m_bestValue = 0;
     m_cut = false;
-    Search(0, m_capacity, 0);
+    if (m_ties) {
+      SearchApart(0, m_capacity, 0, m_maxPerDisc);
+    } else {
+      Search(0, m_capacity, 0);
+    }
     bestValue = m_bestValue;
     return !m_cut;
   }
@@ -66,28 +78,47 @@ class Pricer {
     if (v > m_enough) m_cut = true;
   }
 
-  void Search(int from, std::int64_t room, double v) {
+  int Files(int i) const { return m_ties && !m_ties->files.empty() ? m_ties->files[i] : 1; }
+
+  // Keeps out (by +1) or lets back (by -1) the items that may not share a disc with item i.
+  void Block(int i, int by) {
+    if (m_ties->apart.empty()) return;
+    for (int j : m_ties->apart[i]) m_blocked[j] += by;
+  }
+
+  // Keeps the set taken so far, counts the node, and gives the first item from `from` on that
+  // fits the room and how many more items could fit: as many of the smallest as the room takes,
+  // within `filesLeft`. False when the search ends here.
+  bool Enter(int from, std::int64_t room, double v, int filesLeft, int& first, int& fit) {
     Keep(v);
-    if (m_cut) return;
+    if (m_cut) return false;
     if (--m_nodes < 0 || ((m_nodes & 1023) == 0 && m_stop.load(std::memory_order_relaxed))) {
       m_cut = true;
-      return;
+      return false;
     }
     const int n = static_cast<int>(m_sizes.size());
-    const int first = static_cast<int>(
+    first = static_cast<int>(
         std::lower_bound(m_sizes.begin() + from, m_sizes.end(), room, std::greater<std::int64_t>()) - m_sizes.begin());
-    // How many more items could fit: as many of the smallest as the room takes, within the limit.
-    const int fit =
-        std::min(m_maxPerDisc - static_cast<int>(m_taken.size()),
-                 static_cast<int>(std::upper_bound(m_smallest.begin(), m_smallest.begin() + (n - first) + 1, room) -
-                                  m_smallest.begin()) -
-                     1);
+    fit = std::min(filesLeft,
+                   static_cast<int>(std::upper_bound(m_smallest.begin(), m_smallest.begin() + (n - first) + 1, room) -
+                                    m_smallest.begin()) -
+                       1);
+    return true;
+  }
+
+  double ByBytes(int i, std::int64_t room, double v) const {
+    return m_perByte[i] == HUGE_VAL ? HUGE_VAL : v + static_cast<double>(room) * m_perByte[i];
+  }
+
+  void Search(int from, std::int64_t room, double v) {
+    int first = 0, fit = 0;
+    if (!Enter(from, room, v, m_maxPerDisc - static_cast<int>(m_taken.size()), first, fit)) return;
+    const int n = static_cast<int>(m_sizes.size());
     const std::vector<double>& value = *m_value;
     for (int i = first; fit > 0 && i < n; ++i) {
       if (i > first && m_sizes[i] == m_sizes[i - 1] && value[i] == value[i - 1]) continue;
       const double byCount = v + m_prefix[std::min(n, i + fit)] - m_prefix[i];
-      const double byBytes = m_perByte[i] == HUGE_VAL ? HUGE_VAL : v + static_cast<double>(room) * m_perByte[i];
-      if (std::min(byCount, byBytes) <= m_bestValue) break;
+      if (std::min(byCount, ByBytes(i, room, v)) <= m_bestValue) break;
       m_taken.push_back(i);
       if (fit == 1) {
         Keep(v + value[i]);
@@ -99,15 +130,34 @@ class Pricer {
     }
   }
 
+  // The search under ties, where m_prefix holds the most valuable item from each one on.
+  void SearchApart(int from, std::int64_t room, double v, int filesLeft) {
+    int first = 0, fit = 0;
+    if (!Enter(from, room, v, filesLeft, first, fit)) return;
+    const int n = static_cast<int>(m_sizes.size());
+    const std::vector<double>& value = *m_value;
+    for (int i = first; fit > 0 && i < n; ++i) {
+      if (std::min(v + fit * m_prefix[i], ByBytes(i, room, v)) <= m_bestValue) break;
+      if (m_blocked[i] || value[i] <= 0 || Files(i) > filesLeft) continue;
+      m_taken.push_back(i);
+      Block(i, 1);
+      SearchApart(i + 1, room - m_sizes[i], v + value[i], filesLeft - Files(i));
+      Block(i, -1);
+      m_taken.pop_back();
+      if (m_cut) break;
+    }
+  }
+
   Span<const std::int64_t> m_sizes;
   std::int64_t m_capacity;
   int m_maxPerDisc;
   long long& m_nodes;
   const std::atomic<std::uint8_t>& m_stop;
+  const Ties* m_ties;
   const std::vector<double>* m_value = nullptr;
   std::vector<__int128> m_smallest;  // the sum of the c smallest sizes, for each c
   std::vector<double> m_prefix, m_perByte;
-  std::vector<int> m_taken;
+  std::vector<int> m_taken, m_blocked;
   DiscList* m_found = nullptr;
   double m_bestValue = 0, m_enough = 0;
   bool m_cut = false;
@@ -122,15 +172,17 @@ class Pricer {
 // Carvalho's dual-optimal inequalities), which spares many degenerate pivots, and pricing takes
 // the duals made so all the same, lowered where needed: lower duals still prove their bound.
 // Each pricing keeps the sets it passed on its way to the best, which enter in turn while they
-// are still worth more than a disc, so that one search serves several pivots.
+// are still worth more than a disc, so that one search serves several pivots. Under ties there
+// are no exchanges, so that the solution's sets share no item, and the sets of the caller's pool
+// are tried before each pricing.
 class ColumnGeneration {
  public:
   ColumnGeneration(Span<const std::int64_t> sizes, std::int64_t capacity, int maxPerDisc, long long& nodes,
-                   const std::atomic<std::uint8_t>& stop)
+                   const std::atomic<std::uint8_t>& stop, const Ties* ties)
       : m_sizes(sizes), m_capacity(capacity), m_maxPerDisc(maxPerDisc), m_items(static_cast<int>(sizes.size())),
-        m_nodes(nodes), m_stop(stop), m_column(m_items), m_given(m_items, -1),
+        m_nodes(nodes), m_stop(stop), m_ties(ties), m_column(m_items), m_given(m_items, -1),
         m_inverse(static_cast<std::size_t>(m_items) * m_items, 0), m_x(m_items, 0), m_y(m_items, 0), m_d(m_items),
-        m_pricer(sizes, capacity, maxPerDisc, nodes, stop), m_priced(m_items) {}
+        m_pricer(sizes, capacity, maxPerDisc, nodes, stop, ties), m_priced(m_items) {}
 
   // The start plan as a basis: each disc's set at its first item's row, its other items alone.
   // An exchange is kept as the smaller item's set with the larger item at `given`.
@@ -187,6 +239,11 @@ class ColumnGeneration {
       left.push_back(i);
       leftSizes.push_back(m_sizes[i]);
     }
+    if (m_ties) {
+      for (std::vector<int>& disc : FirstFitApart(left, m_sizes, m_capacity, m_maxPerDisc, *m_ties))
+        out.discs.push_back(std::move(disc));
+      return;
+    }
     for (std::vector<int>& disc : BestFitDiscs(leftSizes, m_capacity, m_maxPerDisc)) {
       for (int& i : disc) i = left[i];
       out.discs.push_back(std::move(disc));
@@ -207,7 +264,7 @@ class ColumnGeneration {
   // first; else a set of the last pricing still worth more than a disc; else the one a new
   // pricing finds. False when none is worth entering (the relaxation ended, `out` tells how).
   bool Entering(int known, int startDiscs, Relaxation& out, std::vector<int>& entering, int& less, double& reduced) {
-    for (int i = 0; i + 1 < m_items; ++i) {
+    for (int i = 0; !m_ties && i + 1 < m_items; ++i) {
       if (m_y[i + 1] - m_y[i] > (less < 0 ? kTiny : m_y[less + 1] - m_y[less])) less = i;
     }
     if (less >= 0) {
@@ -216,13 +273,12 @@ class ColumnGeneration {
       return true;
     }
     while (reduced >= -kTiny && !m_found.empty()) {
-      entering = std::move(m_found.back());
-      m_found.pop_back();
+      entering = Found();
       reduced = 1 - Worth(entering);
     }
-    if (reduced < -kTiny) return true;
+    if (reduced < -kTiny || FromPool(entering, reduced)) return true;
     for (int i = 0; i < m_items; ++i) m_priced[i] = std::max(m_y[i], 0.0);
-    for (int i = 1; i < m_items; ++i) m_priced[i] = std::min(m_priced[i], m_priced[i - 1]);
+    for (int i = 1; !m_ties && i < m_items; ++i) m_priced[i] = std::min(m_priced[i], m_priced[i - 1]);
     double most = 0;
     // The first set found worth well over one disc is enough to pivot on; when there is none, a
     // complete search finds the most valuable set, which proves the bound.
@@ -244,9 +300,31 @@ class ColumnGeneration {
     }
     if (most <= 1 + kTiny) return false;
     // Priced at duals lowered where needed, the set is worth at least as much at the true ones.
-    entering = std::move(m_found.back());
-    m_found.pop_back();
+    entering = Found();
     reduced = 1 - Worth(entering);
+    return true;
+  }
+
+  // The last set the pricing found, which joins the pool.
+  std::vector<int> Found() {
+    std::vector<int> set = std::move(m_found.back());
+    m_found.pop_back();
+    if (m_ties && m_ties->pool) m_ties->pool->push_back(set);
+    return set;
+  }
+
+  // The pool's set worth the most, where that is more than a disc.
+  bool FromPool(std::vector<int>& entering, double& reduced) const {
+    if (!m_ties || !m_ties->pool) return false;
+    const std::vector<int>* best = nullptr;
+    double most = 1 + kTiny;
+    for (const std::vector<int>& set : *m_ties->pool) {
+      const double worth = Worth(set);
+      if (worth > most) most = worth, best = &set;
+    }
+    if (!best) return false;
+    entering = *best;
+    reduced = 1 - most;
     return true;
   }
 
@@ -282,6 +360,7 @@ class ColumnGeneration {
   const int m_items;
   long long& m_nodes;
   const std::atomic<std::uint8_t>& m_stop;
+  const Ties* m_ties;
   std::vector<std::vector<int>> m_column;
   std::vector<int> m_given;
   std::vector<double> m_inverse, m_x, m_y, m_d;  // the basis inverse, the solution, the duals, a column
@@ -293,12 +372,39 @@ class ColumnGeneration {
 }  // namespace
 
 Relaxation Relax(Span<const std::int64_t> sizes, std::int64_t capacity, int maxPerDisc, const DiscList& start,
-                 int known, long long& nodes, const std::atomic<std::uint8_t>& stop) {
+                 int known, long long& nodes, const std::atomic<std::uint8_t>& stop, const Ties* ties) {
   Relaxation out;
   if (sizes.empty()) return out;
-  ColumnGeneration lp(sizes, capacity, maxPerDisc, nodes, stop);
+  ColumnGeneration lp(sizes, capacity, maxPerDisc, nodes, stop, ties);
   lp.StartFrom(start);
   lp.Solve(known, static_cast<int>(start.size()), out);
   lp.Round(out);
   return out;
+}
+
+DiscList FirstFitApart(const std::vector<int>& items, Span<const std::int64_t> sizes, std::int64_t capacity,
+                       int maxPerDisc, const Ties& ties) {
+  DiscList discs;
+  std::vector<std::int64_t> room;
+  std::vector<int> files;
+  std::vector<std::vector<bool>> keptOut;  // for each disc, the items its own keep out
+  const std::size_t n = sizes.size();
+  for (int i : items) {
+    const int f = ties.files.empty() ? 1 : ties.files[i];
+    std::size_t d = 0;
+    while (d < discs.size() && (room[d] < sizes[i] || files[d] > maxPerDisc - f || keptOut[d][i])) ++d;
+    if (d == discs.size()) {
+      discs.emplace_back();
+      room.push_back(capacity);
+      files.push_back(0);
+      keptOut.emplace_back(n, false);
+    }
+    discs[d].push_back(i);
+    room[d] -= sizes[i];
+    files[d] += f;
+    if (!ties.apart.empty()) {
+      for (int j : ties.apart[i]) keptOut[d][j] = true;
+    }
+  }
+  return discs;
 }

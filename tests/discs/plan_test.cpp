@@ -6,6 +6,7 @@
 #include <random>
 #include <vector>
 
+#include "discs/branching.h"
 #include "discs/diving.h"
 #include "discs/plan.h"
 #include "discs/relaxation.h"
@@ -198,4 +199,42 @@ TEST(DiscPlan, RelaxationAndDiveKeepTheFileLimit) {
     EXPECT_TRUE(dived.Minimum());
     EXPECT_GT(BestFitDiscs(sizes, 1'000'000, maxPerDisc).size(), dived.discs.size());
   }
+}
+
+// Branch and price against exact packing on small instances where the relaxation's rounded plan
+// misses the fewest discs, and on two whose relaxation rounds below them: the tree alone decides.
+TEST(DiscPlan, BranchAndPriceDecidesWhatTheRelaxationLeaves) {
+  std::atomic<std::uint8_t> stop{0};
+  const auto decides = [&](const std::vector<std::int64_t>& sizes, std::int64_t capacity, int maxPerDisc) {
+    const int fewest = FewestDiscs(sizes, capacity, maxPerDisc);
+    Brancher brancher(sizes, capacity, maxPerDisc, stop);
+    DiscList plan;
+    EXPECT_EQ(brancher.Search(fewest - 1, plan, 10'000'000), Brancher::kImpossible);
+    EXPECT_EQ(brancher.Search(fewest, plan, 10'000'000), Brancher::kFound);
+    DiscPlan found;
+    found.discs = plan;
+    ExpectWhole(found, sizes, capacity, maxPerDisc);
+    EXPECT_EQ(static_cast<int>(plan.size()), fewest);
+    long long nodes = 10'000'000;
+    return Relax(sizes, capacity, maxPerDisc, BestFitDiscs(sizes, capacity, maxPerDisc), 0, nodes, stop);
+  };
+  int foundByTree = 0;
+  for (int k = 0; k < 1000; ++k) {
+    std::mt19937_64 rng(k);
+    const int n = std::uniform_int_distribution<int>(8, 16)(rng);
+    const std::int64_t capacity = std::uniform_int_distribution<std::int64_t>(40, 200)(rng);
+    const int maxPerDisc = k % 4 == 3 ? 3 : kNoFileLimit;
+    std::vector<std::int64_t> sizes(n);
+    for (auto& s : sizes) s = std::uniform_int_distribution<std::int64_t>(capacity / 5, capacity * 3 / 5)(rng);
+    std::sort(sizes.rbegin(), sizes.rend());
+    const Relaxation lp = decides(sizes, capacity, maxPerDisc);
+    foundByTree += static_cast<int>(lp.discs.size()) > FewestDiscs(sizes, capacity, maxPerDisc);
+    if (::testing::Test::HasFailure()) FAIL() << "seed " << k;
+  }
+  EXPECT_GT(foundByTree, 10);
+  // Seven discs where the relaxation proves only six.
+  const std::vector<std::int64_t> seven = {38, 38, 34, 32, 32, 32, 32, 21, 21, 21, 21, 21, 14, 14, 14};
+  EXPECT_EQ(decides(seven, 66, kNoFileLimit).bound, 6);
+  const std::vector<std::int64_t> eight = {16, 16, 16, 16, 14, 14, 14, 14, 14, 14, 14, 10, 10, 9, 9, 6, 6, 6};
+  EXPECT_LT(decides(eight, 28, kNoFileLimit).bound, FewestDiscs(eight, 28, kNoFileLimit));
 }
