@@ -42,7 +42,7 @@ class Planner {
 
  private:
   FewestDiscs Done() {
-    m_plan.complete = Settled() || !m_stop.load(std::memory_order_relaxed);
+    m_plan.complete = Settled() || (!m_cut && !m_stop.load(std::memory_order_relaxed));
     return std::move(m_plan);
   }
 
@@ -70,6 +70,7 @@ class Planner {
     if (!Running()) return;
     StopAfter limit(m_stop, Left());
     Keep(Emptied(m_plan.discs, m_items, m_itemOf, m_files, m_rules, m_plan.lowerBound, m_stop));
+    m_cut = m_cut || m_stop.load(std::memory_order_relaxed);
   }
 
   // The search for fewer discs over the items' weights, with `reserve` set aside on each disc for
@@ -84,6 +85,7 @@ class Planner {
       plan = PlanDiscs(m_weights, DataRoom(m_rules, reserve), m_rules.maxFiles, m_stop, seconds);
     }
     if (reserve == 0) m_plan.lowerBound = std::max(m_plan.lowerBound, plan.lowerBound);
+    m_cut = m_cut || !plan.complete;
     DiscList discs;
     for (const std::vector<int>& planned : plan.discs) {
       discs.emplace_back();
@@ -105,6 +107,7 @@ class Planner {
   std::vector<std::int64_t> m_weights;
   std::vector<int> m_order;
   FewestDiscs m_plan;
+  bool m_cut = false;  // a stage's time or the stop flag ended it before it was done
   const std::chrono::steady_clock::time_point m_start = std::chrono::steady_clock::now();
 };
 
