@@ -1,12 +1,14 @@
-// Prints three tables about discs:
+// Prints tables about discs:
 //  - mastering: typical collections of 10 to 100,000 files (photos, songs, videos, documents in
 //    nested folders, as sparse files) mastered by genisoimage and xorriso with -print-size, against
 //    the disc model;
 //  - fewest discs: seeded random instances of up to 200 files, 200 of files as people have them on
 //    real discs and 200 of sizes drawn as shares of a disc (disc count against the proven lower
-//    bound, time), and real trees of this machine against dirsplit and fpart on the same sizes;
+//    bound, time), thousands of shares of a BD 25 in 10 s each against the bound, and real trees
+//    of this machine against dirsplit and fpart on the same sizes;
 //  - scale: zumibo-fit on lists of 100,000 to 2,000,000 lines, one disc against --all, and memory.
-//   zumibo-disc-bench [--quick | --random | --mastering]   (--quick: small collections and lists only)
+//   zumibo-disc-bench [--quick | --random | --mastering | --thousands]
+//   (--quick: small collections and lists only)
 
 #include <pthread.h>
 #include <sys/resource.h>
@@ -25,6 +27,7 @@
 #include <random>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "discs/disc_tally.h"
@@ -135,7 +138,8 @@ void Mastering(bool quick) {
       std::ofstream(root / f.path).close();
       fs::resize_file(root / f.path, f.size);
       raw += f.size;
-      const std::string_view path = f.path, folder = path.substr(0, path.rfind('/') == std::string_view::npos ? 0 : path.rfind('/'));
+      const std::string_view path = f.path,
+                             folder = path.substr(0, path.rfind('/') == std::string_view::npos ? 0 : path.rfind('/'));
       for (auto [p, m] : {std::pair<PlanFiles*, const DiscModel*>{&planned, &model}, {&plannedUdf, &udf}}) {
         p->nameStart.push_back(static_cast<std::uint32_t>(p->folderOfName.size()));
         p->size.push_back(f.size);
@@ -175,7 +179,8 @@ void Mastering(bool quick) {
 // Runs the plan with a budget of CPU seconds, which a timer thread watching the planning
 // thread's clock ends with the stop flag: other loads of the machine neither cut a plan short
 // nor count in its time.
-DiscPlan Plan(const std::vector<std::int64_t>& sizes, std::int64_t capacity, double seconds, double& cpu) {
+DiscPlan Plan(const std::vector<std::int64_t>& sizes, std::int64_t capacity, double seconds, double& cpu,
+              bool timed = false) {
   clockid_t clock;
   pthread_getcpuclockid(pthread_self(), &clock);
   const auto used = [clock] {
@@ -190,7 +195,7 @@ DiscPlan Plan(const std::vector<std::int64_t>& sizes, std::int64_t capacity, dou
     while (!done && used() - start < seconds) std::this_thread::sleep_for(std::chrono::milliseconds(1));
     stop = 1;
   });
-  DiscPlan plan = PlanDiscs(sizes, capacity, kNoFileLimit, stop);
+  DiscPlan plan = PlanDiscs(sizes, capacity, kNoFileLimit, stop, timed ? seconds : 0);
   cpu = used() - start;
   done = true;
   timer.join();
@@ -280,6 +285,33 @@ void RandomInstances() {
   std::printf("files as people have them: %d of %d at a proven minimum (%.1f%%); all: %d of %d (%.1f%%)\n\n",
               realisticMinimum, realistic, 100.0 * realisticMinimum / realistic, allMinimum, all,
               100.0 * allMinimum / all);
+}
+
+// Thousands of sizes drawn as shares of a BD 25, planned as --all plans them with --time-limit 10,
+// three seeds a class, beside the lower bound.
+void Thousands() {
+  std::printf("Fewest discs at thousands of items: shares of a BD 25, 10 s of CPU time each\n\n");
+  std::printf("%-10s %6s %5s %7s %7s %8s %7s\n", "sizes", "items", "seed", "discs", "bound", "above", "cpu s");
+  constexpr std::int64_t kBd25 = 25'025'314'816;
+  for (const auto& [lo, hi] : {std::pair{0.1, 0.7}, std::pair{0.2, 0.5}}) {
+    for (int n : {1000, 3000}) {
+      for (int seed = 1; seed <= 3; ++seed) {
+        std::mt19937_64 rng(static_cast<std::uint64_t>(n) * 100 + seed);
+        std::uniform_int_distribution<std::int64_t> size(static_cast<std::int64_t>(lo * kBd25),
+                                                         static_cast<std::int64_t>(hi * kBd25));
+        std::vector<std::int64_t> sizes(n);
+        for (auto& v : sizes) v = size(rng);
+        std::sort(sizes.rbegin(), sizes.rend());
+        double cpu = 0;
+        const DiscPlan plan = Plan(sizes, kBd25, 10.0, cpu, true);
+        const double above = 100.0 * (static_cast<double>(plan.discs.size()) - plan.lowerBound) / plan.lowerBound;
+        std::printf("%3.0f%%-%2.0f%% %6d %5d %7zu %7d %7.2f%% %7.2f\n", lo * 100, hi * 100, n, seed, plan.discs.size(),
+                    plan.lowerBound, above, cpu);
+        std::fflush(stdout);
+      }
+    }
+  }
+  std::printf("\n");
 }
 
 // dirsplit and fpart each read a list of "SIZE PATH" lines and pack it into discs of `capacity`,
@@ -389,6 +421,8 @@ int main(int argc, char** argv) {
   const bool quick = only == "--quick";
   if (only.empty() || quick || only == "--mastering") Mastering(quick);
   if (only == "--mastering") return 0;
+  if (only.empty() || only == "--thousands") Thousands();
+  if (only == "--thousands") return 0;
   RandomInstances();
   if (only == "--random") return 0;
   RealTrees();

@@ -99,12 +99,12 @@ DiscList Dealt(Span<const std::int64_t> sizes, std::int64_t capacity, int maxPer
       members.push_back(static_cast<int>(i));
       groupSizes.push_back(sizes[i]);
     }
-    // Each group its share of the time left; the plan's own stop flag is looked at between them.
+    // Each group its share of the time left, ended early by the plan's own stop flag.
     const double spent = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     std::atomic<std::uint8_t> groupStop{0};
     DiscPlan plan;
     {
-      StopAfter limit(groupStop, std::max(1e-3, (seconds - spent) / static_cast<double>(groups - g)));
+      StopAfter limit(groupStop, std::max(1e-3, (seconds - spent) / static_cast<double>(groups - g)), &stop);
       plan = PlanDiscs(groupSizes, capacity, maxPerDisc, groupStop);
     }
     for (const std::vector<int>& disc : plan.discs) {
@@ -139,8 +139,8 @@ class FewerDiscsSearch {
     m_plan.lowerBound = m_reduced.bound;
   }
 
-  // Best fit, the disc-by-disc plan where it costs no more than a moment, and for many items the
-  // groups dealt out by size, with `seconds` for them.
+  // Best fit, the disc-by-disc plan where it costs no more than a moment (with `seconds`, at most
+  // a quarter of them), and for many items the groups dealt out by size, with half of them.
   void Start(double seconds) {
     m_best = BestFitDiscs(m_items, m_capacity, m_maxPerDisc);
     m_left = m_reduced.fixed.empty() ? m_best : BestFitDiscs(m_rest, m_capacity, m_maxPerDisc);
@@ -152,7 +152,14 @@ class FewerDiscsSearch {
     }
     if (!Settled() && m_maxPerDisc == kNoFileLimit &&
         static_cast<long long>(m_items.size()) * m_plan.lowerBound <= kDiscByDiscLimit) {
-      DiscList byDisc = DiscByDisc(m_items, m_capacity, m_stop);
+      // With a time limit, a quarter of it: for thousands of items of a few a disc, each disc's
+      // exact search may take long.
+      std::atomic<std::uint8_t> byDiscStop{0};
+      DiscList byDisc;
+      {
+        StopAfter limit(byDiscStop, seconds / 4, &m_stop);
+        byDisc = DiscByDisc(m_items, m_capacity, seconds > 0 ? byDiscStop : m_stop);
+      }
       if (byDisc.size() < m_best.size()) m_best = std::move(byDisc);
     }
     Improved();

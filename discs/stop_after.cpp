@@ -2,15 +2,30 @@
 
 #include <chrono>
 
-StopAfter::StopAfter(std::atomic<std::uint8_t>& stop, double seconds) {
+namespace {
+
+// How often a parent flag is looked at.
+constexpr std::chrono::milliseconds kWatch{5};
+
+}  // namespace
+
+StopAfter::StopAfter(std::atomic<std::uint8_t>& stop, double seconds, const std::atomic<std::uint8_t>* parent) {
   if (seconds <= 0) return;
-  m_thread = std::thread([this, &stop, seconds] {
+  m_thread = std::thread([this, &stop, seconds, parent] {
+    const auto deadline =
+        std::chrono::steady_clock::now() +
+        std::chrono::duration_cast<std::chrono::steady_clock::duration>(std::chrono::duration<double>(seconds));
     std::unique_lock<std::mutex> lock(m_mutex);
-    if (!m_done.wait_for(lock, std::chrono::duration<double>(seconds), [this] { return m_finished; }))
-      stop.store(1, std::memory_order_relaxed);
+    for (;;) {
+      const auto until = parent ? std::min(deadline, std::chrono::steady_clock::now() + kWatch) : deadline;
+      if (m_done.wait_until(lock, until, [this] { return m_finished; })) return;
+      if (std::chrono::steady_clock::now() >= deadline || (parent && parent->load(std::memory_order_relaxed))) {
+        stop.store(1, std::memory_order_relaxed);
+        return;
+      }
+    }
   });
 }
-
 StopAfter::~StopAfter() {
   if (!m_thread.joinable()) return;
   {

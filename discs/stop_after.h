@@ -10,8 +10,9 @@
 
 class StopAfter {
  public:
-  /// Sets `stop` after `seconds` (none when 0 or less) unless the object goes first.
-  StopAfter(std::atomic<std::uint8_t>& stop, double seconds);
+  /// Sets `stop` after `seconds` (none when 0 or less), or as soon as `parent` is set, unless the
+  /// object goes first.
+  StopAfter(std::atomic<std::uint8_t>& stop, double seconds, const std::atomic<std::uint8_t>* parent = nullptr);
   ~StopAfter();
   StopAfter(const StopAfter&) = delete;
   StopAfter& operator=(const StopAfter&) = delete;
