@@ -146,6 +146,7 @@ int TailTotals::NextSize(int i) const {
 // Pairs a block total with a table total. Both lists are cut to the band in which a partner can
 // still exist; the shorter band is walked from its top and the longer one searched.
 std::int64_t TailTotals::BestTotal(int r, std::int64_t low, std::int64_t high, std::uint64_t& work) const {
+  if (high <= low) return -1;
   std::int64_t best = low;
   const int tableSize = static_cast<int>(m_table.size()) - 1, blockSize = static_cast<int>(m_block.size()) - 1;
   for (int inBlock = std::max(0, r - tableSize); inBlock <= std::min(r, blockSize); ++inBlock) {
