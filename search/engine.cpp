@@ -140,6 +140,16 @@ class CombinationSearch {
   }
   // False when no r candidates can bring the partial total into the improving window.
   bool MayComplete(int r, Sum partial) const { return MayAdd(r, Floor() + 1 - partial, Sum{m_limit} - partial); }
+  // From i on, one candidate of each size, the first that may complete a branch of r positions
+  // with `partial` (or the first past the last that could). Most fail: a tight loop lets their
+  // look-ups into the residue filter overlap. Adds the candidates passed over to `steps`.
+  int NextCompleting(int i, int r, Sum partial, std::uint32_t& steps) const {
+    const Sum floor = Floor();
+    for (; i < m_top && i <= m_m - r && partial + Window(i, r) > floor; i = m_nextSize[i], ++steps) {
+      if (MayComplete(r - 1, partial + m_b[i])) break;
+    }
+    return i;
+  }
 
   // The mirrored search goes through the same combinations in the same order, choosing the
   // candidates left out instead: left out at depth d are the candidates of m_index before it,
@@ -323,8 +333,9 @@ End CombinationSearch<Sum>::RunForward(int k) {
         if (m_end != End::kExhausted) return m_end;
       } else if (r >= 3) {
         if (!MayComplete(r - 1, partial + m_b[i])) {
-          m_next[d] = m_nextSize[i];
-          if (Tick(1)) return m_end;
+          std::uint32_t steps = 1;
+          m_next[d] = NextCompleting(m_nextSize[i], r, partial, steps);
+          if (Tick(steps)) return m_end;
           continue;
         }
         m_index[d] = i;
