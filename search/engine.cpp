@@ -197,6 +197,9 @@ class CombinationSearch {
   std::vector<int> m_index;    // the candidate chosen (left out, mirrored) at each depth
   std::vector<Sum> m_partial;  // total of the candidates chosen (left out) above each depth
   std::vector<int> m_next;     // the candidate each depth tries next
+  // Per depth of the mirrored search, the latest candidate whose largest completion left out enough
+  // when the depth was last entered from the same branch above, or -1.
+  std::vector<int> m_leavesEnough;
   std::vector<int> m_report;
   std::uint64_t m_work = 0;
   std::uint64_t m_nextCheck = 0;
@@ -372,6 +375,7 @@ End CombinationSearch<Sum>::RunMirrored(int k) {
   m_index.assign(e, 0);
   m_partial.assign(e + 1, 0);
   m_next.assign(e, 0);
+  m_leavesEnough.assign(e, -1);
   int d = 0;
   EnterMirrored(0, e);
   if (m_end != End::kExhausted) return m_end;
@@ -428,17 +432,25 @@ void CombinationSearch<Sum>::EnterMirrored(int depth, int r) {
     if (m_end != End::kExhausted) return;
     highest = m_top - 1;
   }
-  // Window(i, r) only grows as i goes down.
-  int lo = lowest, hi = highest;
+  if (depth + 1 < static_cast<int>(m_leavesEnough.size())) m_leavesEnough[depth + 1] = -1;
+  // Window(i, r) only grows as i goes down. The candidate tried before at the depth above left out
+  // less, so the latest candidate that left out enough then leaves out enough now: the search
+  // doubles its steps from there, as the answer seldom moves far.
+  int hi = highest;
+  int lo = std::clamp(m_leavesEnough[depth], lowest, std::max(lowest, hi));
   if (hi < lo || Window(lo, r) < least) {
     m_next[depth] = -1;
     return;
   }
+  int step = 1;
+  for (; lo + step <= hi && Window(lo + step, r) >= least; step *= 2) lo += step;
+  hi = std::min(hi, lo + step - 1);
   while (lo < hi) {
     const int mid = lo + (hi - lo + 1) / 2;
     if (Window(mid, r) >= least) lo = mid;
     else hi = mid - 1;
   }
+  m_leavesEnough[depth] = lo;
   m_next[depth] = lo;
 }
 
