@@ -1,6 +1,7 @@
 #include "search/engine.h"
 
 #include <algorithm>
+#include <cmath>
 #include <functional>
 #include <memory>
 #include <numeric>
@@ -547,6 +548,36 @@ struct TailPlan {
   bool lookForUnit = false;  // whether a unit found when the budget runs out settles the search instead
 };
 
+// Of the counts of the schedule from `next` on, the one with the most combinations whose totals lie
+// near the capacity, by the normal approximation of a total of k candidates drawn at random: where a
+// short look most likely finds the least remainder. Counts whose mean total lies more than
+// kMostDeviations standard deviations from the capacity are passed over, as the approximation
+// overstates the tails; when all do, the count whose mean total lies nearest.
+constexpr double kMostDeviations = 2.5;
+int RichestCount(Span<const std::int64_t> sizes, std::int64_t capacity, const std::vector<int>& schedule,
+                 std::size_t next) {
+  const int m = static_cast<int>(sizes.size());
+  if (m < 2) return schedule[next];
+  double mean = 0, square = 0;
+  for (std::int64_t s : sizes) mean += static_cast<double>(s) / m;
+  for (std::int64_t s : sizes) square += (static_cast<double>(s) - mean) * (static_cast<double>(s) - mean) / m;
+  int richest = -1, nearest = schedule[next];
+  double most = 0, least = HUGE_VAL;
+  for (std::size_t i = next; i < schedule.size(); ++i) {
+    const int k = schedule[i];
+    if (k < 1 || k > m) continue;
+    const double variance = k * square * (m - k) / (m - 1);  // drawn without replacement
+    const double distance = static_cast<double>(capacity) - k * mean;
+    const double deviations = variance > 0 ? distance * distance / variance : distance == 0 ? 0 : HUGE_VAL;
+    if (deviations < least) least = deviations, nearest = k;
+    if (deviations > kMostDeviations * kMostDeviations || variance <= 0) continue;
+    const double logDensity = std::lgamma(m + 1.0) - std::lgamma(k + 1.0) - std::lgamma(m - k + 1.0) -
+                              0.5 * std::log(variance) - deviations / 2;
+    if (richest < 0 || logDensity > most) most = logDensity, richest = k;
+  }
+  return richest >= 0 ? richest : nearest;
+}
+
 // Runs the counts of the schedule in order until one ends the search (or all are done), going on
 // with the tail's totals when the budget runs out and a tail is planned. When the budget first runs
 // out, sizes that are multiples of a unit plus noise end it instead (End::kBudget, with `unit` set):
@@ -579,17 +610,10 @@ End BranchAndBound(Span<const std::int64_t> fitting, int offset, std::int64_t ca
   if (totals.Stopped()) return End::kStopped;
   search.Continue(totals);
 
-  // The count whose combinations average nearest the capacity holds the most totals near it: a
-  // short look there usually finds the least remainder, and the counts before it in the schedule
-  // then only need to be checked for totals that reach it.
-  const Wide sum = std::accumulate(fitting.begin(), fitting.end(), Wide{0});
-  const auto distance = [&](int k) {
-    const Wide d = Wide{k} * sum - Wide{capacity} * static_cast<int>(fitting.size());
-    return d < 0 ? -d : d;
-  };
-  const auto densest = std::min_element(schedule.begin() + next, schedule.end(),
-                                        [&](int a, int b) { return distance(a) < distance(b); });
-  const bool stopped = densest != schedule.begin() + next && !search.Probe(*densest, kProbeWork);
+  // A short look at the count most likely to hold the least remainder usually finds it, and the
+  // counts before it in the schedule then only need to be checked for totals that reach it.
+  const int richest = RichestCount(fitting, capacity, schedule, next);
+  const bool stopped = richest != schedule[next] && !search.Probe(richest, kProbeWork);
   return stopped ? End::kStopped : runCounts();
 }
 
