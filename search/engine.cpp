@@ -26,8 +26,10 @@ constexpr std::uint64_t kWorkBeforeFilter = 1u << 19;
 // The filter is consulted only while the totals that would still improve span at most this
 // many bytes; wider windows are hardly ever empty.
 constexpr std::int64_t kNarrowWindow = 1 << 12;
-// Branch-and-bound work allowed per subset of one half before meet in the middle takes over.
-constexpr std::uint64_t kBranchBudgetPerSubset = 4;
+// Branch-and-bound work allowed per subset of one half before meet in the middle takes over: about
+// half of what listing the halves then costs, as searches that branch and bound has not ended by
+// then seldom end before the halves would.
+constexpr std::uint64_t kBranchBudgetPerSubset = 1;
 // The budget of SearchStrategy::kBranchThenMeet and kBranchThenDecide, small enough to run out in tests.
 constexpr std::uint64_t kTestBudget = 16;
 // Branch-and-bound work before the smallest candidates' totals are listed for candidate arrays too
