@@ -554,8 +554,11 @@ struct TailPlan {
 // near the capacity, by the normal approximation of a total of k candidates drawn at random: where a
 // short look most likely finds the least remainder. Counts whose mean total lies more than
 // kMostDeviations standard deviations from the capacity are passed over, as the approximation
-// overstates the tails; when all do, the count whose mean total lies nearest.
+// overstates the tails; when all are, the count whose mean total lies nearest. The count searched
+// next is kept unless the other holds many times as many (kLookGain): a look there then seldom
+// finds sooner what going on would find.
 constexpr double kMostDeviations = 2.5;
+constexpr double kLookGain = 50;
 int RichestCount(Span<const std::int64_t> sizes, std::int64_t capacity, const std::vector<int>& schedule,
                  std::size_t next) {
   const int m = static_cast<int>(sizes.size());
@@ -564,7 +567,7 @@ int RichestCount(Span<const std::int64_t> sizes, std::int64_t capacity, const st
   for (std::int64_t s : sizes) mean += static_cast<double>(s) / m;
   for (std::int64_t s : sizes) square += (static_cast<double>(s) - mean) * (static_cast<double>(s) - mean) / m;
   int richest = -1, nearest = schedule[next];
-  double most = 0, least = HUGE_VAL;
+  double most = 0, least = HUGE_VAL, first = -HUGE_VAL;
   for (std::size_t i = next; i < schedule.size(); ++i) {
     const int k = schedule[i];
     if (k < 1 || k > m) continue;
@@ -575,9 +578,11 @@ int RichestCount(Span<const std::int64_t> sizes, std::int64_t capacity, const st
     if (deviations > kMostDeviations * kMostDeviations || variance <= 0) continue;
     const double logDensity = std::lgamma(m + 1.0) - std::lgamma(k + 1.0) - std::lgamma(m - k + 1.0) -
                               0.5 * std::log(variance) - deviations / 2;
+    if (i == next) first = logDensity;
     if (richest < 0 || logDensity > most) most = logDensity, richest = k;
   }
-  return richest >= 0 ? richest : nearest;
+  if (richest < 0) return nearest;
+  return most - first > std::log(kLookGain) ? richest : schedule[next];
 }
 
 // Runs the counts of the schedule in order until one ends the search (or all are done), going on
