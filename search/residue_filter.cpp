@@ -55,15 +55,16 @@ ResidueFilter::ResidueFilter(Span<const std::int64_t> sizes) : m_levels(5) {
            Subsets(m, r) * kResiduesPerPair > static_cast<double>(std::uint64_t{1} << bits))
       ++bits;
     m_levels[r].assign((std::uint64_t{1} << bits) / 64, 0);
+    m_masks[r] = (std::uint64_t{1} << bits) - 1;
     MarkAll(sizes, r, 0, 0, m_levels[r]);
   }
 }
 
 bool ResidueFilter::MayReach(int r, std::uint64_t from, std::uint64_t to) const {
   const std::vector<std::uint64_t>& bits = m_levels[r];
-  const std::uint64_t modulus = bits.size() * 64;
-  if (to - from >= modulus - 1) return true;
-  const std::uint64_t a = from & (modulus - 1), b = to & (modulus - 1);
+  const std::uint64_t mask = m_masks[r];
+  if (to - from >= mask) return true;
+  const std::uint64_t a = from & mask, b = to & mask;
   if (a <= b) return AnyInRange(bits, a, b);
-  return AnyInRange(bits, a, modulus - 1) || AnyInRange(bits, 0, b);
+  return AnyInRange(bits, a, mask) || AnyInRange(bits, 0, b);
 }

@@ -24,4 +24,5 @@ class ResidueFilter {
 
  private:
   std::vector<std::vector<std::uint64_t>> m_levels;  // bit sets of a power of two bits, by r
+  std::uint64_t m_masks[5] = {};                     // each level's number of bits less one
 };
