@@ -1,6 +1,7 @@
 #include "search/engine.h"
 
 #include <algorithm>
+#include <cmath>
 #include <functional>
 #include <memory>
 #include <numeric>
@@ -25,8 +26,10 @@ constexpr std::uint64_t kWorkBeforeFilter = 1u << 19;
 // The filter is consulted only while the totals that would still improve span at most this
 // many bytes; wider windows are hardly ever empty.
 constexpr std::int64_t kNarrowWindow = 1 << 12;
-// Branch-and-bound work allowed per subset of one half before meet in the middle takes over.
-constexpr std::uint64_t kBranchBudgetPerSubset = 4;
+// Branch-and-bound work allowed per subset of one half before meet in the middle takes over: about
+// half of what listing the halves then costs, as searches that branch and bound has not ended by
+// then seldom end before the halves would.
+constexpr std::uint64_t kBranchBudgetPerSubset = 1;
 // The budget of SearchStrategy::kBranchThenMeet and kBranchThenDecide, small enough to run out in tests.
 constexpr std::uint64_t kTestBudget = 16;
 // Branch-and-bound work before the smallest candidates' totals are listed for candidate arrays too
@@ -140,6 +143,16 @@ class CombinationSearch {
   }
   // False when no r candidates can bring the partial total into the improving window.
   bool MayComplete(int r, Sum partial) const { return MayAdd(r, Floor() + 1 - partial, Sum{m_limit} - partial); }
+  // From i on, one candidate of each size, the first that may complete a branch of r positions
+  // with `partial` (or the first past the last that could). Most fail: a tight loop lets their
+  // look-ups into the residue filter overlap. Adds the candidates passed over to `steps`.
+  int NextCompleting(int i, int r, Sum partial, std::uint32_t& steps) const {
+    const Sum floor = Floor();
+    for (; i < m_top && i <= m_m - r && partial + Window(i, r) > floor; i = m_nextSize[i], ++steps) {
+      if (MayComplete(r - 1, partial + m_b[i])) break;
+    }
+    return i;
+  }
 
   // The mirrored search goes through the same combinations in the same order, choosing the
   // candidates left out instead: left out at depth d are the candidates of m_index before it,
@@ -187,6 +200,9 @@ class CombinationSearch {
   std::vector<int> m_index;    // the candidate chosen (left out, mirrored) at each depth
   std::vector<Sum> m_partial;  // total of the candidates chosen (left out) above each depth
   std::vector<int> m_next;     // the candidate each depth tries next
+  // Per depth of the mirrored search, the latest candidate whose largest completion left out enough
+  // when the depth was last entered from the same branch above, or -1.
+  std::vector<int> m_leavesEnough;
   std::vector<int> m_report;
   std::uint64_t m_work = 0;
   std::uint64_t m_nextCheck = 0;
@@ -323,8 +339,9 @@ End CombinationSearch<Sum>::RunForward(int k) {
         if (m_end != End::kExhausted) return m_end;
       } else if (r >= 3) {
         if (!MayComplete(r - 1, partial + m_b[i])) {
-          m_next[d] = m_nextSize[i];
-          if (Tick(1)) return m_end;
+          std::uint32_t steps = 1;
+          m_next[d] = NextCompleting(m_nextSize[i], r, partial, steps);
+          if (Tick(steps)) return m_end;
           continue;
         }
         m_index[d] = i;
@@ -361,6 +378,7 @@ End CombinationSearch<Sum>::RunMirrored(int k) {
   m_index.assign(e, 0);
   m_partial.assign(e + 1, 0);
   m_next.assign(e, 0);
+  m_leavesEnough.assign(e, -1);
   int d = 0;
   EnterMirrored(0, e);
   if (m_end != End::kExhausted) return m_end;
@@ -417,17 +435,25 @@ void CombinationSearch<Sum>::EnterMirrored(int depth, int r) {
     if (m_end != End::kExhausted) return;
     highest = m_top - 1;
   }
-  // Window(i, r) only grows as i goes down.
-  int lo = lowest, hi = highest;
+  if (depth + 1 < static_cast<int>(m_leavesEnough.size())) m_leavesEnough[depth + 1] = -1;
+  // Window(i, r) only grows as i goes down. The candidate tried before at the depth above left out
+  // less, so the latest candidate that left out enough then leaves out enough now: the search
+  // doubles its steps from there, as the answer seldom moves far.
+  int hi = highest;
+  int lo = std::clamp(m_leavesEnough[depth], lowest, std::max(lowest, hi));
   if (hi < lo || Window(lo, r) < least) {
     m_next[depth] = -1;
     return;
   }
+  int step = 1;
+  for (; lo + step <= hi && Window(lo + step, r) >= least; step *= 2) lo += step;
+  hi = std::min(hi, lo + step - 1);
   while (lo < hi) {
     const int mid = lo + (hi - lo + 1) / 2;
     if (Window(mid, r) >= least) lo = mid;
     else hi = mid - 1;
   }
+  m_leavesEnough[depth] = lo;
   m_next[depth] = lo;
 }
 
@@ -524,6 +550,41 @@ struct TailPlan {
   bool lookForUnit = false;  // whether a unit found when the budget runs out settles the search instead
 };
 
+// Of the counts of the schedule from `next` on, the one with the most combinations whose totals lie
+// near the capacity, by the normal approximation of a total of k candidates drawn at random: where a
+// short look most likely finds the least remainder. Counts whose mean total lies more than
+// kMostDeviations standard deviations from the capacity are passed over, as the approximation
+// overstates the tails; when all are, the count whose mean total lies nearest. The count searched
+// next is kept unless the other holds many times as many (kLookGain): a look there then seldom
+// finds sooner what going on would find.
+constexpr double kMostDeviations = 2.5;
+constexpr double kLookGain = 50;
+int RichestCount(Span<const std::int64_t> sizes, std::int64_t capacity, const std::vector<int>& schedule,
+                 std::size_t next) {
+  const int m = static_cast<int>(sizes.size());
+  if (m < 2) return schedule[next];
+  double mean = 0, square = 0;
+  for (std::int64_t s : sizes) mean += static_cast<double>(s) / m;
+  for (std::int64_t s : sizes) square += (static_cast<double>(s) - mean) * (static_cast<double>(s) - mean) / m;
+  int richest = -1, nearest = schedule[next];
+  double most = 0, least = HUGE_VAL, first = -HUGE_VAL;
+  for (std::size_t i = next; i < schedule.size(); ++i) {
+    const int k = schedule[i];
+    if (k < 1 || k > m) continue;
+    const double variance = k * square * (m - k) / (m - 1);  // drawn without replacement
+    const double distance = static_cast<double>(capacity) - k * mean;
+    const double deviations = variance > 0 ? distance * distance / variance : distance == 0 ? 0 : HUGE_VAL;
+    if (deviations < least) least = deviations, nearest = k;
+    if (deviations > kMostDeviations * kMostDeviations || variance <= 0) continue;
+    const double logDensity = std::lgamma(m + 1.0) - std::lgamma(k + 1.0) - std::lgamma(m - k + 1.0) -
+                              0.5 * std::log(variance) - deviations / 2;
+    if (i == next) first = logDensity;
+    if (richest < 0 || logDensity > most) most = logDensity, richest = k;
+  }
+  if (richest < 0) return nearest;
+  return most - first > std::log(kLookGain) ? richest : schedule[next];
+}
+
 // Runs the counts of the schedule in order until one ends the search (or all are done), going on
 // with the tail's totals when the budget runs out and a tail is planned. When the budget first runs
 // out, sizes that are multiples of a unit plus noise end it instead (End::kBudget, with `unit` set):
@@ -556,17 +617,10 @@ End BranchAndBound(Span<const std::int64_t> fitting, int offset, std::int64_t ca
   if (totals.Stopped()) return End::kStopped;
   search.Continue(totals);
 
-  // The count whose combinations average nearest the capacity holds the most totals near it: a
-  // short look there usually finds the least remainder, and the counts before it in the schedule
-  // then only need to be checked for totals that reach it.
-  const Wide sum = std::accumulate(fitting.begin(), fitting.end(), Wide{0});
-  const auto distance = [&](int k) {
-    const Wide d = Wide{k} * sum - Wide{capacity} * static_cast<int>(fitting.size());
-    return d < 0 ? -d : d;
-  };
-  const auto densest = std::min_element(schedule.begin() + next, schedule.end(),
-                                        [&](int a, int b) { return distance(a) < distance(b); });
-  const bool stopped = densest != schedule.begin() + next && !search.Probe(*densest, kProbeWork);
+  // A short look at the count most likely to hold the least remainder usually finds it, and the
+  // counts before it in the schedule then only need to be checked for totals that reach it.
+  const int richest = RichestCount(fitting, capacity, schedule, next);
+  const bool stopped = richest != schedule[next] && !search.Probe(richest, kProbeWork);
   return stopped ? End::kStopped : runCounts();
 }
 

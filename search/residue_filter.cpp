@@ -5,6 +5,12 @@ namespace {
 // Builds a level only while it stays sparse (at most a quarter of the residues set), so that it
 // is cheap to build and rejects most windows.
 constexpr double kMostSubsets = ResidueFilter::kModulus / 4;
+// Hundreds of candidates give so many pairs that one residue in eight or so is set, and the last
+// positions of the search through the candidates left out pass nearly every look: their level takes
+// up to 2^kMostPairBits residues, about kResiduesPerPair a pair. The other levels stay within the
+// cache, as the search asks them at nearly every step.
+constexpr int kMostPairBits = 24;
+constexpr double kResiduesPerPair = 32;
 
 double Subsets(int m, int r) {
   double c = 1;
@@ -13,7 +19,7 @@ double Subsets(int m, int r) {
 }
 
 void Mark(std::vector<std::uint64_t>& bits, std::uint64_t total) {
-  const std::uint64_t residue = total & (ResidueFilter::kModulus - 1);
+  const std::uint64_t residue = total & (bits.size() * 64 - 1);
   bits[residue >> 6] |= std::uint64_t{1} << (residue & 63);
 }
 
@@ -44,15 +50,21 @@ bool AnyInRange(const std::vector<std::uint64_t>& bits, std::uint64_t from, std:
 ResidueFilter::ResidueFilter(Span<const std::int64_t> sizes) : m_levels(5) {
   const int m = static_cast<int>(sizes.size());
   for (int r = 2; r <= 4 && r <= m && Subsets(m, r) <= kMostSubsets; ++r) {
-    m_levels[r].assign(kModulus / 64, 0);
+    int bits = kBits;
+    while (r == 2 && bits < kMostPairBits &&
+           Subsets(m, r) * kResiduesPerPair > static_cast<double>(std::uint64_t{1} << bits))
+      ++bits;
+    m_levels[r].assign((std::uint64_t{1} << bits) / 64, 0);
+    m_masks[r] = (std::uint64_t{1} << bits) - 1;
     MarkAll(sizes, r, 0, 0, m_levels[r]);
   }
 }
 
 bool ResidueFilter::MayReach(int r, std::uint64_t from, std::uint64_t to) const {
-  if (to - from >= kModulus - 1) return true;
   const std::vector<std::uint64_t>& bits = m_levels[r];
-  const std::uint64_t a = from & (kModulus - 1), b = to & (kModulus - 1);
+  const std::uint64_t mask = m_masks[r];
+  if (to - from >= mask) return true;
+  const std::uint64_t a = from & mask, b = to & mask;
   if (a <= b) return AnyInRange(bits, a, b);
-  return AnyInRange(bits, a, kModulus - 1) || AnyInRange(bits, 0, b);
+  return AnyInRange(bits, a, mask) || AnyInRange(bits, 0, b);
 }

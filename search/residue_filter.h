@@ -5,9 +5,10 @@
 
 #include "search/span.h"
 
-/// The totals of r candidates for small r, kept modulo 2^kBits: a total whose residue is not
-/// there cannot be the total of any r candidates, which lets the search leave out branches
-/// whose remaining room no completion can fill exactly. Only levels that stay sparse are kept.
+/// The totals of r candidates for small r, kept modulo 2^kBits (a larger power of two for the
+/// totals of two among many candidates): a total whose residue is not there cannot be the total of
+/// any r candidates, which lets the search leave out branches whose remaining room no completion
+/// can fill exactly. Only levels that stay sparse are kept.
 class ResidueFilter {
  public:
   static constexpr int kBits = 22;
@@ -22,5 +23,6 @@ class ResidueFilter {
   bool MayReach(int r, std::uint64_t from, std::uint64_t to) const;
 
  private:
-  std::vector<std::vector<std::uint64_t>> m_levels;  // bit sets of kModulus bits, by r
+  std::vector<std::vector<std::uint64_t>> m_levels;  // bit sets of a power of two bits, by r
+  std::uint64_t m_masks[5] = {};                     // each level's number of bits less one
 };

@@ -39,6 +39,19 @@ It LowerBoundBefore(It begin, It end, std::int64_t value) {
   return std::lower_bound(end - std::min(step, end - begin), end, value);
 }
 
+// How many of the first `added` totals of `shorter`, each plus x, are not in `totals` (both sorted).
+std::ptrdiff_t Fresh(const std::vector<std::int64_t>& totals, const std::vector<std::int64_t>& shorter,
+                     std::ptrdiff_t added, std::int64_t x) {
+  std::ptrdiff_t fresh = 0;
+  auto at = totals.begin();
+  for (std::ptrdiff_t k = 0; k < added; ++k) {
+    const std::int64_t t = shorter[k] + x;
+    while (at != totals.end() && *at < t) ++at;
+    fresh += at == totals.end() || *at != t;
+  }
+  return fresh;
+}
+
 }  // namespace
 
 TailTotals::TailTotals(Span<const std::int64_t> sizes, std::int64_t limit, int mostCandidates, std::size_t mostTotals,
@@ -81,12 +94,16 @@ int TailTotals::Build(Levels& levels, int to, int mostCandidates, std::size_t mo
       const std::vector<std::int64_t>& shorter = levels[c - 1].totals;
       // x is at most the limit: no overflow
       const auto added = std::upper_bound(shorter.begin(), shorter.end(), m_limit - x) - shorter.begin();
+      // Where this level repeated totals last time, most of those added are listed already (small
+      // or equal sizes): the new ones are counted first, so that only the totals above the lowest
+      // of them move, and nothing is left to close up.
+      const auto fresh = levels[c].repeats ? Fresh(totals, shorter, added, x) : added;
       auto old = static_cast<std::ptrdiff_t>(totals.size()) - 1;
-      auto write = old + added;
-      listed += added;
+      auto write = old + fresh;
+      listed += fresh;
       totals.resize(write + 1);
       starts.resize(write + 1);
-      for (auto k = added - 1; k >= 0; --write) {
+      for (auto k = added - 1; k >= 0 && write > old; --write) {
         const std::int64_t t = shorter[k] + x;
         if (old >= 0 && totals[old] >= t) {
           if (totals[old] == t) --k;
@@ -99,6 +116,7 @@ int TailTotals::Build(Levels& levels, int to, int mostCandidates, std::size_t mo
         }
       }
       // Totals that were listed already leave a gap between the old ones and the merged ones.
+      levels[c].repeats = write > old || fresh < added;
       if (write > old) {
         listed -= write - old;
         totals.erase(totals.begin() + old + 1, totals.begin() + write + 1);
@@ -146,6 +164,7 @@ int TailTotals::NextSize(int i) const {
 // Pairs a block total with a table total. Both lists are cut to the band in which a partner can
 // still exist; the shorter band is walked from its top and the longer one searched.
 std::int64_t TailTotals::BestTotal(int r, std::int64_t low, std::int64_t high, std::uint64_t& work) const {
+  if (high <= low) return -1;
   std::int64_t best = low;
   const int tableSize = static_cast<int>(m_table.size()) - 1, blockSize = static_cast<int>(m_block.size()) - 1;
   for (int inBlock = std::max(0, r - tableSize); inBlock <= std::min(r, blockSize); ++inBlock) {

@@ -50,6 +50,7 @@ class TailTotals {
   struct Level {
     std::vector<std::int64_t> totals;
     std::vector<Start> starts;
+    bool repeats = false;  // whether the last candidate added repeated totals listed here
   };
   using Levels = std::vector<Level>;  // by number of candidates
 

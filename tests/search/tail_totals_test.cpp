@@ -62,6 +62,9 @@ TEST(TailTotals, AgreeWithEverySubset) {
       }
     }
     for (const auto& [key, chosen] : firsts) {
+      // A window that holds no total (as a probe that reached the least remainder asks) has no best.
+      std::uint64_t work = 0;
+      EXPECT_EQ(tail.BestTotal(key.first, key.second, key.second, work), -1) << key.first << " at " << key.second;
       std::vector<int> got;
       ASSERT_TRUE(tail.FirstCombination(key.first, key.second, got)) << key.first << " for " << key.second;
       EXPECT_EQ(got, chosen);
