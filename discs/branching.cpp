@@ -1,14 +1,14 @@
 #include "discs/branching.h"
 
 #include <algorithm>
-#include <cmath>
 #include <numeric>
 
 #include "discs/relaxation.h"
 
 namespace {
 
-// A pair put together less than this (or more than one less it) counts as not split.
+// A pair the solution puts together for less than this share, or for more than 1 less it, is
+// not split by it.
 constexpr double kSplit = 1e-6;
 // Past this many sets the pool forgets its older half: each node reads all of it at each pivot.
 constexpr std::size_t kPoolSets = 20'000;
