@@ -12,6 +12,7 @@
 #include "discs/diving.h"
 #include "discs/relaxation.h"
 #include "discs/repacking.h"
+#include "discs/rounded_bound.h"
 #include "discs/stop_after.h"
 #include "search/byte_count.h"
 #include "search/disc_fit.h"
@@ -28,8 +29,10 @@ constexpr long long kNodesPerMove = 20;
 // The linear relaxation is solved for up to this many items, with a budget of knapsack nodes
 // for each turn until it ends.
 constexpr std::size_t kRelaxedItems = 400;
-// Past that many items, groups of about this many are planned apart first.
+// Past that many items, groups of about this many are planned apart first, and the relaxation
+// of the sizes rounded down to this many units of a disc gives a bound.
 constexpr std::size_t kDealtItems = 200;
+constexpr int kBoundGrid = 1000;
 constexpr long long kRelaxNodesPerMove = 10'000;
 
 }  // namespace
@@ -161,6 +164,14 @@ class FewerDiscsSearch {
         byDisc = DiscByDisc(m_items, m_capacity, seconds > 0 ? byDiscStop : m_stop);
       }
       if (byDisc.size() < m_best.size()) m_best = std::move(byDisc);
+    }
+    // The bounds from sizes alone may be several discs short at thousands of items: a fifth of
+    // the time for the relaxation of the sizes rounded down.
+    if (!Settled() && seconds > 0 && m_rest.size() > kRelaxedItems && m_maxPerDisc == kNoFileLimit) {
+      std::atomic<std::uint8_t> boundStop{0};
+      StopAfter limit(boundStop, seconds / 5, &m_stop);
+      const int rounded = RoundedDownBound(m_rest, m_capacity, kBoundGrid, LLONG_MAX, boundStop);
+      m_plan.lowerBound = std::max(m_plan.lowerBound, Fixed() + rounded);
     }
     Improved();
   }

@@ -10,6 +10,7 @@
 #include "discs/diving.h"
 #include "discs/plan.h"
 #include "discs/relaxation.h"
+#include "discs/rounded_bound.h"
 #include "search/byte_count.h"
 
 namespace {
@@ -237,4 +238,29 @@ TEST(DiscPlan, BranchAndPriceDecidesWhatTheRelaxationLeaves) {
   EXPECT_EQ(decides(seven, 66, kNoFileLimit).bound, 6);
   const std::vector<std::int64_t> eight = {16, 16, 16, 16, 14, 14, 14, 14, 14, 14, 14, 10, 10, 9, 9, 6, 6, 6};
   EXPECT_LT(decides(eight, 28, kNoFileLimit).bound, FewestDiscs(eight, 28, kNoFileLimit));
+}
+
+// The relaxation of sizes rounded down never passes the fewest discs, on a grid as fine as the
+// sizes and on a coarser one, and passes the bounds from sizes alone where many items of two or
+// three a disc leave them short.
+TEST(DiscPlan, RoundedDownBoundHoldsAndPassesSizeBounds) {
+  std::atomic<std::uint8_t> stop{0};
+  for (int k = 0; k < 300; ++k) {
+    std::mt19937_64 rng(k);
+    const int n = std::uniform_int_distribution<int>(6, 14)(rng);
+    const std::int64_t capacity = std::uniform_int_distribution<std::int64_t>(20, 120)(rng);
+    std::vector<std::int64_t> sizes(n);
+    for (auto& s : sizes) s = std::uniform_int_distribution<std::int64_t>(capacity / 6, capacity * 3 / 5)(rng);
+    std::sort(sizes.rbegin(), sizes.rend());
+    const int fewest = FewestDiscs(sizes, capacity, kNoFileLimit);
+    for (int grid : {static_cast<int>(capacity), 7, 1000})
+      EXPECT_LE(RoundedDownBound(sizes, capacity, grid, 100'000, stop), fewest) << "seed " << k << " grid " << grid;
+  }
+  std::mt19937_64 rng(1);
+  std::vector<std::int64_t> sizes(1000);
+  for (auto& s : sizes) s = std::uniform_int_distribution<std::int64_t>(40, 100)(rng);
+  std::sort(sizes.rbegin(), sizes.rend());
+  const int rounded = RoundedDownBound(sizes, 200, 200, 100'000, stop);
+  EXPECT_GT(rounded, DiscLowerBound(sizes, 200, kNoFileLimit));
+  EXPECT_LE(rounded, static_cast<int>(BestFitDiscs(sizes, 200, kNoFileLimit).size()));
 }
