@@ -5,8 +5,9 @@
 // answered. Times are the searching thread's CPU time, so that other work on the machine counts
 // little.
 //   zumibo-search-bench [--reference-limit SEC] [--engine-limit SEC] [--runs N] [--seeds N]
-//                       [--checks N] [--filter TEXT]
-// --filter runs only the classes, seeded classes and checks whose names hold TEXT.
+//                       [--checks N] [--filter TEXT] [--count N] [--seed S]
+// --filter runs only the classes, seeded classes and checks whose names hold TEXT; --count and
+// --seed run only that number of files and that seed of the seeded classes.
 
 #include <malloc.h>
 #include <time.h>
@@ -154,6 +155,8 @@ struct Options {
   int runs = 3;
   int seeds = 10;
   int checks = 10;
+  int count = 0;  // only this number of files in the seeded classes; 0 for all
+  int seed = 0;   // only this seed in the seeded classes; 0 for all
   std::string filter;
 };
 
@@ -307,10 +310,12 @@ void PrintSeededClasses(const Options& o) {
     const int seeds = c.seeds ? std::min(c.seeds, o.seeds) : o.seeds;
     const double limit = c.limit ? std::min(c.limit, o.engineLimit) : o.engineLimit;
     for (int n : c.counts) {
+      if (o.count && n != o.count) continue;
       std::vector<double> times;
       int worstSeed = 0, stopped = 0;
       long long peak = 0;
       for (int seed = 1; seed <= seeds; ++seed) {
+        if (o.seed && seed != o.seed) continue;
         const BenchInstance in = c.make(n, c.seedBase + static_cast<std::uint64_t>(n) * 1000 + seed);
         const EngineRun run = RunEngine(in.sizes, PlanSearch(in.sizes, in.capacity, 0, kNoFileLimit), limit);
         if (times.empty() || run.seconds > *std::max_element(times.begin(), times.end())) worstSeed = seed;
@@ -436,6 +441,8 @@ int main(int argc, char** argv) {
     else if (!std::strcmp(argv[i], "--seeds")) o.seeds = std::max(1, std::atoi(value)), ++i;
     else if (!std::strcmp(argv[i], "--checks")) o.checks = std::atoi(value), ++i;
     else if (!std::strcmp(argv[i], "--filter")) o.filter = value, ++i;
+    else if (!std::strcmp(argv[i], "--count")) o.count = std::atoi(value), ++i;
+    else if (!std::strcmp(argv[i], "--seed")) o.seed = std::atoi(value), ++i;
   }
   PrintClasses(o);
   PrintSeededClasses(o);

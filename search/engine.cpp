@@ -26,10 +26,10 @@ constexpr std::uint64_t kWorkBeforeFilter = 1u << 19;
 // The filter is consulted only while the totals that would still improve span at most this
 // many bytes; wider windows are hardly ever empty.
 constexpr std::int64_t kNarrowWindow = 1 << 12;
-// Branch-and-bound work allowed per subset of one half before meet in the middle takes over: about
-// half of what listing the halves then costs, as searches that branch and bound has not ended by
-// then seldom end before the halves would.
-constexpr std::uint64_t kBranchBudgetPerSubset = 1;
+// Subsets of one half per unit of branch-and-bound work allowed before meet in the middle takes
+// over: about a quarter of what listing and pairing the halves then costs, as searches that branch
+// and bound has not ended by then seldom end before the halves would.
+constexpr std::uint64_t kSubsetsPerBranchStep = 4;
 // The budget of SearchStrategy::kBranchThenMeet and kBranchThenDecide, small enough to run out in tests.
 constexpr std::uint64_t kTestBudget = 16;
 // Branch-and-bound work before the smallest candidates' totals are listed for candidate arrays too
@@ -686,7 +686,7 @@ Route ChooseRoute(Span<const std::int64_t> fitting, std::int64_t capacity, std::
     const Wide sum = std::accumulate(fitting.begin(), fitting.end(), Wide{0});
     if (strategy == SearchStrategy::kMeetInTheMiddle) route.budget = 0;
     else if (strategy == SearchStrategy::kBranchThenMeet) route.budget = kTestBudget;
-    else route.budget = sum >= (Wide{1} << m) ? 0 : kBranchBudgetPerSubset << (m / 2);
+    else route.budget = sum >= (Wide{1} << m) ? 0 : (std::uint64_t{1} << (m / 2)) / kSubsetsPerBranchStep;
   } else if (decide) {
     // Small lists, so that every part of the tail's work shows on small arrays.
     route.finish = Finish::kTail;

@@ -3,21 +3,24 @@
 #include <algorithm>
 
 #include "search/saturating.h"
+#include "search/sorted_search.h"
 
 namespace {
 
 // Largest a + b <= limit above `floor` with a from `low` and b from `high` (both sorted), or
-// `floor`. The smaller list is walked from its top and the larger one searched; the walk ends once
-// no pair can exceed the best, which a high floor makes soon.
+// `floor`. The smaller list is walked from its top and the larger one searched from the partner
+// found last, as partners only go up; the walk ends once no pair can exceed the best, which a high
+// floor makes soon.
 std::int64_t BestPair(const std::vector<std::int64_t>& low, const std::vector<std::int64_t>& high, std::int64_t limit,
                       std::int64_t floor) {
   const auto& small = low.size() <= high.size() ? low : high;
   const auto& large = low.size() <= high.size() ? high : low;
   std::int64_t best = floor;
+  auto it = large.begin();
   for (auto s = small.rbegin(); s != small.rend(); ++s) {
     if (*s > limit) continue;
     if (SaturatingAdd(*s, large.back()) <= best) break;  // smaller totals of `small` cannot do better
-    const auto it = std::upper_bound(large.begin(), large.end(), limit - *s);
+    it = UpperBoundFrom(it, large.end(), limit - *s);
     if (it == large.begin()) continue;
     best = std::max(best, *s + *(it - 1));
     if (best == limit) break;
@@ -137,9 +140,11 @@ std::vector<int> HalvesSolver::FirstCombination(int k, std::int64_t total) const
     const int b = k - a;
     if (b < 0 || b >= static_cast<int>(m_high.size())) continue;
     const auto& high = m_high[b];
+    auto it = high.end();  // as s goes up, its partner total - s only goes down
     for (std::int64_t s : m_low[a]) {
       if (s > total || CheckStop()) break;
-      if (std::binary_search(high.begin(), high.end(), total - s)) wanted[a].push_back(s);
+      it = LowerBoundBefore(high.begin(), it, total - s);
+      if (it != high.end() && *it == total - s) wanted[a].push_back(s);
     }
   }
   if (!FirstInLowHalf(k, total, wanted, chosen, 0, 0)) chosen.clear();

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "search/sorted_search.h"
+
 namespace {
 
 // The table takes half the candidates at most: two lists of half the candidates each are built in
@@ -13,30 +15,6 @@ std::size_t Binomial(int n, int k) {
   double c = 1;
   for (int i = 0; i < k; ++i) c = c * (n - i) / (i + 1);
   return static_cast<std::size_t>(c + 0.5);
-}
-
-// The first element above `value` from `from` on, all elements before `from` being at most
-// `value`: doubling steps from there, as consecutive questions ask about values close together.
-template <typename It>
-It UpperBoundFrom(It from, It end, std::int64_t value) {
-  std::ptrdiff_t step = 1;
-  while (step < end - from && *(from + step - 1) <= value) {
-    from += step;
-    step *= 2;
-  }
-  return std::upper_bound(from, from + std::min(step, end - from), value);
-}
-
-// The first element not below `value` before `end`, all elements from `end` on being not below
-// it: doubling steps down from there.
-template <typename It>
-It LowerBoundBefore(It begin, It end, std::int64_t value) {
-  std::ptrdiff_t step = 1;
-  while (step < end - begin && *(end - step) >= value) {
-    end -= step;
-    step *= 2;
-  }
-  return std::lower_bound(end - std::min(step, end - begin), end, value);
 }
 
 // How many of the first `added` totals of `shorter`, each plus x, are not in `totals` (both sorted).
