@@ -4,6 +4,7 @@
 #include <cmath>
 #include <functional>
 
+#include "discs/dense_pivot.h"
 #include "discs/plan.h"
 #include "search/byte_count.h"
 
@@ -340,14 +341,7 @@ class ColumnGeneration {
         leave = r;
     }
     if (leave < 0) return false;
-    const double pivot = m_d[leave];
-    for (int i = 0; i < m_items; ++i) At(leave, i) /= pivot;
-    m_x[leave] /= pivot;
-    for (int r = 0; r < m_items; ++r) {
-      if (r == leave || m_d[r] == 0) continue;
-      for (int i = 0; i < m_items; ++i) At(r, i) -= m_d[r] * At(leave, i);
-      m_x[r] -= m_d[r] * m_x[leave];
-    }
+    PivotDense(m_inverse, m_x, m_d, leave);
     for (int i = 0; i < m_items; ++i) m_y[i] += reduced * At(leave, i);
     m_column[leave] = entering;
     m_given[leave] = less;

@@ -6,6 +6,8 @@
 #include <utility>
 #include <vector>
 
+#include "discs/dense_pivot.h"
+
 namespace {
 
 // A bound counts as proven only when it passes the integer below by more than rounding could.
@@ -101,17 +103,11 @@ int RoundedDownBound(Span<const std::int64_t> sizes, std::int64_t capacity, int 
     for (int r = 0; r < m; ++r) {
       column[r] = 0;
       for (int i = 0; i < m; ++i) column[r] += at(r, i) * copies[i];
+      x[r] = std::max(x[r], 0.0);
       if (column[r] > kTiny && (leave < 0 || x[r] * column[leave] < x[leave] * column[r])) leave = r;
     }
     if (leave < 0) return false;
-    const double p = column[leave];
-    for (int i = 0; i < m; ++i) at(leave, i) /= p;
-    x[leave] /= p;
-    for (int r = 0; r < m; ++r) {
-      if (r == leave || column[r] == 0) continue;
-      for (int i = 0; i < m; ++i) at(r, i) -= column[r] * at(leave, i);
-      x[r] = std::max(0.0, x[r] - column[r] * x[leave]);
-    }
+    PivotDense(inverse, x, column, leave);
     cost[leave] = price;
     return true;
   };
