@@ -143,7 +143,8 @@ class FewerDiscsSearch {
   }
 
   // Best fit, the disc-by-disc plan where it costs no more than a moment (with `seconds`, at most
-  // a quarter of them), and for many items the groups dealt out by size, with half of them.
+  // a quarter of them), for many items the groups dealt out by size, with half of them, and the
+  // bound of their sizes rounded down, with a fifth.
   void Start(double seconds) {
     m_best = BestFitDiscs(m_items, m_capacity, m_maxPerDisc);
     m_left = m_reduced.fixed.empty() ? m_best : BestFitDiscs(m_rest, m_capacity, m_maxPerDisc);
@@ -161,7 +162,7 @@ class FewerDiscsSearch {
       DiscList byDisc;
       {
         StopAfter limit(byDiscStop, seconds / 4, &m_stop);
-        byDisc = DiscByDisc(m_items, m_capacity, seconds > 0 ? byDiscStop : m_stop);
+        byDisc = DiscByDisc(m_items, m_capacity, byDiscStop);
       }
       if (byDisc.size() < m_best.size()) m_best = std::move(byDisc);
     }

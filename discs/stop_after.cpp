@@ -10,11 +10,12 @@ constexpr std::chrono::milliseconds kWatch{5};
 }  // namespace
 
 StopAfter::StopAfter(std::atomic<std::uint8_t>& stop, double seconds, const std::atomic<std::uint8_t>* parent) {
-  if (seconds <= 0) return;
+  if (seconds <= 0 && !parent) return;
   m_thread = std::thread([this, &stop, seconds, parent] {
-    const auto deadline =
-        std::chrono::steady_clock::now() +
-        std::chrono::duration_cast<std::chrono::steady_clock::duration>(std::chrono::duration<double>(seconds));
+    const auto deadline = seconds <= 0 ? std::chrono::steady_clock::time_point::max()
+                                       : std::chrono::steady_clock::now() +
+                                             std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+                                                 std::chrono::duration<double>(seconds));
     std::unique_lock<std::mutex> lock(m_mutex);
     for (;;) {
       const auto until = parent ? std::min(deadline, std::chrono::steady_clock::now() + kWatch) : deadline;
@@ -26,6 +27,7 @@ StopAfter::StopAfter(std::atomic<std::uint8_t>& stop, double seconds, const std:
     }
   });
 }
+
 StopAfter::~StopAfter() {
   if (!m_thread.joinable()) return;
   {

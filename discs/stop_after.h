@@ -10,7 +10,7 @@
 
 class StopAfter {
  public:
-  /// Sets `stop` after `seconds` (none when 0 or less), or as soon as `parent` is set, unless the
+  /// Sets `stop` after `seconds` (never when 0 or less), or as soon as `parent` is set, unless the
   /// object goes first.
   StopAfter(std::atomic<std::uint8_t>& stop, double seconds, const std::atomic<std::uint8_t>* parent = nullptr);
   ~StopAfter();
