@@ -2,15 +2,17 @@
 
 namespace {
 
-// Builds a level only while it stays sparse (at most a quarter of the residues set), so that it
-// is cheap to build and rejects most windows.
-constexpr double kMostSubsets = ResidueFilter::kModulus / 4;
-// Hundreds of candidates give so many pairs that one residue in eight or so is set, and the last
-// positions of the search through the candidates left out pass nearly every look: their level takes
-// up to 2^kMostPairBits residues, about kResiduesPerPair a pair. The other levels stay within the
-// cache, as the search asks them at nearly every step.
+// Each level takes about kResiduesPerSubset residues a subset, so that few are set and most looks
+// at a narrow window are rejected: at least 2^kBits, at most 2^kMostPairBits for pairs (hundreds of
+// candidates give so many that the last positions of the search through the candidates left out
+// would pass nearly every look) and 2^kMostLevelBits for three and four. A level is built only
+// while at most a quarter of its residues are set and its subsets are few enough to mark in a few
+// milliseconds. A larger level misses the cache more often, but the search asks it mostly where
+// its answer saves a whole branch.
+constexpr double kResiduesPerSubset = 32;
 constexpr int kMostPairBits = 24;
-constexpr double kResiduesPerPair = 32;
+constexpr int kMostLevelBits = 25;
+constexpr double kMostMarked = 2e6;
 
 double Subsets(int m, int r) {
   double c = 1;
@@ -49,11 +51,11 @@ bool AnyInRange(const std::vector<std::uint64_t>& bits, std::uint64_t from, std:
 
 ResidueFilter::ResidueFilter(Span<const std::int64_t> sizes) : m_levels(5) {
   const int m = static_cast<int>(sizes.size());
-  for (int r = 2; r <= 4 && r <= m && Subsets(m, r) <= kMostSubsets; ++r) {
+  for (int r = 2; r <= 4 && r <= m && Subsets(m, r) <= kMostMarked; ++r) {
+    const int most = r == 2 ? kMostPairBits : kMostLevelBits;
     int bits = kBits;
-    while (r == 2 && bits < kMostPairBits &&
-           Subsets(m, r) * kResiduesPerPair > static_cast<double>(std::uint64_t{1} << bits))
-      ++bits;
+    while (bits < most && Subsets(m, r) * kResiduesPerSubset > static_cast<double>(std::uint64_t{1} << bits)) ++bits;
+    if (Subsets(m, r) > static_cast<double>(std::uint64_t{1} << bits) / 4) break;
     m_levels[r].assign((std::uint64_t{1} << bits) / 64, 0);
     m_masks[r] = (std::uint64_t{1} << bits) - 1;
     MarkAll(sizes, r, 0, 0, m_levels[r]);

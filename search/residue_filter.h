@@ -5,10 +5,10 @@
 
 #include "search/span.h"
 
-/// The totals of r candidates for small r, kept modulo 2^kBits (a larger power of two for the
-/// totals of two among many candidates): a total whose residue is not there cannot be the total of
-/// any r candidates, which lets the search leave out branches whose remaining room no completion
-/// can fill exactly. Only levels that stay sparse are kept.
+/// The totals of r candidates for small r, kept modulo a power of two of at least 2^kBits, larger
+/// where a level has many subsets: a total whose residue is not there cannot be the total of any r
+/// candidates, which lets the search leave out branches whose remaining room no completion can
+/// fill exactly. Only levels that stay sparse are kept.
 class ResidueFilter {
  public:
   static constexpr int kBits = 22;

@@ -11,7 +11,7 @@
 // with few candidates (every level) and with hundreds (the pairs' level on a larger modulus).
 TEST(ResidueFilter, NeverRejectsATotal) {
   std::mt19937_64 rng(11);
-  for (const int m : {40, 700}) {
+  for (const int m : {40, 70, 700}) {
     std::vector<std::int64_t> sizes(m);
     for (auto& s : sizes) s = std::uniform_int_distribution<std::int64_t>(1, std::int64_t{1} << 40)(rng);
     const ResidueFilter filter(sizes);
@@ -21,7 +21,7 @@ TEST(ResidueFilter, NeverRejectsATotal) {
       std::uint64_t total = static_cast<std::uint64_t>(sizes[0]);
       for (int r = 2; r <= 4 && filter.Has(r); ++r) {
         total += static_cast<std::uint64_t>(sizes[r - 1]);
-        for (int bits = ResidueFilter::kBits; bits <= 24; ++bits) {
+        for (int bits = ResidueFilter::kBits; bits <= 25; ++bits) {
           const std::uint64_t residue = total & ((std::uint64_t{1} << bits) - 1);
           EXPECT_TRUE(filter.MayReach(r, total - residue - 3, total)) << r << " of " << m << " modulo 2^" << bits;
         }
