@@ -37,7 +37,15 @@ TailTotals::TailTotals(Span<const std::int64_t> sizes, std::int64_t limit, int m
     : m_sizes(sizes), m_limit(limit), m_stop(stop), m_m(static_cast<int>(sizes.size())) {
   mostCandidates = std::clamp(mostCandidates, 0, kMostCandidates);
   m_tableFirst = Build(m_table, m_m, std::min(mostCandidates, TableMost(m_m)), mostTotals);
-  m_first = Build(m_block, m_tableFirst, mostCandidates, mostTotals);
+  // Where the table's totals do not repeat, the block's are taken to repeat seldom too: its subsets
+  // then tell how many candidates it takes before it is built, and it is built from its largest.
+  const bool repeats = std::any_of(m_table.begin(), m_table.end(), [](const Level& l) { return l.repeats; });
+  if (repeats) {
+    m_first = Build(m_block, m_tableFirst, mostCandidates, mostTotals);
+  } else {
+    m_first = EstimatedFirst(sizes, limit, m_tableFirst, mostCandidates, mostTotals);
+    BuildForward(m_block, m_first, m_tableFirst);
+  }
   m_prefix.assign(m_m - m_first + 1, 0);
   for (int i = m_first; i < m_m; ++i) m_prefix[i - m_first + 1] = m_prefix[i - m_first] + m_sizes[i];
 }
@@ -59,7 +67,7 @@ int TailTotals::Build(Levels& levels, int to, int mostCandidates, std::size_t mo
   while (j > 0 && to - j < mostCandidates && listed * 2 <= mostTotals && !m_stopped) {
     --j;
     const std::int64_t x = m_sizes[j];
-    const auto start = static_cast<Start>(m_m - j);
+    const int start = m_m - j;
     const int taken = to - j;
     levels.emplace_back();
     if (taken <= distinct) {
@@ -67,69 +75,108 @@ int TailTotals::Build(Levels& levels, int to, int mostCandidates, std::size_t mo
       levels.back().starts.reserve(Binomial(distinct, taken));
     }
     for (int c = taken; c >= 1; --c) {
-      std::vector<std::int64_t>& totals = levels[c].totals;
-      std::vector<Start>& starts = levels[c].starts;
       const std::vector<std::int64_t>& shorter = levels[c - 1].totals;
       // x is at most the limit: no overflow
       const auto added = std::upper_bound(shorter.begin(), shorter.end(), m_limit - x) - shorter.begin();
-      // Where this level repeated totals last time, most of those added are listed already (small
-      // or equal sizes): the new ones are counted first, so that only the totals above the lowest
-      // of them move, and nothing is left to close up.
-      const auto fresh = levels[c].repeats ? Fresh(totals, shorter, added, x) : added;
-      auto old = static_cast<std::ptrdiff_t>(totals.size()) - 1;
-      auto write = old + fresh;
-      listed += fresh;
-      totals.resize(write + 1);
-      starts.resize(write + 1);
-      for (auto k = added - 1; k >= 0 && write > old; --write) {
-        const std::int64_t t = shorter[k] + x;
-        if (old >= 0 && totals[old] >= t) {
-          if (totals[old] == t) --k;
-          totals[write] = totals[old];
-          starts[write] = starts[old--];
-        } else {
-          totals[write] = t;
-          starts[write] = start;
-          --k;
-        }
-      }
-      // Totals that were listed already leave a gap between the old ones and the merged ones.
-      levels[c].repeats = write > old || fresh < added;
-      if (write > old) {
-        listed -= write - old;
-        totals.erase(totals.begin() + old + 1, totals.begin() + write + 1);
-        starts.erase(starts.begin() + old + 1, starts.begin() + write + 1);
-      }
+      listed += Merge(levels[c], levels[c - 1], added, x, start, false);
     }
     m_stopped = m_stop.load(std::memory_order_relaxed);
   }
   return j;
 }
 
-// Follows Build: the table's candidates, then the block's, each while its subsets stay within mostTotals.
-bool TailTotals::HoldEveryCandidate(Span<const std::int64_t> sizes, std::int64_t limit, int mostCandidates,
-                                    std::size_t mostTotals) {
+// Takes the candidates from `from` up to `to`, each merged into the subsets of the ones before it.
+// Where the limit leaves out most subsets of the larger candidates, each one taken from the end
+// adds few totals and moves nearly all listed before; taken from the largest on, the lists stay
+// small until the last few candidates, which double them, so far fewer totals move in all.
+void TailTotals::BuildForward(Levels& levels, int from, int to) {
+  levels.assign(1, Level());
+  levels[0].totals.push_back(0);
+  levels[0].starts.push_back(static_cast<Start>(m_m - to));
+  for (int j = from; j < to && !m_stopped; ++j) {
+    const std::int64_t x = m_sizes[j];
+    levels.emplace_back();
+    for (int c = j - from + 1; c >= 1; --c) {
+      const std::vector<std::int64_t>& shorter = levels[c - 1].totals;
+      const auto added = std::upper_bound(shorter.begin(), shorter.end(), m_limit - x) - shorter.begin();
+      // A combination of c candidates ending with this one starts where its first c - 1 start.
+      Merge(levels[c], levels[c - 1], added, x, c == 1 ? m_m - j : -1, true);
+    }
+    m_stopped = m_stop.load(std::memory_order_relaxed);
+  }
+}
+
+// Merges the first `added` totals of `shorter`, each plus x, into `level` in place from its end.
+// The new totals start at `start`, or where they start in `shorter` when `start` is negative; of
+// equal totals the later start is kept, which is the listed one unless `laterStarts`. Returns the
+// number of totals added.
+std::ptrdiff_t TailTotals::Merge(Level& level, const Level& shorter, std::ptrdiff_t added, std::int64_t x, int start,
+                                 bool laterStarts) {
+  std::vector<std::int64_t>& totals = level.totals;
+  std::vector<Start>& starts = level.starts;
+  // Where this level repeated totals last time, most of those added are listed already (small
+  // or equal sizes): the new ones are counted first, so that only the totals above the lowest
+  // of them move, and nothing is left to close up.
+  const auto fresh = level.repeats ? Fresh(totals, shorter.totals, added, x) : added;
+  auto old = static_cast<std::ptrdiff_t>(totals.size()) - 1;
+  auto write = old + fresh;
+  totals.resize(write + 1);
+  starts.resize(write + 1);
+  // Once the gap is closed the rest repeat listed totals; when the new totals may start later than
+  // the listed ones they still move those starts.
+  for (auto k = added - 1; k >= 0 && (write > old || laterStarts); --write) {
+    const std::int64_t t = shorter.totals[k] + x;
+    const Start from = start < 0 ? shorter.starts[k] : static_cast<Start>(start);
+    if (old >= 0 && totals[old] >= t) {
+      if (totals[old] == t) {
+        starts[old] = std::min(starts[old], from);
+        --k;
+      }
+      totals[write] = totals[old];
+      starts[write] = starts[old--];
+    } else {
+      totals[write] = t;
+      starts[write] = from;
+      --k;
+    }
+  }
+  // Totals that were listed already leave a gap between the old ones and the merged ones.
+  level.repeats = write > old || fresh < added;
+  if (write <= old) return fresh;
+  totals.erase(totals.begin() + old + 1, totals.begin() + write + 1);
+  starts.erase(starts.begin() + old + 1, starts.begin() + write + 1);
+  return fresh - (write - old);
+}
+
+// The first candidate Build would take for lists of the candidates before `to`, by an estimate
+// that never takes more than Build: subsets counted by their totals rounded down to 1/4096 of the
+// limit, which are at least as many as the distinct totals.
+int TailTotals::EstimatedFirst(Span<const std::int64_t> sizes, std::int64_t limit, int to, int mostCandidates,
+                               std::size_t mostTotals) {
   constexpr int kBuckets = 4096;
   const std::int64_t width = limit / kBuckets + 1;
-  mostCandidates = std::clamp(mostCandidates, 0, kMostCandidates);
-  int to = static_cast<int>(sizes.size());
-  for (int list = 0; list < 2 && to > 0; ++list) {
-    std::vector<double> subsets(kBuckets, 0);  // by rounded total
-    subsets[0] = 1;
-    double listed = 1;
-    int j = to;
-    const int most = list == 0 ? std::min(mostCandidates, TableMost(to)) : mostCandidates;
-    while (j > 0 && to - j < most && listed * 2 <= static_cast<double>(mostTotals)) {
-      const auto shift = static_cast<int>(sizes[--j] / width);
-      for (int b = kBuckets - 1; b >= shift; --b) {
-        const double added = subsets[b - shift];
-        subsets[b] += added;
-        listed += added;
-      }
+  std::vector<double> subsets(kBuckets, 0);  // by rounded total
+  subsets[0] = 1;
+  double listed = 1;
+  int j = to;
+  while (j > 0 && to - j < mostCandidates && listed * 2 <= static_cast<double>(mostTotals)) {
+    const auto shift = static_cast<int>(sizes[--j] / width);
+    for (int b = kBuckets - 1; b >= shift; --b) {
+      const double added = subsets[b - shift];
+      subsets[b] += added;
+      listed += added;
     }
-    to = j;
   }
-  return to == 0;
+  return j;
+}
+
+// Follows the constructor: the table's candidates, then the block's.
+bool TailTotals::HoldEveryCandidate(Span<const std::int64_t> sizes, std::int64_t limit, int mostCandidates,
+                                    std::size_t mostTotals) {
+  mostCandidates = std::clamp(mostCandidates, 0, kMostCandidates);
+  const int m = static_cast<int>(sizes.size());
+  const int table = EstimatedFirst(sizes, limit, m, std::min(mostCandidates, TableMost(m)), mostTotals);
+  return table == 0 || EstimatedFirst(sizes, limit, table, mostCandidates, mostTotals) == 0;
 }
 
 int TailTotals::NextSize(int i) const {

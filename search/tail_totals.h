@@ -17,8 +17,9 @@ class TailTotals {
 
   /// Sizes descending, each at most `limit`; totals above `limit` are left out. The table takes
   /// the last candidates, the block the ones before them: each takes candidates backwards while
-  /// its distinct totals stay within `mostTotals`, at most `mostCandidates` (and kMostCandidates)
-  /// of them. Building stops early when the stop flag is set.
+  /// its distinct totals stay within `mostTotals` (the block, where the table's totals do not
+  /// repeat, while an estimate of its subsets does), at most `mostCandidates` (and
+  /// kMostCandidates) of them. Building stops early when the stop flag is set.
   TailTotals(Span<const std::int64_t> sizes, std::int64_t limit, int mostCandidates, std::size_t mostTotals,
              const std::atomic<std::uint8_t>& stop);
 
@@ -55,6 +56,11 @@ class TailTotals {
   using Levels = std::vector<Level>;  // by number of candidates
 
   int Build(Levels& levels, int to, int mostCandidates, std::size_t mostTotals);
+  void BuildForward(Levels& levels, int from, int to);
+  std::ptrdiff_t Merge(Level& level, const Level& shorter, std::ptrdiff_t added, std::int64_t x, int start,
+                       bool laterStarts);
+  static int EstimatedFirst(Span<const std::int64_t> sizes, std::int64_t limit, int to, int mostCandidates,
+                            std::size_t mostTotals);
   bool Reaches(int start, int r, std::int64_t total) const;
   int NextSize(int i) const;
   // The largest and the smallest total of r candidates from `start` on.
