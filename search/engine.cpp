@@ -585,6 +585,25 @@ int RichestCount(Span<const std::int64_t> sizes, std::int64_t capacity, const st
   return most - first > std::log(kLookGain) ? richest : schedule[next];
 }
 
+// The fewest totals, a power of two from kLeastWholeTotals up to `most`, with which the lists would
+// hold every candidate; 0 when even `most` would not. Smaller lists are built sooner, and holding
+// every candidate each count is still one question to them.
+constexpr std::size_t kLeastWholeTotals = std::size_t{1} << 16;
+std::size_t SmallestWholeLists(Span<const std::int64_t> fitting, std::int64_t limit, int mostCandidates,
+                               std::size_t most) {
+  if (!TailTotals::HoldEveryCandidate(fitting, limit, mostCandidates, most)) return 0;
+  // Binary search over the powers of two, holding every candidate from `high` on.
+  std::size_t low = kLeastWholeTotals, high = most;
+  while (low < high) {
+    int doublings = 0;
+    for (std::size_t v = low; v < high; v *= 2) ++doublings;
+    const std::size_t middle = low << (doublings / 2);
+    if (TailTotals::HoldEveryCandidate(fitting, limit, mostCandidates, middle)) high = middle;
+    else low = middle * 2;
+  }
+  return high;
+}
+
 // Runs the counts of the schedule in order until one ends the search (or all are done), going on
 // with the tail's totals when the budget runs out and a tail is planned. When the budget first runs
 // out, sizes that are multiples of a unit plus noise end it instead (End::kBudget, with `unit` set):
@@ -599,7 +618,10 @@ End BranchAndBound(Span<const std::int64_t> fitting, int offset, std::int64_t ca
     search.DeferBudget(tail.budgetUnlessWhole, [&] {
       const int highest = std::max(0, *std::max_element(schedule.begin(), schedule.end()));
       if (tail.lookForUnit && UnitTotals::Find(fitting, capacity, highest, unit)) return true;
-      return TailTotals::HoldEveryCandidate(fitting, capacity - floor, tail.mostCandidates, tail.mostTotals);
+      const std::size_t whole = SmallestWholeLists(fitting, capacity - floor, tail.mostCandidates, tail.mostTotals);
+      if (whole == 0) return false;
+      tail.mostTotals = whole;
+      return true;
     });
   }
   std::size_t next = 0;  // the count being searched; one that ran out of budget is searched again
