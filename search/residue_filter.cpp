@@ -62,7 +62,7 @@ ResidueFilter::ResidueFilter(Span<const std::int64_t> sizes) : m_levels(5) {
   }
 }
 
-bool ResidueFilter::MayReach(int r, std::uint64_t from, std::uint64_t to) const {
+bool ResidueFilter::MayReachWide(int r, std::uint64_t from, std::uint64_t to) const {
   const std::vector<std::uint64_t>& bits = m_levels[r];
   const std::uint64_t mask = m_masks[r];
   if (to - from >= mask) return true;

@@ -20,9 +20,22 @@ class ResidueFilter {
   bool Has(int r) const { return r >= 2 && r < static_cast<int>(m_levels.size()) && !m_levels[r].empty(); }
 
   /// False when no total of r candidates lies in [from, to] (0 <= from <= to). Needs Has(r).
-  bool MayReach(int r, std::uint64_t from, std::uint64_t to) const;
+  /// Inline, with the window of one word first: the search asks at nearly every step, mostly about
+  /// narrow windows, and a tight loop of such looks lets their cache misses overlap.
+  bool MayReach(int r, std::uint64_t from, std::uint64_t to) const {
+    const std::uint64_t mask = m_masks[r];
+    const std::uint64_t a = from & mask;
+    if (to - from < 64 && (a & 63) + (to - from) < 64) {
+      const std::uint64_t width = to - from + 1;
+      const std::uint64_t bits = width == 64 ? ~std::uint64_t{0} : (std::uint64_t{1} << width) - 1;
+      return (m_levels[r][a >> 6] >> (a & 63) & bits) != 0;
+    }
+    return MayReachWide(r, from, to);
+  }
 
  private:
+  bool MayReachWide(int r, std::uint64_t from, std::uint64_t to) const;
+
   std::vector<std::vector<std::uint64_t>> m_levels;  // bit sets of a power of two bits, by r
   std::uint64_t m_masks[5] = {};                     // each level's number of bits less one
 };
