@@ -12,7 +12,6 @@
 class ResidueFilter {
  public:
   static constexpr int kBits = 22;
-  static constexpr std::uint64_t kModulus = std::uint64_t{1} << kBits;
 
   explicit ResidueFilter(Span<const std::int64_t> sizes);
 

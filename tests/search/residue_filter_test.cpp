@@ -24,6 +24,8 @@ TEST(ResidueFilter, NeverRejectsATotal) {
         for (int bits = ResidueFilter::kBits; bits <= 25; ++bits) {
           const std::uint64_t residue = total & ((std::uint64_t{1} << bits) - 1);
           EXPECT_TRUE(filter.MayReach(r, total - residue - 3, total)) << r << " of " << m << " modulo 2^" << bits;
+          // Windows within one word of the level, as the search asks once its remainder is small.
+          EXPECT_TRUE(filter.MayReach(r, total - (residue & 31), total)) << r << " of " << m << " near 2^" << bits;
         }
       }
     }
