@@ -23,6 +23,10 @@ constexpr std::uint64_t kWorkPerStopCheck = 1u << 12;
 // Work after which a search that has not ended builds its residue filter: easy searches end
 // sooner and never pay for it.
 constexpr std::uint64_t kWorkBeforeFilter = 1u << 19;
+// The filter's deepest level is built once the search has asked it one question for this many
+// subsets it marks: each rejection saves a branch of a few hundred steps, so searches that would
+// use it little never pay for it.
+constexpr double kMarksPerDeepAsk = 100;
 // The filter is consulted only while the totals that would still improve span at most this
 // many bytes; wider windows are hardly ever empty.
 constexpr std::int64_t kNarrowWindow = 1 << 12;
@@ -135,21 +139,27 @@ class CombinationSearch {
   End RunForward(int k);
   void PairLevel(int depth, int i, Sum partial);
   void RestOfBranch(int depth, int r, Sum partial);
-  // False when no r candidates can add between `from` and `to` (both included).
-  bool MayAdd(int r, Sum from, Sum to) const {
-    if (!m_filter || !m_filter->Has(r) || Beat() - (m_capacity - m_limit) > kNarrowWindow) return true;
+  // False when no r candidates from `start` on can add between `from` and `to` (both included).
+  bool MayAdd(int r, int start, Sum from, Sum to) {
+    if (!m_filter || Beat() - (m_capacity - m_limit) > kNarrowWindow) return true;
+    if (!m_filter->Has(r, start)) {
+      if (r == ResidueFilter::kDeepest && start >= m_filter->DeepFirst()) ++m_deepAsks;
+      return true;
+    }
     from = std::max<Sum>(from, 0);
     return from <= to && m_filter->MayReach(r, static_cast<std::uint64_t>(from), static_cast<std::uint64_t>(to));
   }
   // False when no r candidates can bring the partial total into the improving window.
-  bool MayComplete(int r, Sum partial) const { return MayAdd(r, Floor() + 1 - partial, Sum{m_limit} - partial); }
+  bool MayComplete(int r, int start, Sum partial) {
+    return MayAdd(r, start, Floor() + 1 - partial, Sum{m_limit} - partial);
+  }
   // From i on, one candidate of each size, the first that may complete a branch of r positions
   // with `partial` (or the first past the last that could). Most fail: a tight loop lets their
   // look-ups into the residue filter overlap. Adds the candidates passed over to `steps`.
-  int NextCompleting(int i, int r, Sum partial, std::uint32_t& steps) const {
+  int NextCompleting(int i, int r, Sum partial, std::uint32_t& steps) {
     const Sum floor = Floor();
     for (; i < m_top && i <= m_m - r && partial + Window(i, r) > floor; i = m_nextSize[i], ++steps) {
-      if (MayComplete(r - 1, partial + m_b[i])) break;
+      if (MayComplete(r - 1, i + 1, partial + m_b[i])) break;
     }
     return i;
   }
@@ -207,6 +217,7 @@ class CombinationSearch {
   std::uint64_t m_work = 0;
   std::uint64_t m_nextCheck = 0;
   bool m_filterTried = false;
+  std::uint64_t m_deepAsks = 0;  // questions the filter's deepest level would have answered
   std::unique_ptr<ResidueFilter> m_filter;
   const TailTotals* m_tail = nullptr;
   bool m_leaveOut = false;
@@ -229,6 +240,9 @@ void CombinationSearch<Sum>::Check() {
   if (!m_filterTried && m_work >= kWorkBeforeFilter) {
     m_filterTried = true;
     m_filter = std::make_unique<ResidueFilter>(Span<const std::int64_t>(m_b, m_m));
+  }
+  if (m_filter && static_cast<double>(m_deepAsks) * kMarksPerDeepAsk >= m_filter->DeepMarks()) {
+    m_filter->Deepen(Span<const std::int64_t>(m_b, m_m));
   }
   m_nextCheck = std::min(m_work + kWorkPerStopCheck, m_budget);
 }
@@ -338,7 +352,7 @@ End CombinationSearch<Sum>::RunForward(int k) {
         RestOfBranch(d, r, partial);
         if (m_end != End::kExhausted) return m_end;
       } else if (r >= 3) {
-        if (!MayComplete(r - 1, partial + m_b[i])) {
+        if (!MayComplete(r - 1, i + 1, partial + m_b[i])) {
           std::uint32_t steps = 1;
           m_next[d] = NextCompleting(m_nextSize[i], r, partial, steps);
           if (Tick(steps)) return m_end;
@@ -391,7 +405,7 @@ End CombinationSearch<Sum>::RunMirrored(int k) {
     const bool exhausted = i < Lowest(d) || partial + m_b[i] + Tail(r - 1) > LeftOutMost();
     if (!exhausted) {
       if (r >= 3) {
-        if (!MayAdd(r - 1, LeftOutLeast() - partial - m_b[i], LeftOutMost() - partial - m_b[i])) {
+        if (!MayAdd(r - 1, i + 1, LeftOutLeast() - partial - m_b[i], LeftOutMost() - partial - m_b[i])) {
           m_next[d] = Forced(d) ? -1 : i - 1;
           if (Tick(kLeftOutStepWork)) return m_end;
           continue;

@@ -13,6 +13,10 @@ constexpr double kResiduesPerSubset = 32;
 constexpr int kMostPairBits = 24;
 constexpr int kMostLevelBits = 25;
 constexpr double kMostMarked = 2e6;
+// The deepest level covers the last candidates whose subsets of kDeepest stay within this many, so
+// that it takes at most 2^24 bits: one core's cache here, and the level is asked where the search
+// is densest.
+constexpr double kMostDeepMarked = 5e5;
 
 double Subsets(int m, int r) {
   double c = 1;
@@ -20,14 +24,18 @@ double Subsets(int m, int r) {
   return c;
 }
 
-void Mark(std::vector<std::uint64_t>& bits, std::uint64_t total) {
-  const std::uint64_t residue = total & (bits.size() * 64 - 1);
-  bits[residue >> 6] |= std::uint64_t{1} << (residue & 63);
-}
-
+// Marks the totals of r candidates from `start` on, each added to `total`. The last candidate is a
+// plain loop: a call per subset would cost more than its mark.
 void MarkAll(Span<const std::int64_t> sizes, int r, int start, std::uint64_t total, std::vector<std::uint64_t>& bits) {
   const int m = static_cast<int>(sizes.size());
-  if (r == 0) return Mark(bits, total);
+  const std::uint64_t mask = bits.size() * 64 - 1;
+  if (r == 1) {
+    for (int i = start; i < m; ++i) {
+      const std::uint64_t residue = (total + static_cast<std::uint64_t>(sizes[i])) & mask;
+      bits[residue >> 6] |= std::uint64_t{1} << (residue & 63);
+    }
+    return;
+  }
   for (int i = start; i <= m - r; ++i) MarkAll(sizes, r - 1, i + 1, total + static_cast<std::uint64_t>(sizes[i]), bits);
 }
 
@@ -49,7 +57,7 @@ bool AnyInRange(const std::vector<std::uint64_t>& bits, std::uint64_t from, std:
 
 }  // namespace
 
-ResidueFilter::ResidueFilter(Span<const std::int64_t> sizes) : m_levels(5) {
+ResidueFilter::ResidueFilter(Span<const std::int64_t> sizes) : m_levels(kDeepest + 1) {
   const int m = static_cast<int>(sizes.size());
   for (int r = 2; r <= 4 && r <= m && Subsets(m, r) <= kMostMarked; ++r) {
     const int most = r == 2 ? kMostPairBits : kMostLevelBits;
@@ -60,6 +68,25 @@ ResidueFilter::ResidueFilter(Span<const std::int64_t> sizes) : m_levels(5) {
     m_masks[r] = (std::uint64_t{1} << bits) - 1;
     MarkAll(sizes, r, 0, 0, m_levels[r]);
   }
+  PlanDeepest(m);
+}
+
+void ResidueFilter::PlanDeepest(int m) {
+  const int r = kDeepest;
+  int covered = m;
+  while (covered > r && Subsets(covered, r) > kMostDeepMarked) --covered;
+  if (covered <= r) return;
+  int bits = kBits;
+  while (Subsets(covered, r) * kResiduesPerSubset > static_cast<double>(std::uint64_t{1} << bits)) ++bits;
+  m_first[r] = m - covered;
+  m_deepMarks = Subsets(covered, r);
+  m_masks[r] = (std::uint64_t{1} << bits) - 1;
+}
+
+void ResidueFilter::Deepen(Span<const std::int64_t> sizes) {
+  if (DeepFirst() >= static_cast<int>(sizes.size()) || !m_levels[kDeepest].empty()) return;
+  m_levels[kDeepest].assign((m_masks[kDeepest] + 1) / 64, 0);
+  MarkAll(sizes.subspan(DeepFirst()), kDeepest, 0, 0, m_levels[kDeepest]);
 }
 
 bool ResidueFilter::MayReachWide(int r, std::uint64_t from, std::uint64_t to) const {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <climits>
 #include <cstdint>
 #include <vector>
 
@@ -8,17 +9,28 @@
 /// The totals of r candidates for small r, kept modulo a power of two of at least 2^kBits, larger
 /// where a level has many subsets: a total whose residue is not there cannot be the total of any r
 /// candidates, which lets the search leave out branches whose remaining room no completion can
-/// fill exactly. Only levels that stay sparse are kept.
+/// fill exactly. Only levels that stay sparse are kept. Levels 2 to 4 cover every candidate; the
+/// deepest, built only on demand, the last candidates, as many as it can mark cheaply.
 class ResidueFilter {
  public:
   static constexpr int kBits = 22;
+  static constexpr int kDeepest = 5;
 
   explicit ResidueFilter(Span<const std::int64_t> sizes);
 
-  /// Whether level r was built (r from 2 to 4).
-  bool Has(int r) const { return r >= 2 && r < static_cast<int>(m_levels.size()) && !m_levels[r].empty(); }
+  /// Builds the level of kDeepest candidates (the same sizes as the constructor's). It costs more
+  /// than the others together and pays only where the search asks it often.
+  void Deepen(Span<const std::int64_t> sizes);
 
-  /// False when no total of r candidates lies in [from, to] (0 <= from <= to). Needs Has(r).
+  /// The first candidate the deepest level covers (INT_MAX when there is none), and how many
+  /// subsets building it marks.
+  int DeepFirst() const { return m_first[kDeepest]; }
+  double DeepMarks() const { return m_deepMarks; }
+
+  /// Whether level r was built for totals of candidates from `start` on.
+  bool Has(int r, int start) const { return r >= 2 && r <= kDeepest && !m_levels[r].empty() && start >= m_first[r]; }
+
+  /// False when no total of r candidates that level r covers lies in [from, to] (0 <= from <= to).
   /// Inline, with the window of one word first: the search asks at nearly every step, mostly about
   /// narrow windows, and a tight loop of such looks lets their cache misses overlap.
   bool MayReach(int r, std::uint64_t from, std::uint64_t to) const {
@@ -33,8 +45,11 @@ class ResidueFilter {
   }
 
  private:
+  void PlanDeepest(int m);
   bool MayReachWide(int r, std::uint64_t from, std::uint64_t to) const;
 
-  std::vector<std::vector<std::uint64_t>> m_levels;  // bit sets of a power of two bits, by r
-  std::uint64_t m_masks[5] = {};                     // each level's number of bits less one
+  std::vector<std::vector<std::uint64_t>> m_levels;      // bit sets of a power of two bits, by r
+  std::uint64_t m_masks[kDeepest + 1] = {};              // each level's number of bits less one
+  int m_first[kDeepest + 1] = {0, 0, 0, 0, 0, INT_MAX};  // the first candidate each level covers
+  double m_deepMarks = 0;
 };
