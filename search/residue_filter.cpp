@@ -2,14 +2,17 @@
 
 namespace {
 
-// Each level takes about kResiduesPerSubset residues a subset, so that few are set and most looks
+// Each level takes about ResiduesPerSubset(r) residues a subset, so that few are set and most looks
 // at a narrow window are rejected: at least 2^kBits, at most 2^kMostPairBits for pairs (hundreds of
 // candidates give so many that the last positions of the search through the candidates left out
 // would pass nearly every look) and 2^kMostLevelBits for three and four. A level is built only
 // while at most a quarter of its residues are set and its subsets are few enough to mark in a few
 // milliseconds. A larger level misses the cache more often, but the search asks it mostly where
-// its answer saves a whole branch.
+// its answer saves a whole branch. The level of four takes four times as many: until the best
+// remainder is down to a few bytes the windows it is asked about span tens of bytes, and at the
+// usual density most of those would hold a residue.
 constexpr double kResiduesPerSubset = 32;
+double ResiduesPerSubset(int r) { return r == 4 ? 4 * kResiduesPerSubset : kResiduesPerSubset; }
 constexpr int kMostPairBits = 24;
 constexpr int kMostLevelBits = 25;
 constexpr double kMostMarked = 2e6;
@@ -62,7 +65,7 @@ ResidueFilter::ResidueFilter(Span<const std::int64_t> sizes) : m_levels(kDeepest
   for (int r = 2; r <= 4 && r <= m && Subsets(m, r) <= kMostMarked; ++r) {
     const int most = r == 2 ? kMostPairBits : kMostLevelBits;
     int bits = kBits;
-    while (bits < most && Subsets(m, r) * kResiduesPerSubset > static_cast<double>(std::uint64_t{1} << bits)) ++bits;
+    while (bits < most && Subsets(m, r) * ResiduesPerSubset(r) > static_cast<double>(std::uint64_t{1} << bits)) ++bits;
     if (Subsets(m, r) > static_cast<double>(std::uint64_t{1} << bits) / 4) break;
     m_levels[r].assign((std::uint64_t{1} << bits) / 64, 0);
     m_masks[r] = (std::uint64_t{1} << bits) - 1;
