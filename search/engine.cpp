@@ -217,7 +217,7 @@ class CombinationSearch {
   std::uint64_t m_work = 0;
   std::uint64_t m_nextCheck = 0;
   bool m_filterTried = false;
-  std::uint64_t m_deepAsks = 0;  // questions the filter's deepest level would have answered
+  std::uint64_t m_deepAsks = 0;  // questions the filter's deepest level would have answered, unbuilt
   std::unique_ptr<ResidueFilter> m_filter;
   const TailTotals* m_tail = nullptr;
   bool m_leaveOut = false;
@@ -241,8 +241,10 @@ void CombinationSearch<Sum>::Check() {
     m_filterTried = true;
     m_filter = std::make_unique<ResidueFilter>(Span<const std::int64_t>(m_b, m_m));
   }
-  if (m_filter && static_cast<double>(m_deepAsks) * kMarksPerDeepAsk >= m_filter->DeepMarks()) {
+  // Asks are counted only while the deepest level is planned and not built yet.
+  if (m_deepAsks > 0 && static_cast<double>(m_deepAsks) * kMarksPerDeepAsk >= m_filter->DeepMarks()) {
     m_filter->Deepen(Span<const std::int64_t>(m_b, m_m));
+    m_deepAsks = 0;
   }
   m_nextCheck = std::min(m_work + kWorkPerStopCheck, m_budget);
 }
